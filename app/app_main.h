@@ -1,0 +1,5 @@
+// Start-up, message loop and shutdown of the program.
+#pragma once
+#include <windows.h>
+
+int AppMain(HINSTANCE instance, int showCommand);

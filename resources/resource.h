@@ -1,0 +1,4 @@
+// Resource identifiers of the program; one range and prefix per kind.
+#pragma once
+
+#define IDR_MANIFEST 1

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds Tarrow and starts it under Wine: ./run.sh [--demo] [package.kvpreset]
+set -uo pipefail
+TARROW_ROOT="$(cd "$(dirname "$0")" && pwd)"
+source "$TARROW_ROOT/tools/common.sh"
+
+demo=0
+if [ "${1:-}" = "--demo" ]; then demo=1; shift; fi
+
+tarrow_install_missing || exit 1
+BUILD="$TARROW_ROOT/build"
+tarrow_build "$BUILD" || exit 1
+tarrow_wine_env
+
+if [ $demo -eq 1 ]; then
+    echo "The demo (a sample store and package) is not available yet."
+    exit 1
+fi
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine}"
+
+TARROW_XVFB_PID=""
+if [ -z "${DISPLAY:-}" ]; then
+    tarrow_start_xvfb || exit 1
+    echo "No display was set: Tarrow runs on a virtual display ($DISPLAY) that nobody can see."
+    trap 'kill $TARROW_XVFB_PID 2>/dev/null' EXIT
+fi
+tarrow_wine_prefix
+wine "$BUILD/tarrow.exe" "$@"

@@ -1,0 +1,65 @@
+# Shared by test.sh and run.sh: install what is missing, build, and manage Wine and Xvfb.
+# Sourced, not run; expects TARROW_ROOT to be set.
+
+TARROW_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools cmake wine wine64 xvfb doctest-dev sox x11-utils)
+
+tarrow_install_missing() {
+    local missing=()
+    for p in "${TARROW_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# tarrow_build BUILD_DIR [cmake args...]
+tarrow_build() {
+    local dir="$1"; shift
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        cmake -S "$TARROW_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release \
+              -DCMAKE_TOOLCHAIN_FILE="$TARROW_ROOT/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
+    fi
+    cmake --build "$dir" -j"$(nproc)"
+}
+
+tarrow_wine_env() {
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEARCH=win64
+}
+
+# Makes sure $WINEPREFIX exists and is initialised.
+tarrow_wine_prefix() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Creating Wine prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+}
+
+# Starts Xvfb on a free display; sets DISPLAY and TARROW_XVFB_PID.
+tarrow_start_xvfb() {
+    local d
+    for d in $(seq 90 199); do
+        [ -e "/tmp/.X$d-lock" ] || [ -e "/tmp/.X11-unix/X$d" ] && continue
+        Xvfb ":$d" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        TARROW_XVFB_PID=$!
+        local i
+        for i in $(seq 1 100); do
+            [ -e "/tmp/.X11-unix/X$d" ] && break
+            kill -0 "$TARROW_XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        if [ -e "/tmp/.X11-unix/X$d" ] && kill -0 "$TARROW_XVFB_PID" 2>/dev/null; then
+            export DISPLAY=":$d"
+            return 0
+        fi
+    done
+    echo "Could not start Xvfb" >&2
+    return 1
+}
