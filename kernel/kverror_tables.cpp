@@ -52,7 +52,16 @@ const tKVERRORPAIR kBuiltInErrors[] = {
     {static_cast<HRESULT>(0x8004E083), IDS_KV_ERR_NEWER_VERSION},
 };
 
-constexpr UINT_PTR kContextCount = 0x35;
+struct ContextPair {
+    UINT_PTR context;
+    UINT message;
+};
+
+// The contexts this program reports; any other number reads as context 0.
+const ContextPair kContexts[] = {
+    {0x00, IDS_KV_CTX_GENERAL},
+    {0x1A, IDS_KV_CTX_STARTUP},
+};
 
 } // namespace
 
@@ -61,7 +70,8 @@ const tKVERRORPAIR* KvErrorHandler_BuiltInTable(int* count) {
     return kBuiltInErrors;
 }
 
-// Context n has the message IDS_KV_CTX_FIRST + n; numbers outside the table take context 0.
 UINT KvErrorHandler_ContextStringId(UINT_PTR context) {
-    return context < kContextCount ? static_cast<UINT>(IDS_KV_CTX_FIRST + context) : IDS_KV_CTX_GENERAL;
+    for (const ContextPair& pair : kContexts)
+        if (pair.context == context) return pair.message;
+    return IDS_KV_CTX_GENERAL;
 }
