@@ -149,6 +149,7 @@ void KvWriteLocaleNumber(KvTextSink& sink, const wchar_t* text, size_t length, b
     const LocaleValues& locale = Locale();
     size_t i = 0;
     while (i < length && !IsDigit(text[i]) && text[i] != L'.') sink.Put(text[i++]); // sign and fill
+    while (i + 1 < length && text[i] == L'0' && IsDigit(text[i + 1])) sink.Put(text[i++]); // zero fill
     size_t intStart = i;
     while (i < length && IsDigit(text[i])) ++i;
     size_t intCount = i - intStart;

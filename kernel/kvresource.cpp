@@ -59,20 +59,22 @@ HACCEL AcceleratorsFromResource(const BYTE* data, DWORD size) {
 void KvStripMenuMarkers(HMENU menu) {
     int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
-        wchar_t text[512];
         MENUITEMINFOW info{};
         info.cbSize = sizeof(info);
         info.fMask = MIIM_STRING | MIIM_SUBMENU | MIIM_FTYPE;
-        info.dwTypeData = text;
-        info.cch = 512;
-        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
+        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue; // asks for the text length
         if (info.hSubMenu) KvStripMenuMarkers(info.hSubMenu);
         if ((info.fType & (MFT_SEPARATOR | MFT_BITMAP | MFT_OWNERDRAW)) || info.cch < 2) continue;
+        std::vector<wchar_t> text(info.cch + 1);
+        info.fMask = MIIM_STRING;
+        info.dwTypeData = text.data();
+        info.cch = static_cast<UINT>(text.size());
+        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
         if (text[0] != L'^' || text[1] != L'*') continue;
         MENUITEMINFOW change{};
         change.cbSize = sizeof(change);
         change.fMask = MIIM_STRING;
-        change.dwTypeData = text + 2;
+        change.dwTypeData = text.data() + 2;
         SetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &change);
     }
 }

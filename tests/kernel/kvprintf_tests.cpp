@@ -112,6 +112,7 @@ TEST_CASE("integer conversions") {
         CHECK(Format(L"[$9d]", 1234567) == L"[  1,234,567]"); // formatted first, then grouped
         CHECK(Format(L"[$-6d]", 1234) == L"[1,234  ]");
         CHECK(Format(L"$x", 1234567) == L"12d687");
+        CHECK(Format(L"$07d", 1234) == L"0001,234"); // zero fill stays in front of the grouped digits
         KvPrintF_SetLocaleValues(L".", L",", L"3;2;0", L",", L":", 1);
         CHECK(Format(L"$d", 123456789) == L"12,34,56,789");
     }
@@ -126,6 +127,7 @@ TEST_CASE("floating-point conversions") {
     CHECK(Format(L"$.2f MB", 1234.5) == L"1,234.50 MB");
     CHECK(Format(L"$.3f", -1234567.125) == L"-1,234,567.125");
     CHECK(Format(L"$.0f", 1234.0) == L"1,234");
+    CHECK(Format(L"$.12f", 1234.5) == L"1,234.500000000000");
     CHECK(Format(L"$g", 1234.5) == L"1234.5");
     CHECK(Format(L"$e", 1.5).rfind(L"1.500000e+0", 0) == 0); // exponent digits are the platform's
     UseGermanLocale();
