@@ -121,6 +121,26 @@ TEST_CASE("integer conversions") {
     }
 }
 
+TEST_CASE("grouping without the platform's number formatter follows the same rules") {
+    auto grouped = [](const wchar_t* digits, const wchar_t* decimals, bool group) {
+        wchar_t out[64];
+        KvTextSink sink(out, 64);
+        KvWriteGroupedDigits(sink, digits, wcslen(digits), decimals, wcslen(decimals), group);
+        sink.Finish();
+        return std::wstring(out);
+    };
+    UseEnglishLocale();
+    CHECK(grouped(L"1234567", L"5", true) == L"1,234,567.5");
+    CHECK(grouped(L"123", L"", true) == L"123");
+    CHECK(grouped(L"1234567", L"25", false) == L"1234567.25");
+    CHECK(grouped(L"", L"5", true) == L"0.5");
+    KvPrintF_SetLocaleValues(L",", L" ", L"3;2;0", L";", L":", 0);
+    CHECK(grouped(L"123456789", L"", true) == L"12 34 56 789");
+    CHECK(grouped(L"", L"5", true) == L",5");
+    KvPrintF_SetLocaleValues(L".", L",", L"3", L",", L":", 1); // one group, not repeated
+    CHECK(grouped(L"123456789", L"", true) == L"123456,789");
+}
+
 TEST_CASE("floating-point conversions") {
     UseEnglishLocale();
     CHECK(Format(L"%.2f", 1234.5) == L"1234.50");
