@@ -226,13 +226,13 @@ TEST_CASE("text and character conversions") {
     CHECK(std::wstring(big) == longText + std::wstring(100, L' ') + L"|");
 }
 
-TEST_CASE("unfinished or unknown specifications are written as they are") {
+TEST_CASE("unfinished or unknown directives are written as they are") {
     UseEnglishLocale();
     CHECK(Format(L"50%") == L"50%");
     CHECK(Format(L"cost $") == L"cost $");
     CHECK(Format(L"%5") == L"%5");
     CHECK(Format(L"$.2") == L"$.2");
-    CHECK(Format(L"%ab c %d", 7) == L"%ab c 7"); // not a valid specification: no argument is used for it
+    CHECK(Format(L"%ab c %d", 7) == L"%ab c 7"); // not a valid directive: no argument is used for it
     std::wstring tooLong = L"%" + std::wstring(300, L'1') + L"d";
     CHECK(Format(tooLong.c_str(), 5) == tooLong);
 }
