@@ -47,6 +47,8 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
     if (!g_expanded) {
         SendMessageW(GetDlgItem(dialog, KVMB_ID_DETAILS), BM_CLICK, 0, 0);
         SetForegroundWindow(dialog);
+        // Xvfb has no window manager to give the window the input focus; draw the caption as a person sees it.
+        SendMessageW(dialog, WM_NCACTIVATE, TRUE, 0);
         g_expanded = true;
     } else if (g_ticks == 4) {
         WriteRect(dialog); // a few ticks later, so that everything has been painted

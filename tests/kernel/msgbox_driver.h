@@ -1,7 +1,7 @@
 // Answers the library's modal boxes from a thread timer that fires inside their modal loops.
 #pragma once
 #include <windows.h>
-#include <doctest.h>
+#include "wide_string_maker.h"
 #include <functional>
 #include <string>
 #include <vector>
@@ -55,18 +55,3 @@ struct HookRecorder {
 
 } // namespace msgboxtest
 
-// Wide texts in failure reports, as UTF-8 with line breaks escaped.
-namespace doctest {
-template <> struct StringMaker<std::wstring> {
-    static String convert(const std::wstring& text) {
-        std::string out;
-        for (wchar_t c : text) {
-            if (c == L'\n') out += "\\n";
-            else if (c == L'\r') out += "\\r";
-            else if (c < 0x80) out += static_cast<char>(c);
-            else out += '?';
-        }
-        return String(("\"" + out + "\"").c_str());
-    }
-};
-} // namespace doctest
