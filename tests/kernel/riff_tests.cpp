@@ -3,6 +3,7 @@
 #include "riff.h"
 #include "kvresult.h"
 #include "test_support.h"
+#include <psapi.h>
 #include <cstring>
 #include <string>
 
@@ -243,8 +244,12 @@ TEST_CASE("reading chunk data") {
         block.size = 15; // 14 bytes remain after offset 14
         CHECK(riff_ReadDataAlloc(f.h(), &block) == KV_E_READ);
         CHECK(block.memory == nullptr);
-        block.size = 0x7FFFFFF0;
+        block.size = 0x7FFFFFF0; // a damaged size: refused before anything is committed
+        PROCESS_MEMORY_COUNTERS before{}, after{};
+        GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
         CHECK(riff_ReadDataAlloc(f.h(), &block) == KV_E_READ);
+        GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
+        CHECK(after.PeakWorkingSetSize - before.PeakWorkingSetSize < 0x10000000u);
         CHECK(f.Pos() == 14);
     }
     SUBCASE("ANSI strings") {
