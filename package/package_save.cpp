@@ -37,6 +37,10 @@ HRESULT SafeSave::Begin(const wchar_t* target) {
     if (!target || !*target) return KV_E_FILE_CREATE;
     target_ = target;
     if (CheckPackageSaveFault(SAVE_STEP_CREATE) < 0) return KV_E_FILE_CREATE;
+    // Renaming would replace a read-only file on some systems; it could not be created over either.
+    DWORD attributes = GetFileAttributesW(target);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        return KV_E_FILE_CREATE;
     // A short name of our own in the same folder keeps the final rename on one volume.
     std::wstring folder = FolderOf(target_);
     for (int attempt = 0; attempt < 64; ++attempt) {

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr uint64_t kBlockSize = 256 * 1024;
+constexpr uint64_t kBlockSize = 1024 * 1024;
 constexpr uint64_t kLargestCall = 1u << 30; // ReadFile and WriteFile take 32-bit counts
 
 OVERLAPPED At(uint64_t offset) {
@@ -21,7 +21,8 @@ OVERLAPPED At(uint64_t offset) {
 } // namespace
 
 PackageSource::PackageSource(HANDLE file, uint64_t fileSize)
-    : file_(file), size_(fileSize), block_(new (std::nothrow) uint8_t[kBlockSize]) {}
+    : file_(file), size_(fileSize), blockSize_(std::max<uint64_t>(1, std::min(fileSize, kBlockSize))),
+      block_(new (std::nothrow) uint8_t[blockSize_]) {}
 
 HRESULT PackageSource::ReadAt(void* target, uint64_t offset, uint64_t count) {
     auto* out = static_cast<uint8_t*>(target);
@@ -51,13 +52,13 @@ HRESULT PackageSource::Read(void* target, uint64_t count) {
             count -= n;
             continue;
         }
-        if (count >= kBlockSize) { // a large block goes straight to its target, not through the window
+        if (count >= blockSize_) { // a large block goes straight to its target, not through the window
             HRESULT hr = ReadAt(out, position_, count);
             if (hr < 0) return hr;
             position_ += count;
             return S_OK;
         }
-        uint64_t n = std::min(kBlockSize, size_ - position_);
+        uint64_t n = std::min(blockSize_, size_ - position_);
         blockLength_ = 0;
         HRESULT hr = ReadAt(block_.get(), position_, n);
         if (hr < 0) return hr;

@@ -24,6 +24,7 @@ private:
     HANDLE file_;                  // not owned
     uint64_t size_;                // the file's length when the read began
     uint64_t position_ = 0;        // offset of the next byte a Read returns
+    uint64_t blockSize_;           // the window's capacity: no larger than the file
     std::unique_ptr<uint8_t[]> block_; // a window onto the file
     uint64_t blockStart_ = 0;      // file offset of block_[0]
     uint64_t blockLength_ = 0;     // valid bytes in block_
