@@ -39,6 +39,11 @@ private:
 // trailing fill) with the locale's decimal separator, and with its digit grouping when group is true.
 void KvWriteLocaleNumber(KvTextSink& sink, const wchar_t* text, size_t length, bool group);
 
+// The same without the platform's number formatter: digits before and after the decimal point, grouped by
+// the locale's grouping rule (when group is true) and joined by its decimal separator.
+void KvWriteGroupedDigits(KvTextSink& sink, const wchar_t* digits, size_t intCount, const wchar_t* decimals,
+                          size_t decimalCount, bool group);
+
 // Appends the value of a token under the token lock; false when no such token exists.
 bool KvPrintF_AppendToken(const wchar_t* name, KvTextSink& sink);
 

@@ -81,9 +81,12 @@ const LocaleValues& Locale() {
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
+} // namespace
+
 // Used when the platform's number formatter refuses the input: groups by the same NUMBERFMT rule.
-void WriteGroupedFallback(KvTextSink& sink, const wchar_t* digits, size_t intCount, const wchar_t* decimals,
-                          size_t decimalCount, bool group, const LocaleValues& locale) {
+void KvWriteGroupedDigits(KvTextSink& sink, const wchar_t* digits, size_t intCount, const wchar_t* decimals,
+                          size_t decimalCount, bool group) {
+    const LocaleValues& locale = Locale();
     std::vector<UINT> sizes; // group sizes from the decimal point leftwards; the last one repeats unless 0
     UINT g = group ? locale.grouping : 0;
     if (g != 0) {
@@ -113,8 +116,6 @@ void WriteGroupedFallback(KvTextSink& sink, const wchar_t* digits, size_t intCou
         sink.Put(decimals, decimalCount);
     }
 }
-
-} // namespace
 
 void KvPrintF_LoadUserLocale() {
     std::call_once(g_localeOnce, [] {});
@@ -183,7 +184,7 @@ void KvWriteLocaleNumber(KvTextSink& sink, const wchar_t* text, size_t length, b
     if (written > 0) {
         sink.Put(out.data());
     } else {
-        WriteGroupedFallback(sink, text + intStart, intCount, text + decStart, decCount, group, locale);
+        KvWriteGroupedDigits(sink, text + intStart, intCount, text + decStart, decCount, group);
     }
     sink.Put(text + i, length - i); // trailing fill of left-justified conversions
 }

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr size_t kMaxSpecification = 260; // characters of one conversion specification, "%" included
+constexpr size_t kMaxDirective = 260; // characters of one conversion directive, "%" included
 constexpr size_t kMaxTokenName = 260;
 
 // va_list cannot be handed between functions by value and then read on; a wrapper passed by address can.
@@ -21,8 +21,8 @@ bool IsConversionChar(wchar_t c) {
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
-// The parts of a specification that decide how it is read: "%[flags][width][.precision][size]conversion".
-struct Specification {
+// The parts of a directive that decide how it is read: "%[flags][width][.precision][size]conversion".
+struct Directive {
     bool valid = false;
     bool bare = false;       // nothing between "%" and the conversion character
     bool wide64 = false;     // "I64" or "ll": the argument is a 64-bit integer
@@ -30,31 +30,31 @@ struct Specification {
     wchar_t conversion = 0;
 };
 
-Specification Parse(const wchar_t* spec, size_t length) {
-    Specification result;
-    result.conversion = spec[length - 1];
+Directive Parse(const wchar_t* directive, size_t length) {
+    Directive result;
+    result.conversion = directive[length - 1];
     result.bare = (length == 2);
     size_t i = 1, end = length - 1;
-    while (i < end && wcschr(L"-+ #0", spec[i]) && spec[i] != L'\0') ++i;
-    while (i < end && IsDigit(spec[i])) ++i;
-    if (i < end && spec[i] == L'.') {
+    while (i < end && wcschr(L"-+ #0", directive[i]) && directive[i] != L'\0') ++i;
+    while (i < end && IsDigit(directive[i])) ++i;
+    if (i < end && directive[i] == L'.') {
         ++i;
         int precision = 0;
-        while (i < end && IsDigit(spec[i])) {
-            if (precision < 100000) precision = precision * 10 + (spec[i] - L'0');
+        while (i < end && IsDigit(directive[i])) {
+            if (precision < 100000) precision = precision * 10 + (directive[i] - L'0');
             ++i;
         }
         result.precision = precision;
     }
-    if (end - i >= 3 && wcsncmp(spec + i, L"I64", 3) == 0) {
+    if (end - i >= 3 && wcsncmp(directive + i, L"I64", 3) == 0) {
         result.wide64 = true;
         i += 3;
-    } else if (end - i >= 3 && wcsncmp(spec + i, L"I32", 3) == 0) {
+    } else if (end - i >= 3 && wcsncmp(directive + i, L"I32", 3) == 0) {
         i += 3;
-    } else if (end - i >= 2 && wcsncmp(spec + i, L"ll", 2) == 0) {
+    } else if (end - i >= 2 && wcsncmp(directive + i, L"ll", 2) == 0) {
         result.wide64 = true;
         i += 2;
-    } else if (i < end && (spec[i] == L'l' || spec[i] == L'h' || spec[i] == L'w')) {
+    } else if (i < end && (directive[i] == L'l' || directive[i] == L'h' || directive[i] == L'w')) {
         ++i;
     }
     result.valid = (i == end);
@@ -62,14 +62,14 @@ Specification Parse(const wchar_t* spec, size_t length) {
     return result;
 }
 
-// The platform's formatting of one specification with one argument; grows its buffer for long results.
+// The platform's formatting of one directive with one argument; grows its buffer for long results.
 class PlatformText {
 public:
-    template <class T> PlatformText(const wchar_t* spec, T value) {
-        if (Try(local_, kLocal, spec, value)) return;
+    template <class T> PlatformText(const wchar_t* directive, T value) {
+        if (Try(local_, kLocal, directive, value)) return;
         for (size_t size = 4096; size <= (size_t(1) << 24); size *= 4) {
             heap_.assign(size, L'\0');
-            if (Try(heap_.data(), size, spec, value)) return;
+            if (Try(heap_.data(), size, directive, value)) return;
         }
         text_ = L"";
         length_ = 0;
@@ -79,11 +79,11 @@ public:
     const wchar_t* text() const { return text_; }
     size_t length() const { return length_; }
 private:
-    template <class T> bool Try(wchar_t* buffer, size_t size, const wchar_t* spec, T value) {
+    template <class T> bool Try(wchar_t* buffer, size_t size, const wchar_t* directive, T value) {
 #ifdef _MSC_VER
-        int written = _snwprintf_s(buffer, size, _TRUNCATE, spec, value);
+        int written = _snwprintf_s(buffer, size, _TRUNCATE, directive, value);
 #else
-        int written = _snwprintf(buffer, size - 1, spec, value);
+        int written = _snwprintf(buffer, size - 1, directive, value);
 #endif
         if (written < 0 || static_cast<size_t>(written) >= size - 1) return false;
         buffer[written] = L'\0';
@@ -186,10 +186,10 @@ void PutLocaleFloat(KvTextSink& sink, const PlatformText& formatted, wchar_t con
     KvWriteLocaleNumber(sink, text, length, conversion == L'f');
 }
 
-// Handles one collected specification; returns the format position after it.
-const wchar_t* Convert(KvTextSink& sink, const wchar_t* start, const wchar_t* next, const wchar_t* spec,
+// Handles one collected directive; returns the format position after it.
+const wchar_t* Convert(KvTextSink& sink, const wchar_t* start, const wchar_t* next, const wchar_t* directive,
                        size_t length, bool locale, Arguments& args) {
-    wchar_t conversion = spec[length - 1];
+    wchar_t conversion = directive[length - 1];
     switch (conversion) {
     case L'*': PutInat(sink, 24); return next;
     case L',': PutInat(sink, 40); return next;
@@ -206,8 +206,8 @@ const wchar_t* Convert(KvTextSink& sink, const wchar_t* start, const wchar_t* ne
     default: break;
     }
 
-    Specification parsed = Parse(spec, length);
-    if (!parsed.valid) { // never hand the platform a specification it could reject: keep it as text
+    Directive parsed = Parse(directive, length);
+    if (!parsed.valid) { // never hand the platform a directive it could reject: keep it as text
         sink.Put(start, static_cast<size_t>(next - start));
         return next;
     }
@@ -224,8 +224,8 @@ const wchar_t* Convert(KvTextSink& sink, const wchar_t* start, const wchar_t* ne
             else PutSigned(sink, value, locale);
             break;
         }
-        PlatformText text = parsed.wide64 ? PlatformText(spec, value)
-                                          : PlatformText(spec, static_cast<int32_t>(value));
+        PlatformText text = parsed.wide64 ? PlatformText(directive, value)
+                                          : PlatformText(directive, static_cast<int32_t>(value));
         if (locale) KvWriteLocaleNumber(sink, text.text(), text.length(), true);
         else sink.Put(text.text(), text.length());
         break;
@@ -234,10 +234,10 @@ const wchar_t* Convert(KvTextSink& sink, const wchar_t* start, const wchar_t* ne
     case L'X':
     case L'o': {
         if (parsed.wide64) {
-            PlatformText text(spec, va_arg(args.list, uint64_t));
+            PlatformText text(directive, va_arg(args.list, uint64_t));
             sink.Put(text.text(), text.length());
         } else {
-            PlatformText text(spec, va_arg(args.list, uint32_t));
+            PlatformText text(directive, va_arg(args.list, uint32_t));
             sink.Put(text.text(), text.length());
         }
         break;
@@ -247,7 +247,7 @@ const wchar_t* Convert(KvTextSink& sink, const wchar_t* start, const wchar_t* ne
     case L'f':
     case L'g':
     case L'G': {
-        PlatformText text(spec, va_arg(args.list, double));
+        PlatformText text(directive, va_arg(args.list, double));
         if (locale && conversion != L'e' && conversion != L'E') PutLocaleFloat(sink, text, conversion);
         else sink.Put(text.text(), text.length());
         break;
@@ -260,7 +260,7 @@ const wchar_t* Convert(KvTextSink& sink, const wchar_t* start, const wchar_t* ne
         if (parsed.bare) {
             sink.Put(static_cast<wchar_t>(value));
         } else {
-            PlatformText text(spec, value);
+            PlatformText text(directive, value);
             sink.Put(text.text(), text.length());
         }
         break;
@@ -270,7 +270,7 @@ const wchar_t* Convert(KvTextSink& sink, const wchar_t* start, const wchar_t* ne
         if (parsed.bare) {
             sink.Put(value ? static_cast<const wchar_t*>(value) : L"(null)");
         } else {
-            PlatformText text(spec, value);
+            PlatformText text(directive, value);
             sink.Put(text.text(), text.length());
         }
         break;
@@ -331,13 +331,13 @@ int Format(wchar_t* out, size_t capacity, const wchar_t* format, Arguments& args
             p = ExpandParenthesis(sink, p);
             continue;
         }
-        wchar_t spec[kMaxSpecification + 1];
+        wchar_t directive[kMaxDirective + 1];
         size_t length = 1;
-        spec[0] = L'%';
+        directive[0] = L'%';
         const wchar_t* q = p + 1;
         bool complete = false;
-        while (*q && length < kMaxSpecification) {
-            spec[length++] = *q;
+        while (*q && length < kMaxDirective) {
+            directive[length++] = *q;
             if (IsConversionChar(*q++)) {
                 complete = true;
                 break;
@@ -348,8 +348,8 @@ int Format(wchar_t* out, size_t capacity, const wchar_t* format, Arguments& args
             p = q;
             continue;
         }
-        spec[length] = L'\0';
-        p = Convert(sink, p, q, spec, length, c == L'$', args);
+        directive[length] = L'\0';
+        p = Convert(sink, p, q, directive, length, c == L'$', args);
     }
     return sink.Finish();
 }

@@ -121,6 +121,26 @@ TEST_CASE("integer conversions") {
     }
 }
 
+TEST_CASE("grouping without the platform's number formatter follows the same rules") {
+    auto grouped = [](const wchar_t* digits, const wchar_t* decimals, bool group) {
+        wchar_t out[64];
+        KvTextSink sink(out, 64);
+        KvWriteGroupedDigits(sink, digits, wcslen(digits), decimals, wcslen(decimals), group);
+        sink.Finish();
+        return std::wstring(out);
+    };
+    UseEnglishLocale();
+    CHECK(grouped(L"1234567", L"5", true) == L"1,234,567.5");
+    CHECK(grouped(L"123", L"", true) == L"123");
+    CHECK(grouped(L"1234567", L"25", false) == L"1234567.25");
+    CHECK(grouped(L"", L"5", true) == L"0.5");
+    KvPrintF_SetLocaleValues(L",", L" ", L"3;2;0", L";", L":", 0);
+    CHECK(grouped(L"123456789", L"", true) == L"12 34 56 789");
+    CHECK(grouped(L"", L"5", true) == L",5");
+    KvPrintF_SetLocaleValues(L".", L",", L"3", L",", L":", 1); // one group, not repeated
+    CHECK(grouped(L"123456789", L"", true) == L"123456,789");
+}
+
 TEST_CASE("floating-point conversions") {
     UseEnglishLocale();
     CHECK(Format(L"%.2f", 1234.5) == L"1234.50");
@@ -206,13 +226,13 @@ TEST_CASE("text and character conversions") {
     CHECK(std::wstring(big) == longText + std::wstring(100, L' ') + L"|");
 }
 
-TEST_CASE("unfinished or unknown specifications are written as they are") {
+TEST_CASE("unfinished or unknown directives are written as they are") {
     UseEnglishLocale();
     CHECK(Format(L"50%") == L"50%");
     CHECK(Format(L"cost $") == L"cost $");
     CHECK(Format(L"%5") == L"%5");
     CHECK(Format(L"$.2") == L"$.2");
-    CHECK(Format(L"%ab c %d", 7) == L"%ab c 7"); // not a valid specification: no argument is used for it
+    CHECK(Format(L"%ab c %d", 7) == L"%ab c 7"); // not a valid directive: no argument is used for it
     std::wstring tooLong = L"%" + std::wstring(300, L'1') + L"d";
     CHECK(Format(tooLong.c_str(), 5) == tooLong);
 }

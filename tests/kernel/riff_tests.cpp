@@ -54,29 +54,25 @@ public:
                               nullptr, CREATE_ALWAYS, 0, nullptr);
         REQUIRE(handle_ != INVALID_HANDLE_VALUE);
         DWORD put = 0;
-        if (!content.empty()) REQUIRE(WriteFile(handle_, content.data(), static_cast<DWORD>(content.size()), &put, nullptr));
+        if (!content.empty())
+            REQUIRE(WriteFile(handle_, content.data(), static_cast<DWORD>(content.size()), &put, nullptr));
         Seek(0);
     }
     ~TestFile() { CloseHandle(handle_); }
     HANDLE h() const { return handle_; }
     uint64_t Pos() const {
         LARGE_INTEGER zero{}, now{};
-        SetFilePointerEx(handle_, zero, &now, FILE_CURRENT);
-        return static_cast<uint64_t>(now.QuadPart);
+        return SetFilePointerEx(handle_, zero, &now, FILE_CURRENT) ? static_cast<uint64_t>(now.QuadPart) : ~0ull;
     }
     void Seek(uint64_t at) const {
-        LARGE_INTEGER to{};
-        to.QuadPart = static_cast<LONGLONG>(at);
-        SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN);
+        SetFilePointerEx(handle_, LARGE_INTEGER{.QuadPart = static_cast<LONGLONG>(at)}, nullptr, FILE_BEGIN);
     }
     Bytes Content() const {
         const uint64_t keep = Pos();
-        LARGE_INTEGER size{};
-        GetFileSizeEx(handle_, &size);
-        Bytes all(static_cast<size_t>(size.QuadPart));
-        DWORD got = 0;
         Seek(0);
-        if (!all.empty()) ReadFile(handle_, all.data(), static_cast<DWORD>(all.size()), &got, nullptr);
+        Bytes all(GetFileSize(handle_, nullptr));
+        DWORD got = 0;
+        ReadFile(handle_, all.data(), static_cast<DWORD>(all.size()), &got, nullptr);
         Seek(keep);
         return all;
     }
