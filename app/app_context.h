@@ -1,0 +1,36 @@
+// The process-wide application record and the document record shared by the shell and the document code.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+struct tKVLANG;
+struct tKVMETRIC;
+struct FrameState;
+
+constexpr uint32_t DOC_READONLY = 0x1;
+constexpr uint32_t DOC_MODIFIED = 0x2;
+constexpr uint32_t DOC_UNTITLED = 0x4;
+
+constexpr int DOC_PATH_CHARS = 260; // at most 259 characters and the terminator
+
+struct DocumentRecord {
+    wchar_t path[DOC_PATH_CHARS];
+    uint32_t flags;
+};
+
+struct AppContext {
+    HINSTANCE instance;
+    tKVMETRIC* settings;
+    tKVLANG* language;
+    wchar_t productName[128];
+    HWND frameWindow;
+    HACCEL accelerators;
+    DocumentRecord document;
+    void* recentFiles;
+    FrameState* frameState;
+};
+
+// The one record of the running process; empty until start-up fills it.
+extern AppContext g_appContext;
+
+constexpr uint32_t APP_VERSION_WORD = 0x0200001A; // major 2, minor 0, build 26
