@@ -4,7 +4,7 @@
 #include <cstdint>
 
 struct tKVLANG;
-struct tKVMETRIC;
+struct KvMetricHandle;
 struct FrameState;
 
 constexpr uint32_t DOC_READONLY = 0x1;
@@ -20,7 +20,7 @@ struct DocumentRecord {
 
 struct AppContext {
     HINSTANCE instance;
-    tKVMETRIC* settings;
+    KvMetricHandle* settings;
     tKVLANG* language;
     wchar_t productName[128];
     HWND frameWindow;
