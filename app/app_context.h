@@ -2,21 +2,11 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include "document_record.h"
 
 struct tKVLANG;
 struct KvMetricHandle;
 struct FrameState;
-
-constexpr uint32_t DOC_READONLY = 0x1;
-constexpr uint32_t DOC_MODIFIED = 0x2;
-constexpr uint32_t DOC_UNTITLED = 0x4;
-
-constexpr int DOC_PATH_CHARS = 260; // at most 259 characters and the terminator
-
-struct DocumentRecord {
-    wchar_t path[DOC_PATH_CHARS];
-    uint32_t flags;
-};
 
 struct AppContext {
     HINSTANCE instance;

@@ -109,7 +109,6 @@ HWND AppInitInstance(HINSTANCE instance, int, int* exitCode) {
     HRESULT hr = InitSteps(instance, &placement, &frame);
     if (hr < 0) {
         *exitCode = (hr == KV_E_INVALIDARG) ? kExitInvalidArgument : kExitStartupFailed;
-        if (frame) DestroyWindow(frame);
         KvErrorHandler_MsgBox(nullptr, MB_ICONEXCLAMATION, kStartupContext, hr, nullptr, FALSE);
         return nullptr;
     }

@@ -79,5 +79,6 @@ HRESULT FrameCreate(HINSTANCE instance, HWND* frame) {
     if (!window) return KV_E_WINDOW_CREATE;
     g_appContext.frameWindow = window;
     *frame = window;
+    UpdateTitle(window, &g_appContext.document);
     return 0;
 }
