@@ -12,8 +12,9 @@ constexpr uint32_t KVLIST_OWNS_ITEMS   = 0x00000002u; // slots hold blocks the l
 
 constexpr uint32_t KVLIST_MAGIC = 0x4854534Cu; // "LSTH" in memory
 
-// Header; callers read count and items directly. For pointer lists items[i] is the slot's pointer;
-// for KVLIST_FIXED_ITEMS lists the records start at items and are itemSize bytes apart.
+// Header; callers read count and items directly. For pointer lists items[i] is the slot's pointer and itemSize
+// is the size of a pointer; for KVLIST_FIXED_ITEMS lists the records start at items and are itemSize bytes apart.
+// Owning lists without a private heap keep the process heap in heap (it is never destroyed with the list).
 struct tKVLIST {
     int32_t count;
     uint32_t itemSize;
