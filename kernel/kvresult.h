@@ -17,6 +17,7 @@ constexpr HRESULT KV_E_UNSUPPORTED       = static_cast<HRESULT>(0x8004E00B);
 constexpr HRESULT KV_E_CANCELLED         = static_cast<HRESULT>(0x8004E00C);
 constexpr HRESULT KV_E_WINDOW_CREATE     = static_cast<HRESULT>(0x8004E00F);
 constexpr HRESULT KV_E_DATA_FILE_MISSING = static_cast<HRESULT>(0x8004E032);
+constexpr HRESULT KV_E_BUFFER_TOO_SMALL  = static_cast<HRESULT>(0x8004E03C);
 
 // RIFF layer.
 constexpr HRESULT KV_E_RIFF_NOT_RIFF     = static_cast<HRESULT>(0x8004E080);
