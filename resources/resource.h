@@ -145,3 +145,12 @@
 #define IDS_KV_WARNING_PREFIX           48402
 #define IDS_KV_DETAILS_START            48600
 #define IDS_KV_DETAILS_END              48601
+
+// Library strings: messages for the registry's and the file system's own statuses (48003-48011).
+#define IDS_KV_ERR_ACCESS_DENIED        48003
+#define IDS_KV_ERR_BUFFER_TOO_SMALL     48006
+#define IDS_KV_ERR_INVALID_DATA         48007
+#define IDS_KV_ERR_KEY_DELETED          48008
+#define IDS_KV_ERR_REGISTRY             48009
+#define IDS_KV_ERR_IN_USE               48010
+#define IDS_KV_ERR_WINDOW_CREATE        48011

@@ -38,6 +38,9 @@ tarrow_wine_prefix() {
         echo "Creating Wine prefix $WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         wineboot -i >/dev/null 2>&1 || true
+        # Without a window manager, managed windows make every closing dialog wait about two seconds
+        # for a withdrawal that never comes; unmanaged windows also get Wine's own title bars.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
         wineserver -w
     fi
 }
