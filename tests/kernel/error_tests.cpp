@@ -176,23 +176,4 @@ TEST_CASE_FIXTURE(ErrorFixture, "error handler: details buffer") {
         std::thread([&] { other = KvErrorHandler_DetailsAddString(L"theirs"); }).join();
         CHECK(other == S_OK);
     }
-    SUBCASE("at most 16384 bytes are held") {
-        std::wstring line(99, L'd'); // 101 characters with "\r\n"
-        int accepted = 0;
-        while (KvErrorHandler_DetailsAddString(L"%s", line.c_str()) == S_OK && accepted < 1000) ++accepted;
-        CHECK(accepted == static_cast<int>((KVERR_DETAILS_BYTES / sizeof(wchar_t) - 1) / 101));
-    }
-}
-
-TEST_CASE("error handler: a real error box with details, answered") {
-    ResetMessageBoxes();
-    KvErrorHandler_DetailsClear();
-    KvErrorHandler_DetailsAddString(L"Value %s", L"Preset 1");
-    std::wstring details;
-    BoxDriver driver({Click(KVMB_ID_DETAILS),
-                      Check([&](HWND dialog) { details = WindowText(GetDlgItem(dialog, 1003)); }),
-                      PressKey(VK_RETURN)});
-    CHECK(KvErrorHandler_MsgBox(nullptr, 0x30, 26, KV_E_FILE_OPEN, nullptr, FALSE) == IDOK);
-    CHECK(driver.sawDialog());
-    CHECK(details == L"Value Preset 1\r\n");
 }

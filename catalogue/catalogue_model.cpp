@@ -1,0 +1,136 @@
+// The side operations over CatalogueModel, with their write-through to the system store.
+#include "catalogue_model.h"
+#include <new>
+#include "kvresult.h"
+#include "store_write.h"
+
+namespace {
+
+int SideIndex(int side) { return side == SIDE_PACKAGE ? SIDE_PACKAGE : SIDE_SYSTEM; }
+
+// The store keeps Win32 statuses positive; here a refusal must never look like success.
+HRESULT AsFailure(HRESULT status) { return status > 0 ? HRESULT_FROM_WIN32(static_cast<unsigned long>(status)) : status; }
+
+} // namespace
+
+CatalogueModel::~CatalogueModel() {
+    for (int side = 0; side < 2; ++side) {
+        delete plugIns[side];
+        delete chains[side];
+    }
+    KvList_Destroy(destinations);
+}
+
+PlugInList* GetPlugInList(CatalogueModel& model, int side) {
+    PlugInList*& list = model.plugIns[SideIndex(side)];
+    if (!list) list = new (std::nothrow) PlugInList();
+    return list;
+}
+
+ChainList* GetChainList(CatalogueModel& model, int side) {
+    ChainList*& list = model.chains[SideIndex(side)];
+    if (!list) list = new (std::nothrow) ChainList();
+    return list;
+}
+
+HRESULT LoadSystemCatalogue(CatalogueModel& model) {
+    delete model.chains[SIDE_SYSTEM];
+    model.chains[SIDE_SYSTEM] = nullptr;
+    delete model.plugIns[SIDE_SYSTEM];
+    model.plugIns[SIDE_SYSTEM] = nullptr;
+    LoadStoreChains(&model.chains[SIDE_SYSTEM]);
+    LoadStorePresets(&model.plugIns[SIDE_SYSTEM]);
+    bool fresh = model.destinations == nullptr;
+    if (fresh) {
+        HRESULT hr = KvList_CreateExZ(&model.destinations, sizeof(void*), -1, -1, KVLIST_ANY_THREAD | KVLIST_OWNS_ITEMS);
+        if (hr < 0) return hr;
+    }
+    HRESULT hr = LoadLathmereDestinations(model.destinations);
+    if (fresh) model.selectedDestination = model.destinations->count - 1;
+    return hr;
+}
+
+const LathmereDestination* CurrentLathmereDestination(CatalogueModel& model) {
+    tKVLIST* list = model.destinations;
+    if (!list) return nullptr;
+    if (model.selectedDestination < 0) model.selectedDestination = 0;
+    if (model.selectedDestination > list->count - 1) model.selectedDestination = list->count - 1;
+    if (list->count == 0) return nullptr;
+    return static_cast<const LathmereDestination*>(list->items[model.selectedDestination]);
+}
+
+HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side) {
+    PlugInList* list = GetPlugInList(model, side);
+    if (!list) return KV_E_OUTOFMEMORY;
+    PlugInEntry* entry = list->FindEntryByIdentity(plugIn, model.language);
+    bool created = entry == nullptr;
+    if (created) {
+        entry = PlugInEntry::CopyShell(plugIn);
+        if (!entry) return KV_E_OUTOFMEMORY;
+        // A different plug-in already shows this name here; the copy must stay distinguishable.
+        if (!(plugIn.flags & PLUGIN_LATHMERE_TOOL) && list->FindByName(plugIn.name, model.language) >= 0)
+            list->MakeNotInstalledName(entry->name, CATALOGUE_NAME_CHARS, model.language);
+        HRESULT hr = list->Append(entry);
+        if (hr < 0) return hr;
+    }
+    HRESULT result = S_OK;
+    if (SideIndex(side) == SIDE_SYSTEM) {
+        if (entry->flags & PLUGIN_LATHMERE_TOOL)
+            result = WriteLathmerePreset(*entry, preset, 0, CurrentLathmereDestination(model));
+        else
+            result = WriteStorePreset(*entry, preset);
+        if (result != S_OK) {
+            // Nothing was stored, so nothing may appear: not even the plug-in made for it.
+            if (created) list->DeleteAt(list->Count() - 1);
+            return AsFailure(result);
+        }
+    }
+    PresetEntry* existing = entry->FindPreset(preset.name);
+    if (existing) {
+        existing->Assign(preset);
+        return result;
+    }
+    PresetEntry* copy = new (std::nothrow) PresetEntry();
+    if (!copy) return KV_E_OUTOFMEMORY;
+    copy->Assign(preset);
+    HRESULT hr = entry->AppendPreset(copy);
+    return hr < 0 ? hr : result;
+}
+
+HRESULT RemovePreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side) {
+    HRESULT result = SideIndex(side) == SIDE_SYSTEM ? AsFailure(DeleteStorePreset(plugIn, preset)) : S_OK;
+    PlugInList* list = model.plugIns[SideIndex(side)];
+    int entryIndex = list ? list->FindByIdentity(plugIn, model.language) : -1;
+    if (entryIndex < 0) return result;
+    PlugInEntry* entry = list->At(entryIndex);
+    entry->DeletePresetAt(entry->FindPresetIndex(preset.name));
+    if (entry->PresetCount() == 0) list->DeleteAt(entryIndex);
+    return result;
+}
+
+HRESULT AddChain(CatalogueModel& model, const ChainEntry& chain, int side) {
+    ChainList* list = GetChainList(model, side);
+    if (!list) return KV_E_OUTOFMEMORY;
+    HRESULT result = S_OK;
+    if (SideIndex(side) == SIDE_SYSTEM) {
+        result = WriteStoreChain(chain);
+        if (result != S_OK) return AsFailure(result);
+    }
+    ChainEntry* existing = list->FindEntryByName(chain.name);
+    if (existing) {
+        existing->Assign(chain);
+        return result;
+    }
+    ChainEntry* copy = new (std::nothrow) ChainEntry();
+    if (!copy) return KV_E_OUTOFMEMORY;
+    copy->Assign(chain);
+    HRESULT hr = list->Append(copy);
+    return hr < 0 ? hr : result;
+}
+
+HRESULT RemoveChain(CatalogueModel& model, const ChainEntry& chain, int side) {
+    HRESULT result = SideIndex(side) == SIDE_SYSTEM ? AsFailure(DeleteStoreChain(chain)) : S_OK;
+    ChainList* list = model.chains[SideIndex(side)];
+    if (list) list->DeleteAt(list->FindByName(chain.name));
+    return result;
+}

@@ -1,0 +1,41 @@
+// CatalogueModel: both sides' collections, the Lathmere destinations and the side operations that change them.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+#include "catalogue.h"
+#include "store_read.h"
+
+struct tKVLANG;
+
+// Owned by the frame window (or a test, or a command-line tool); releases everything it holds.
+struct CatalogueModel {
+    CatalogueModel() = default;
+    ~CatalogueModel();
+    CatalogueModel(const CatalogueModel&) = delete;
+    CatalogueModel& operator=(const CatalogueModel&) = delete;
+
+    PlugInList* plugIns[2] = {};  // indexed by CatalogueSide; null until loaded or first needed
+    ChainList* chains[2] = {};
+    tKVLIST* destinations = nullptr;  // LathmereDestination records, owned by the list
+    int32_t selectedDestination = -1;
+    tKVLANG* language = nullptr;      // supplies the Lathmere display-name formats; not owned
+};
+
+// The side's collection, created empty when the model holds none. SIDE_PACKAGE selects the package side,
+// every other value the system side. Null only when memory runs out.
+PlugInList* GetPlugInList(CatalogueModel& model, int side);
+ChainList* GetChainList(CatalogueModel& model, int side);
+
+// Replaces the system side's collections and the destination list with what the store holds now. A model that
+// had no destination list selects the last destination.
+HRESULT LoadSystemCatalogue(CatalogueModel& model);
+
+// The selected destination with the index clamped into the list; null when there is none.
+const LathmereDestination* CurrentLathmereDestination(CatalogueModel& model);
+
+// The side operations: the only way editing changes a catalogue. On the system side they write through to the
+// store first; any store status other than 0 is a failure and comes back negative.
+HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side);
+HRESULT RemovePreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side);
+HRESULT AddChain(CatalogueModel& model, const ChainEntry& chain, int side);
+HRESULT RemoveChain(CatalogueModel& model, const ChainEntry& chain, int side);

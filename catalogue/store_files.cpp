@@ -1,0 +1,99 @@
+// Folder creation, replacing writes and whole reads of preset and chain data files.
+#include "store_files.h"
+#include <atomic>
+#include "catalogue.h"
+#include "kvresult.h"
+#include "store_handles.h"
+
+std::wstring ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD got = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (got == 0) return std::wstring();
+        if (got < path.size()) {
+            path.resize(got);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+namespace {
+
+// Length of the part that names a drive or share root and is never created: "C:\" or "\\server\share\".
+size_t RootLength(const std::wstring& path) {
+    if (path.size() >= 2 && path[1] == L':') return path.size() >= 3 && path[2] == L'\\' ? 3 : 2;
+    if (path.rfind(L"\\\\", 0) == 0) {
+        size_t server = path.find(L'\\', 2);
+        if (server == std::wstring::npos) return path.size();
+        size_t share = path.find(L'\\', server + 1);
+        return share == std::wstring::npos ? path.size() : share + 1;
+    }
+    return 0;
+}
+
+bool IsFolder(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::atomic<unsigned> tempCounter{0};
+
+} // namespace
+
+HRESULT CreateFolderLevels(const std::wstring& folder) {
+    std::wstring path = folder;
+    while (path.size() > 1 && path.back() == L'\\') path.pop_back();
+    if (path.empty()) return KV_E_WRITE;
+    for (size_t at = RootLength(path); at <= path.size(); ++at) {
+        if (at < path.size() && path[at] != L'\\') continue;
+        std::wstring level = path.substr(0, at);
+        if (level.empty() || IsFolder(level)) continue;
+        if (!CreateDirectoryW(level.c_str(), nullptr) && !IsFolder(level)) return KV_E_WRITE;
+    }
+    return IsFolder(path) ? S_OK : KV_E_WRITE;
+}
+
+HRESULT WriteDataFileReplacing(const std::wstring& path, const void* data, uint32_t size) {
+    wchar_t suffix[40];
+    swprintf(suffix, 40, L".%08lx%04x.tmp", GetCurrentProcessId(), (tempCounter++) & 0xFFFFu);
+    std::wstring temp = path + suffix;
+    StoreFile file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return KV_E_WRITE;
+    DWORD written = 0;
+    bool ok = size == 0 || (WriteFile(file.Get(), data, size, &written, nullptr) && written == size);
+    ok = file.Close() && ok;
+    if (ok) ok = MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    if (!ok) {
+        DeleteFileW(temp.c_str());
+        return KV_E_WRITE;
+    }
+    return S_OK;
+}
+
+HRESULT ReadDataFile(const wchar_t* path, uint8_t** data, uint32_t* size) {
+    *data = nullptr;
+    *size = 0;
+    StoreFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.Valid()) {
+        // Only now tell a missing file (or a folder in its place) from one that cannot be opened.
+        DWORD attributes = GetFileAttributesW(path);
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return KV_E_DATA_FILE_MISSING;
+        return KV_E_READ;
+    }
+    LARGE_INTEGER length{};
+    if (!GetFileSizeEx(file.Get(), &length)) return KV_E_READ;
+    if (length.QuadPart <= 0 || length.QuadPart > 0x7FFFFFFF) return KV_E_OUTOFMEMORY;
+    uint32_t bytes = static_cast<uint32_t>(length.QuadPart);
+    uint8_t* blob = CatalogueBlobAlloc(bytes);
+    if (!blob) return KV_E_OUTOFMEMORY;
+    *data = blob;
+    *size = bytes;
+    DWORD got = 0;
+    if (!ReadFile(file.Get(), blob, bytes, &got, nullptr) || got != bytes) return KV_E_READ;
+    return S_OK;
+}

@@ -1,0 +1,20 @@
+// Data files of the system store: folder creation, complete-or-nothing writes, whole-file reads.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+#include <string>
+
+// The folder of the program's own file, with its trailing backslash.
+std::wstring ProgramFolder();
+
+// Creates folder and every missing level above it; 0x8004E009 when a level cannot be made.
+HRESULT CreateFolderLevels(const std::wstring& folder);
+
+// Writes data to a temporary file beside path and renames it over path only when complete, so a failure leaves
+// no partial file and any old file untouched. 0x8004E009 on failure.
+HRESULT WriteDataFileReplacing(const std::wstring& path, const void* data, uint32_t size);
+
+// Reads a whole data file into a new blob (CatalogueBlobAlloc). 0x8004E032 when path names no file,
+// 0x8004E008 when it cannot be read, 0x8007000E for an empty file or no memory. On failure after the
+// allocation the blob is still handed out through data and size, for its owner to release.
+HRESULT ReadDataFile(const wchar_t* path, uint8_t** data, uint32_t* size);

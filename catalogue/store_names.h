@@ -1,0 +1,28 @@
+// Key paths of the system store and the checks that keep names from elsewhere inside it.
+#pragma once
+#include <windows.h>
+#include <string>
+
+constexpr wchar_t STORE_PRESETS_KEY[] = L"Software\\DirectShow\\Presets";
+constexpr wchar_t STORE_CHAINS_KEY[] = L"Software\\DirectShow\\Presets\\FX Packages";
+constexpr wchar_t STORE_CHAINS_SUBKEY[] = L"FX Packages";
+constexpr wchar_t STORE_LATHMERE_KEY[] = L"Software\\Moravel\\Lathmere\\Presets";
+// Holds one key per installed version, named "<major>.<minor>".
+constexpr wchar_t STORE_LATHMERE_VERSIONS_KEY[] = L"Software\\Varden Media Software\\Lathmere";
+constexpr wchar_t STORE_DEF_LOCATION[] = L"DefLocation";
+
+// A class identifier in registry text form: braces around 8-4-4-4-12 hexadecimal digits.
+bool IsValidClassIdText(const wchar_t* text);
+// A name that becomes one registry key level or folder: non-empty, shorter than capacity, without separators,
+// drive colons or control characters, and not "." or "..".
+bool IsValidStoreKeyName(const wchar_t* text, int capacity);
+
+// The data file name for a preset or chain name: the characters files cannot carry become underscores.
+std::wstring MakeDataFileName(const wchar_t* itemName);
+
+// "Software\Varden Media Software\Lathmere\<major>.<minor>\Presets"
+std::wstring LathmereVersionedKey(unsigned major, unsigned minor);
+// Leading decimal digits of text; 0 when it does not begin with one.
+unsigned ParseLeadingNumber(const wchar_t* text);
+// Splits a version key name at "." into its first two non-empty tokens; false when either is missing.
+bool ParseVersionKeyName(const wchar_t* text, unsigned* major, unsigned* minor);

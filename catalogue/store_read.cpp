@@ -1,0 +1,311 @@
+// Reads the system store: chains, plug-in and Lathmere presets, and the installed Lathmere versions.
+#include "store_read.h"
+#include <cstring>
+#include <cwchar>
+#include <new>
+#include <vector>
+#include "kvresult.h"
+#include "store_files.h"
+#include "store_handles.h"
+#include "store_names.h"
+
+namespace {
+
+// Most presets are small: one query into this buffer yields type, size and data together.
+constexpr DWORD kInlineProbeBytes = 4096;
+constexpr DWORD kKeyNameChars = 40;       // plug-in, tool and chain key names
+constexpr DWORD kAnyKeyNameChars = 256;   // any registry key name
+constexpr DWORD kChainNameBytes = 520;
+
+bool EnumContinues(LONG status) { return status == ERROR_SUCCESS || status == ERROR_MORE_DATA; }
+
+HRESULT AllocCopy(const uint8_t* source, DWORD size, uint8_t** data, uint32_t* dataSize) {
+    uint8_t* blob = CatalogueBlobAlloc(size);
+    if (!blob) return KV_E_OUTOFMEMORY;
+    memcpy(blob, source, size);
+    *data = blob;
+    *dataSize = size;
+    return S_OK;
+}
+
+bool QueryDword(HKEY key, const wchar_t* name, uint32_t* value) {
+    DWORD type = 0, size = sizeof(DWORD), data = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS)
+        return false;
+    if (type != REG_DWORD) return false;
+    *value = data;
+    return true;
+}
+
+// Appends every loadable preset of an open plug-in or tool key; skipUntitled for DirectShow plug-ins.
+void LoadPresetValues(HKEY key, DWORD longestName, bool skipUntitled, PlugInEntry* entry) {
+    std::vector<wchar_t> name(longestName + 1);
+    for (DWORD index = 0;; ++index) {
+        DWORD nameChars = static_cast<DWORD>(name.size());
+        LONG status = RegEnumValueW(key, index, name.data(), &nameChars, nullptr, nullptr, nullptr, nullptr);
+        if (!EnumContinues(status)) break;
+        if (status != ERROR_SUCCESS) continue;
+        if (CatalogueNamesEqual(name.data(), L"(Default)")) continue;
+        if (skipUntitled && CatalogueNamesEqual(name.data(), L"(Untitled)")) continue;
+        PresetEntry* preset = new (std::nothrow) PresetEntry(name.data());
+        if (!preset) continue;
+        if (ReadValueData(key, name.data(), &preset->data, &preset->dataSize) != S_OK) {
+            delete preset;
+            continue;
+        }
+        entry->AppendPreset(preset);
+    }
+}
+
+// Opens a plug-in or tool key and tells its value count and longest value name.
+bool OpenWithValues(HKEY parent, const wchar_t* name, StoreKey* key, DWORD* longestName) {
+    if (key->Open(parent, name, KEY_READ) != ERROR_SUCCESS) return false;
+    DWORD values = 0;
+    if (RegQueryInfoKeyW(key->Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, longestName,
+                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    return values > 0;
+}
+
+LONG QueryFriendlyName(HKEY key, wchar_t* buffer, DWORD capacityBytes) {
+    DWORD type = 0, size = 0;
+    LONG status = RegQueryValueExW(key, nullptr, nullptr, &type, nullptr, &size);
+    if (status != ERROR_SUCCESS) return status;
+    if (type != REG_SZ) return ERROR_INVALID_DATA;
+    if (size > capacityBytes) return ERROR_MORE_DATA;
+    memset(buffer, 0, capacityBytes);
+    size = capacityBytes;
+    status = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    buffer[capacityBytes / sizeof(wchar_t) - 1] = 0;
+    return status;
+}
+
+// Most plug-ins are 32-bit and register only in the 32-bit view; this build may be either.
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+bool IsNotFound(LONG status) { return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND; }
+
+// The "CLSID" keys of both views, opened once for a whole load: resolving the classes root is the slow part.
+struct ClassRegistrations {
+    StoreKey views[2];
+    ClassRegistrations() {
+        views[0].Open(HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);
+        views[1].Open(HKEY_CLASSES_ROOT, L"CLSID", KEY_READ | kOtherView);
+    }
+    LONG FriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) const {
+        if (!views[0].Get() || !views[1].Get()) return GetPlugInFriendlyName(classIdText, buffer, capacityBytes);
+        LONG status = ERROR_FILE_NOT_FOUND;
+        for (const StoreKey& view : views) {
+            StoreKey key;
+            status = key.Open(view.Get(), classIdText, KEY_READ);
+            if (status == ERROR_SUCCESS) return QueryFriendlyName(key.Get(), buffer, capacityBytes);
+            if (!IsNotFound(status)) return status;
+        }
+        return status;
+    }
+};
+
+void ScanDirectShowPlugIns(PlugInList* list) {
+    StoreKey root;
+    if (root.Open(HKEY_CURRENT_USER, STORE_PRESETS_KEY, KEY_READ) != ERROR_SUCCESS) return;
+    unsigned notInstalled = 0;
+    ClassRegistrations registrations;
+    wchar_t keyName[kKeyNameChars];
+    for (DWORD index = 0;; ++index) {
+        DWORD chars = kKeyNameChars;
+        LONG status = RegEnumKeyExW(root.Get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
+        if (!EnumContinues(status)) break;
+        if (status != ERROR_SUCCESS || CatalogueNamesEqual(keyName, STORE_CHAINS_SUBKEY)) continue;
+        StoreKey plugInKey;
+        DWORD longestName = 0;
+        if (!OpenWithValues(root.Get(), keyName, &plugInKey, &longestName)) continue;
+        wchar_t friendly[CATALOGUE_NAME_CHARS] = {};
+        bool registered = registrations.FriendlyName(keyName, friendly, sizeof(friendly)) == ERROR_SUCCESS;
+        PlugInEntry* entry = new (std::nothrow) PlugInEntry(registered ? friendly : L"", keyName);
+        if (!entry) continue;
+        LoadPresetValues(plugInKey.Get(), longestName, true, entry);
+        if (entry->PresetCount() == 0) {
+            delete entry;
+            continue;
+        }
+        if (!registered) swprintf(entry->name, CATALOGUE_NAME_CHARS, L"Not Installed %03u", notInstalled++);
+        list->Append(entry);
+    }
+}
+
+void ScanLathmereTools(HKEY presetsKey, uint32_t flags, uint32_t major, uint32_t minor, PlugInList* list) {
+    wchar_t keyName[kKeyNameChars];
+    for (DWORD index = 0;; ++index) {
+        DWORD chars = kKeyNameChars;
+        LONG status = RegEnumKeyExW(presetsKey, index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
+        if (!EnumContinues(status)) break;
+        if (status != ERROR_SUCCESS) continue;
+        if (CatalogueNamesEqual(keyName, L"(Untitled)") || CatalogueNamesEqual(keyName, L"Chainer")) continue;
+        StoreKey toolKey;
+        DWORD longestName = 0;
+        if (!OpenWithValues(presetsKey, keyName, &toolKey, &longestName)) continue;
+        PlugInEntry* entry = new (std::nothrow) PlugInEntry(keyName, nullptr);
+        if (!entry) continue;
+        entry->flags = flags;
+        entry->majorVersion = major;
+        entry->minorVersion = minor;
+        LoadPresetValues(toolKey.Get(), longestName, false, entry);
+        if (entry->PresetCount() == 0) delete entry;
+        else list->Append(entry);
+    }
+}
+
+void ScanVersionedLathmere(PlugInList* list) {
+    StoreKey versions;
+    if (versions.Open(HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY, KEY_READ) != ERROR_SUCCESS) return;
+    wchar_t keyName[kAnyKeyNameChars];
+    for (DWORD index = 0;; ++index) {
+        DWORD chars = kAnyKeyNameChars;
+        LONG status = RegEnumKeyExW(versions.Get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
+        if (!EnumContinues(status)) break;
+        if (status != ERROR_SUCCESS) continue;
+        unsigned major = 0, minor = 0;
+        if (!ParseVersionKeyName(keyName, &major, &minor)) continue;
+        // The key is found again through the parsed numbers; a version without presets ends the scan.
+        std::wstring presetsPath = std::to_wstring(major) + L"." + std::to_wstring(minor) + L"\\Presets";
+        StoreKey presets;
+        if (presets.Open(versions.Get(), presetsPath.c_str(), KEY_READ) != ERROR_SUCCESS) return;
+        ScanLathmereTools(presets.Get(), PLUGIN_LATHMERE_TOOL | PLUGIN_LATHMERE_VERSIONED, major, minor, list);
+    }
+}
+
+} // namespace
+
+HRESULT ReadValueData(HKEY key, const wchar_t* valueName, uint8_t** data, uint32_t* size) {
+    BYTE probe[kInlineProbeBytes];
+    DWORD type = 0, bytes = sizeof(probe);
+    LONG status = RegQueryValueExW(key, valueName, nullptr, &type, probe, &bytes);
+    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) return status;
+    bool complete = status == ERROR_SUCCESS;
+
+    if (type == REG_BINARY) {
+        if (bytes == 0) return KV_E_OUTOFMEMORY; // empty data are never loaded
+        if (complete) return AllocCopy(probe, bytes, data, size);
+        uint8_t* blob = CatalogueBlobAlloc(bytes);
+        if (!blob) return KV_E_OUTOFMEMORY;
+        *data = blob;
+        *size = bytes;
+        DWORD read = bytes;
+        return RegQueryValueExW(key, valueName, nullptr, nullptr, blob, &read);
+    }
+    if (type == REG_SZ) {
+        std::vector<wchar_t> path(bytes / sizeof(wchar_t) + 2, L'\0');
+        if (complete) {
+            memcpy(path.data(), probe, bytes);
+        } else {
+            DWORD read = bytes;
+            status = RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(path.data()), &read);
+            if (status != ERROR_SUCCESS) return status;
+        }
+        return ReadDataFile(path.data(), data, size);
+    }
+    return ERROR_INVALID_DATA;
+}
+
+LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) {
+    if (capacityBytes < 40 || !buffer || !classIdText) return ERROR_MORE_DATA;
+    std::wstring keyPath = std::wstring(L"CLSID\\") + classIdText;
+    LONG status = ERROR_FILE_NOT_FOUND;
+    for (REGSAM view : {REGSAM(0), kOtherView}) {
+        StoreKey key;
+        status = key.Open(HKEY_CLASSES_ROOT, keyPath.c_str(), KEY_READ | view);
+        if (status == ERROR_SUCCESS) return QueryFriendlyName(key.Get(), buffer, capacityBytes);
+        if (!IsNotFound(status)) return status;
+    }
+    return status;
+}
+
+HRESULT LoadStoreChains(ChainList** chainList) {
+    *chainList = nullptr;
+    StoreKey root;
+    LONG status = root.Open(HKEY_CURRENT_USER, STORE_CHAINS_KEY, KEY_READ);
+    if (status != ERROR_SUCCESS) return status;
+    ChainList* list = new (std::nothrow) ChainList();
+    if (!list) return KV_E_OUTOFMEMORY;
+    wchar_t keyName[kKeyNameChars];
+    for (DWORD index = 0;; ++index) {
+        DWORD chars = kKeyNameChars;
+        status = RegEnumKeyExW(root.Get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
+        if (!EnumContinues(status)) break;
+        if (status != ERROR_SUCCESS) continue;
+        StoreKey chainKey;
+        if (chainKey.Open(root.Get(), keyName, KEY_READ) != ERROR_SUCCESS) continue;
+        uint32_t flags = 0, type = 0;
+        if (!QueryDword(chainKey.Get(), L"Flags", &flags) || !QueryDword(chainKey.Get(), L"Type", &type)) continue;
+        wchar_t name[kChainNameBytes / sizeof(wchar_t) + 1] = {};
+        DWORD valueType = 0, bytes = kChainNameBytes;
+        if (RegQueryValueExW(chainKey.Get(), L"Name", nullptr, &valueType, reinterpret_cast<BYTE*>(name), &bytes) !=
+                ERROR_SUCCESS ||
+            valueType != REG_SZ)
+            continue;
+        if (RegQueryValueExW(chainKey.Get(), L"Stream", nullptr, &valueType, nullptr, &bytes) != ERROR_SUCCESS)
+            continue;
+        ChainEntry* chain = new (std::nothrow) ChainEntry();
+        if (!chain) continue;
+        chain->flags = flags;
+        chain->type = type;
+        CatalogueCopyText(chain->identifier, CATALOGUE_ID_CHARS, keyName);
+        CatalogueCopyText(chain->name, CATALOGUE_NAME_CHARS, name);
+        if (ReadValueData(chainKey.Get(), L"Stream", &chain->stream, &chain->streamSize) != S_OK) {
+            delete chain;
+            continue;
+        }
+        list->Append(chain);
+    }
+    if (list->Count() == 0) {
+        delete list;
+        return S_OK;
+    }
+    *chainList = list;
+    return S_OK;
+}
+
+HRESULT LoadStorePresets(PlugInList** plugInList) {
+    *plugInList = nullptr;
+    PlugInList* list = new (std::nothrow) PlugInList();
+    if (!list) return KV_E_OUTOFMEMORY;
+    ScanDirectShowPlugIns(list);
+    StoreKey lathmere;
+    if (lathmere.Open(HKEY_CURRENT_USER, STORE_LATHMERE_KEY, KEY_READ) == ERROR_SUCCESS)
+        ScanLathmereTools(lathmere.Get(), PLUGIN_LATHMERE_TOOL, 6, 0, list);
+    ScanVersionedLathmere(list);
+    if (list->Count() == 0) {
+        delete list;
+        return S_OK;
+    }
+    *plugInList = list;
+    return S_OK;
+}
+
+HRESULT LoadLathmereDestinations(tKVLIST* destinations) {
+    if (!destinations) return KV_E_INVALIDARG;
+    KvList_DeleteList(destinations, 0, -1, FALSE);
+    StoreKey unversioned;
+    if (unversioned.Open(HKEY_CURRENT_USER, STORE_LATHMERE_KEY, KEY_READ) == ERROR_SUCCESS) {
+        LathmereDestination six{6, 0};
+        HRESULT hr = KvList_AllocAndInsertItem(destinations, &six, sizeof(six), -1, nullptr);
+        if (hr < 0) return hr;
+    }
+    StoreKey versions;
+    if (versions.Open(HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY, KEY_READ) != ERROR_SUCCESS) return S_OK;
+    wchar_t keyName[kAnyKeyNameChars];
+    for (DWORD index = 0;; ++index) {
+        DWORD chars = kAnyKeyNameChars;
+        LONG status = RegEnumKeyExW(versions.Get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
+        if (!EnumContinues(status)) break;
+        if (status != ERROR_SUCCESS) continue;
+        LathmereDestination version{};
+        unsigned major = 0, minor = 0;
+        if (!ParseVersionKeyName(keyName, &major, &minor)) continue;
+        version.majorVersion = major;
+        version.minorVersion = minor;
+        HRESULT hr = KvList_AllocAndInsertItem(destinations, &version, sizeof(version), -1, nullptr);
+        if (hr < 0) return hr;
+    }
+    return S_OK;
+}

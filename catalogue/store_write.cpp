@@ -1,0 +1,160 @@
+// Writes and deletes presets and chains: registry values, and data files for data of 256 bytes or more.
+#include "store_write.h"
+#include <cwchar>
+#include <string>
+#include <vector>
+#include "kvresult.h"
+#include "store_files.h"
+#include "store_handles.h"
+#include "store_names.h"
+
+namespace {
+
+constexpr uint32_t kInlineLimit = 256;      // data this size or larger go to a data file
+constexpr DWORD kDefLocationBytes = 520;
+
+LONG EnsureDefLocation(HKEY key, const wchar_t* defaultTail) {
+    if (RegQueryValueExW(key, STORE_DEF_LOCATION, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+        return ERROR_SUCCESS;
+    std::wstring folder = ProgramFolder() + defaultTail;
+    return RegSetValueExW(key, STORE_DEF_LOCATION, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                          static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+}
+
+LONG ReadDefLocation(HKEY key, std::wstring* folder) {
+    wchar_t text[kDefLocationBytes / sizeof(wchar_t) + 1] = {};
+    DWORD bytes = kDefLocationBytes;
+    LONG status = RegQueryValueExW(key, STORE_DEF_LOCATION, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &bytes);
+    if (status != ERROR_SUCCESS) return status;
+    folder->assign(text);
+    return ERROR_SUCCESS;
+}
+
+LONG SetPathValue(HKEY key, const wchar_t* valueName, const std::wstring& path) {
+    return RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                          static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+}
+
+// Writes data into "<DefLocation>\<folderName>\<itemName><extension>" and points valueName at it.
+HRESULT WriteThroughDataFile(HKEY rootKey, HKEY valueKey, const wchar_t* valueName, const wchar_t* folderName,
+                             const wchar_t* itemName, const wchar_t* extension, const uint8_t* data, uint32_t size) {
+    std::wstring folder;
+    LONG status = ReadDefLocation(rootKey, &folder);
+    if (status != ERROR_SUCCESS) return status;
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    folder += folderName;
+    HRESULT hr = CreateFolderLevels(folder);
+    if (hr < 0) return hr;
+    std::wstring path = folder + L"\\" + MakeDataFileName(itemName) + extension;
+    hr = WriteDataFileReplacing(path, data, size);
+    if (hr < 0) return hr;
+    return SetPathValue(valueKey, valueName, path);
+}
+
+// Deletes the data file a REG_SZ value points to; other types have none.
+void DeleteReferencedFile(HKEY key, const wchar_t* valueName, DWORD type, DWORD bytes) {
+    if (type != REG_SZ) return;
+    std::vector<wchar_t> path(bytes / sizeof(wchar_t) + 2, L'\0');
+    DWORD read = bytes;
+    if (RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(path.data()), &read) ==
+            ERROR_SUCCESS &&
+        path[0])
+        DeleteFileW(path.data());
+}
+
+std::wstring LathmereToolKey(bool versioned, uint32_t major, uint32_t minor, const wchar_t* toolName) {
+    std::wstring base = versioned ? LathmereVersionedKey(major, minor) : std::wstring(STORE_LATHMERE_KEY);
+    return base + L"\\" + toolName;
+}
+
+bool IsValidToolName(const wchar_t* name) { return IsValidStoreKeyName(name, CATALOGUE_NAME_CHARS); }
+bool IsValidChainIdentifier(const wchar_t* id) { return IsValidStoreKeyName(id, CATALOGUE_ID_CHARS); }
+
+} // namespace
+
+HRESULT WriteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset) {
+    if (!IsValidClassIdText(plugIn.classIdText)) return KV_E_INVALIDARG;
+    StoreKey root;
+    LONG status = root.Create(HKEY_CURRENT_USER, STORE_PRESETS_KEY);
+    if (status != ERROR_SUCCESS) return status;
+    status = EnsureDefLocation(root.Get(), L"Presets");
+    if (status != ERROR_SUCCESS) return status;
+    StoreKey plugInKey;
+    status = plugInKey.Create(root.Get(), plugIn.classIdText);
+    if (status != ERROR_SUCCESS) return status;
+    if (preset.dataSize < kInlineLimit)
+        return RegSetValueExW(plugInKey.Get(), preset.name, 0, REG_BINARY, preset.data, preset.dataSize);
+    return WriteThroughDataFile(root.Get(), plugInKey.Get(), preset.name, plugIn.classIdText, preset.name, L".dxp",
+                                preset.data, preset.dataSize);
+}
+
+HRESULT WriteLathmerePreset(const PlugInEntry& plugIn, const PresetEntry& preset, int useOwnVersion,
+                            const LathmereDestination* destination) {
+    if (!IsValidToolName(plugIn.name)) return KV_E_INVALIDARG;
+    std::wstring path;
+    if (useOwnVersion == 0 && destination)
+        path = LathmereToolKey(destination->majorVersion > 6, destination->majorVersion, destination->minorVersion,
+                               plugIn.name);
+    else
+        path = LathmereToolKey((plugIn.flags & PLUGIN_LATHMERE_VERSIONED) != 0, plugIn.majorVersion,
+                               plugIn.minorVersion, plugIn.name);
+    StoreKey key;
+    LONG status = key.Create(HKEY_CURRENT_USER, path.c_str());
+    if (status != ERROR_SUCCESS) return status;
+    // Lathmere reads its presets inline only, whatever their size.
+    return RegSetValueExW(key.Get(), preset.name, 0, REG_BINARY, preset.data, preset.dataSize);
+}
+
+HRESULT DeleteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset) {
+    std::wstring path;
+    if (plugIn.flags & PLUGIN_LATHMERE_TOOL) {
+        if (!IsValidToolName(plugIn.name)) return KV_E_INVALIDARG;
+        path = LathmereToolKey((plugIn.flags & PLUGIN_LATHMERE_VERSIONED) != 0, plugIn.majorVersion,
+                               plugIn.minorVersion, plugIn.name);
+    } else {
+        if (!IsValidClassIdText(plugIn.classIdText)) return KV_E_INVALIDARG;
+        path = std::wstring(STORE_PRESETS_KEY) + L"\\" + plugIn.classIdText;
+    }
+    StoreKey key;
+    LONG status = key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS);
+    if (status != ERROR_SUCCESS) return status;
+    DWORD type = 0, bytes = 0;
+    status = RegQueryValueExW(key.Get(), preset.name, nullptr, &type, nullptr, &bytes);
+    if (status != ERROR_SUCCESS) return status;
+    DeleteReferencedFile(key.Get(), preset.name, type, bytes);
+    return RegDeleteValueW(key.Get(), preset.name);
+}
+
+HRESULT WriteStoreChain(const ChainEntry& chain) {
+    if (!IsValidChainIdentifier(chain.identifier)) return KV_E_INVALIDARG;
+    StoreKey root;
+    LONG status = root.Create(HKEY_CURRENT_USER, STORE_CHAINS_KEY);
+    if (status != ERROR_SUCCESS) return status;
+    status = EnsureDefLocation(root.Get(), L"Presets\\FX Packages");
+    if (status != ERROR_SUCCESS) return status;
+    StoreKey chainKey;
+    status = chainKey.Create(root.Get(), chain.identifier);
+    if (status != ERROR_SUCCESS) return status;
+    DWORD flags = chain.flags, type = chain.type;
+    RegSetValueExW(chainKey.Get(), L"Flags", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags), sizeof(flags));
+    SetPathValue(chainKey.Get(), L"Name", chain.name);
+    RegSetValueExW(chainKey.Get(), L"Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type), sizeof(type));
+    if (chain.streamSize < kInlineLimit)
+        return RegSetValueExW(chainKey.Get(), L"Stream", 0, REG_BINARY, chain.stream, chain.streamSize);
+    return WriteThroughDataFile(root.Get(), chainKey.Get(), L"Stream", chain.identifier, chain.name, L".kvg",
+                                chain.stream, chain.streamSize);
+}
+
+HRESULT DeleteStoreChain(const ChainEntry& chain) {
+    if (!IsValidChainIdentifier(chain.identifier)) return KV_E_INVALIDARG;
+    std::wstring path = std::wstring(STORE_CHAINS_KEY) + L"\\" + chain.identifier;
+    StoreKey key;
+    LONG status = key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS);
+    if (status != ERROR_SUCCESS) return status;
+    DWORD type = 0, bytes = 0;
+    status = RegQueryValueExW(key.Get(), L"Stream", nullptr, &type, nullptr, &bytes);
+    if (status != ERROR_SUCCESS) return status;
+    DeleteReferencedFile(key.Get(), L"Stream", type, bytes);
+    key.Reset();
+    return RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
+}

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds Tarrow and runs one benchmark (or all) under Wine in a throwaway prefix: tools/bench.sh [store|all]
+set -uo pipefail
+TARROW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+source "$TARROW_ROOT/tools/common.sh"
+
+BENCHES=(store)
+which="${1:-all}"
+if [ "$which" = "all" ]; then
+    selected=("${BENCHES[@]}")
+elif [[ " ${BENCHES[*]} " == *" $which "* ]]; then
+    selected=("$which")
+else
+    echo "usage: tools/bench.sh [all|${BENCHES[*]// /|}]" >&2
+    exit 2
+fi
+
+tarrow_install_missing || exit 1
+BUILD="${TARROW_BUILD_DIR:-$TARROW_ROOT/build}"
+tarrow_build "$BUILD" || exit 1
+tarrow_wine_env
+export WINEPREFIX="$BUILD/benchprefix"
+trap 'wineserver -k >/dev/null 2>&1' EXIT
+tarrow_wine_prefix
+
+status=0
+for bench in "${selected[@]}"; do
+    case "$bench" in
+        store) wine "$BUILD/tests/store_bench.exe" || status=1 ;;
+    esac
+done
+exit $status
