@@ -14,6 +14,7 @@
 #include "kvresult.h"
 #include "resource.h"
 #include <commctrl.h>
+#include <objbase.h>
 #include <cwchar>
 
 namespace {

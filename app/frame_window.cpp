@@ -12,8 +12,6 @@ namespace {
 
 constexpr int kPlacementSetting = 100;
 
-FrameState* StateOf(HWND window) { return reinterpret_cast<FrameState*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
-
 BOOL OnNcCreate(HWND window, const CREATESTRUCTW* create) {
     auto* state = static_cast<FrameState*>(create->lpCreateParams);
     state->window = window;
