@@ -4,6 +4,7 @@
 #include "com_registration.h"
 #include "crash_report.h"
 #include "kvlang.h"
+#include "resource.h"
 #include "test_support.h"
 #include <string>
 #include <vector>
@@ -150,6 +151,18 @@ TEST_CASE("normal start, title from the command line, single instance and class 
     // The last package path is the document.
     CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - second.kvpreset");
 
+    SUBCASE("the About command shows the title, the version and the bitmap") {
+        PostMessageW(frame, WM_COMMAND, MAKEWPARAM(ID_HELP_ABOUT, 0), 0);
+        HWND about = first.WaitWindow(L"#32770", 10000);
+        REQUIRE(about != nullptr);
+        CHECK(WindowText(about) == L"About Tarrow");
+        std::wstring text = DialogText(about);
+        CHECK(Contains(text, L"Varden Tarrow 2.0\n"));
+        CHECK(Contains(text, L"Version 2.0c (Build 26)\n"));
+        HWND picture = GetDlgItem(about, IDC_ABOUT_BITMAP);
+        CHECK(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0);
+        CHECK(PressButton(about, L"OK"));
+    }
     SUBCASE("a second start activates the first and ends with 0") {
         Program second(L"other.kvpreset");
         REQUIRE(second.started());
@@ -194,12 +207,11 @@ TEST_CASE("a start while another process holds the start-up lock ends with 0 aft
 }
 
 TEST_CASE("the crash report describes a write access violation and names the module") {
-    ULONG_PTR info[2] = {1, 0x10};
     EXCEPTION_RECORD record{};
     record.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
     record.NumberParameters = 2;
-    record.ExceptionInformation[0] = info[0];
-    record.ExceptionInformation[1] = info[1];
+    record.ExceptionInformation[0] = 1; // a write
+    record.ExceptionInformation[1] = 0x10;
     record.ExceptionAddress = reinterpret_cast<void*>(&AppCrashReportText);
     CONTEXT context{};
     EXCEPTION_POINTERS pointers{&record, &context};
