@@ -10,17 +10,8 @@
 
 namespace {
 
-// The string table names these once it carries them; the numbers are fixed by the table itself.
-#ifdef IDS_LATHMERE_UNVERSIONED_TOOL
-constexpr UINT kLathmereToolFormat = IDS_LATHMERE_UNVERSIONED_TOOL;
-#else
-constexpr UINT kLathmereToolFormat = 33023;      // "… %s"
-#endif
-#ifdef IDS_LATHMERE_VERSIONED_TOOL
-constexpr UINT kLathmereVersionedFormat = IDS_LATHMERE_VERSIONED_TOOL;
-#else
-constexpr UINT kLathmereVersionedFormat = 33024; // "… %d.%d %s"
-#endif
+constexpr UINT kLathmereToolFormat = IDS_LATHMERE_UNVERSIONED_TOOL;   // "… %s"
+constexpr UINT kLathmereVersionedFormat = IDS_LATHMERE_VERSIONED_TOOL; // "… %d.%d %s"
 
 constexpr wchar_t kNotInstalledFormat[] = L"Not Installed %03u";
 

@@ -76,11 +76,15 @@ HRESULT WriteDataFileReplacing(const std::wstring& path, const void* data, uint3
 HRESULT ReadDataFile(const wchar_t* path, uint8_t** data, uint32_t* size) {
     *data = nullptr;
     *size = 0;
-    DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return KV_E_DATA_FILE_MISSING;
     StoreFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.Valid()) return KV_E_READ;
+    if (!file.Valid()) {
+        // Only now tell a missing file (or a folder in its place) from one that cannot be opened.
+        DWORD attributes = GetFileAttributesW(path);
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return KV_E_DATA_FILE_MISSING;
+        return KV_E_READ;
+    }
     LARGE_INTEGER length{};
     if (!GetFileSizeEx(file.Get(), &length)) return KV_E_READ;
     if (length.QuadPart <= 0 || length.QuadPart > 0x7FFFFFFF) return KV_E_OUTOFMEMORY;

@@ -67,10 +67,49 @@ bool OpenWithValues(HKEY parent, const wchar_t* name, StoreKey* key, DWORD* long
     return values > 0;
 }
 
+LONG QueryFriendlyName(HKEY key, wchar_t* buffer, DWORD capacityBytes) {
+    DWORD type = 0, size = 0;
+    LONG status = RegQueryValueExW(key, nullptr, nullptr, &type, nullptr, &size);
+    if (status != ERROR_SUCCESS) return status;
+    if (type != REG_SZ) return ERROR_INVALID_DATA;
+    if (size > capacityBytes) return ERROR_MORE_DATA;
+    memset(buffer, 0, capacityBytes);
+    size = capacityBytes;
+    status = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    buffer[capacityBytes / sizeof(wchar_t) - 1] = 0;
+    return status;
+}
+
+// Most plug-ins are 32-bit and register only in the 32-bit view; this build may be either.
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+bool IsNotFound(LONG status) { return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND; }
+
+// The "CLSID" keys of both views, opened once for a whole load: resolving the classes root is the slow part.
+struct ClassRegistrations {
+    StoreKey views[2];
+    ClassRegistrations() {
+        views[0].Open(HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);
+        views[1].Open(HKEY_CLASSES_ROOT, L"CLSID", KEY_READ | kOtherView);
+    }
+    LONG FriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) const {
+        if (!views[0].Get() || !views[1].Get()) return GetPlugInFriendlyName(classIdText, buffer, capacityBytes);
+        LONG status = ERROR_FILE_NOT_FOUND;
+        for (const StoreKey& view : views) {
+            StoreKey key;
+            status = key.Open(view.Get(), classIdText, KEY_READ);
+            if (status == ERROR_SUCCESS) return QueryFriendlyName(key.Get(), buffer, capacityBytes);
+            if (!IsNotFound(status)) return status;
+        }
+        return status;
+    }
+};
+
 void ScanDirectShowPlugIns(PlugInList* list) {
     StoreKey root;
     if (root.Open(HKEY_CURRENT_USER, STORE_PRESETS_KEY, KEY_READ) != ERROR_SUCCESS) return;
     unsigned notInstalled = 0;
+    ClassRegistrations registrations;
     wchar_t keyName[kKeyNameChars];
     for (DWORD index = 0;; ++index) {
         DWORD chars = kKeyNameChars;
@@ -81,7 +120,7 @@ void ScanDirectShowPlugIns(PlugInList* list) {
         DWORD longestName = 0;
         if (!OpenWithValues(root.Get(), keyName, &plugInKey, &longestName)) continue;
         wchar_t friendly[CATALOGUE_NAME_CHARS] = {};
-        bool registered = GetPlugInFriendlyName(keyName, friendly, sizeof(friendly)) == ERROR_SUCCESS;
+        bool registered = registrations.FriendlyName(keyName, friendly, sizeof(friendly)) == ERROR_SUCCESS;
         PlugInEntry* entry = new (std::nothrow) PlugInEntry(registered ? friendly : L"", keyName);
         if (!entry) continue;
         LoadPresetValues(plugInKey.Get(), longestName, true, entry);
@@ -135,22 +174,6 @@ void ScanVersionedLathmere(PlugInList* list) {
     }
 }
 
-LONG QueryFriendlyNameIn(REGSAM view, const wchar_t* keyPath, wchar_t* buffer, DWORD capacityBytes) {
-    StoreKey key;
-    LONG status = key.Open(HKEY_CLASSES_ROOT, keyPath, KEY_READ | view);
-    if (status != ERROR_SUCCESS) return status;
-    DWORD type = 0, size = 0;
-    status = RegQueryValueExW(key.Get(), nullptr, nullptr, &type, nullptr, &size);
-    if (status != ERROR_SUCCESS) return status;
-    if (type != REG_SZ) return ERROR_INVALID_DATA;
-    if (size > capacityBytes) return ERROR_MORE_DATA;
-    memset(buffer, 0, capacityBytes);
-    size = capacityBytes;
-    status = RegQueryValueExW(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    buffer[capacityBytes / sizeof(wchar_t) - 1] = 0;
-    return status;
-}
-
 } // namespace
 
 HRESULT ReadValueData(HKEY key, const wchar_t* valueName, uint8_t** data, uint32_t* size) {
@@ -187,11 +210,13 @@ HRESULT ReadValueData(HKEY key, const wchar_t* valueName, uint8_t** data, uint32
 LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) {
     if (capacityBytes < 40 || !buffer || !classIdText) return ERROR_MORE_DATA;
     std::wstring keyPath = std::wstring(L"CLSID\\") + classIdText;
-    // Most plug-ins are 32-bit and register only in the 32-bit view; this build may be either.
-    constexpr REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-    LONG status = QueryFriendlyNameIn(0, keyPath.c_str(), buffer, capacityBytes);
-    if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND)
-        status = QueryFriendlyNameIn(otherView, keyPath.c_str(), buffer, capacityBytes);
+    LONG status = ERROR_FILE_NOT_FOUND;
+    for (REGSAM view : {REGSAM(0), kOtherView}) {
+        StoreKey key;
+        status = key.Open(HKEY_CLASSES_ROOT, keyPath.c_str(), KEY_READ | view);
+        if (status == ERROR_SUCCESS) return QueryFriendlyName(key.Get(), buffer, capacityBytes);
+        if (!IsNotFound(status)) return status;
+    }
     return status;
 }
 

@@ -1,30 +1,45 @@
 #!/usr/bin/env bash
-# Runs one benchmark under Wine: tools/bench.sh package
+# Builds Tarrow and runs one benchmark (or all) under Wine in a throwaway prefix: tools/bench.sh [store|package|all]
 set -uo pipefail
 TARROW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 source "$TARROW_ROOT/tools/common.sh"
 
-usage() { echo "usage: tools/bench.sh package" >&2; exit 1; }
-[ $# -ge 1 ] || usage
+BENCHES=(store package)
+which="${1:-all}"
+if [ "$which" = "all" ]; then
+    selected=("${BENCHES[@]}")
+elif [[ " ${BENCHES[*]} " == *" $which "* ]]; then
+    selected=("$which")
+else
+    echo "usage: tools/bench.sh [all|${BENCHES[*]// /|}]" >&2
+    exit 2
+fi
 
+tarrow_install_missing || exit 1
 BUILD="${TARROW_BUILD_DIR:-$TARROW_ROOT/build}"
 tarrow_build "$BUILD" || exit 1
 tarrow_wine_env
-export WINEPREFIX="$BUILD/wineprefix"
+export WINEPREFIX="$BUILD/benchprefix"
 trap 'wineserver -k >/dev/null 2>&1' EXIT
 tarrow_wine_prefix
 
+# Write and read run as separate processes, so each peak working set is its own.
 bench_package() {
     local dir="$BUILD/bench-package"
     mkdir -p "$dir"
     local winDir
     winDir="$(winepath -w "$dir" 2>/dev/null)"
-    wine "$BUILD/tests/bench/package_bench.exe" write "$winDir" || return 1
-    wine "$BUILD/tests/bench/package_bench.exe" read "$winDir" || return 1
+    wine "$BUILD/tests/package_bench.exe" write "$winDir" && wine "$BUILD/tests/package_bench.exe" read "$winDir"
+    local result=$?
     rm -rf "$dir"
+    return $result
 }
 
-case "$1" in
-    package) bench_package ;;
-    *) usage ;;
-esac
+status=0
+for bench in "${selected[@]}"; do
+    case "$bench" in
+        store) wine "$BUILD/tests/store_bench.exe" || status=1 ;;
+        package) bench_package || status=1 ;;
+    esac
+done
+exit $status

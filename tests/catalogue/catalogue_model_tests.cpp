@@ -4,6 +4,7 @@
 #include <string>
 #include "catalogue_model.h"
 #include "kvlang.h"
+#include "resource.h"
 #include "store_fixture.h"
 
 using namespace storetest;
@@ -81,9 +82,9 @@ TEST_CASE("display names and name matching") {
     std::unique_ptr<PlugInEntry> nine(
         MakePlugIn(L"Echo", L"", PLUGIN_LATHMERE_TOOL | PLUGIN_LATHMERE_VERSIONED, 9, 1));
     wchar_t expected[CATALOGUE_NAME_CHARS];
-    KvPrintFN(expected, CATALOGUE_NAME_CHARS, KvGetString(TestLanguage(), 33023), L"Echo");
+    KvPrintFN(expected, CATALOGUE_NAME_CHARS, KvGetString(TestLanguage(), IDS_LATHMERE_UNVERSIONED_TOOL), L"Echo");
     std::wstring sixName = expected;
-    KvPrintFN(expected, CATALOGUE_NAME_CHARS, KvGetString(TestLanguage(), 33024), 9, 1, L"Echo");
+    KvPrintFN(expected, CATALOGUE_NAME_CHARS, KvGetString(TestLanguage(), IDS_LATHMERE_VERSIONED_TOOL), 9, 1, L"Echo");
     std::wstring nineName = expected;
 
     SUBCASE("the texts come from the string table") {

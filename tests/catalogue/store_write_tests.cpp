@@ -78,12 +78,24 @@ TEST_CASE("writing DirectShow presets") {
         std::unique_ptr<PresetEntry> preset(MakePreset(L"Keep", Pattern(400, 6)));
         REQUIRE(WriteStorePreset(*plugIn, *preset) == S_OK);
         std::wstring path = sandbox.folder() + L"\\presets\\" + kClass + L"\\Keep.dxp";
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
         std::unique_ptr<PresetEntry> newer(MakePreset(L"Keep", Pattern(500, 7)));
-        CHECK(WriteStorePreset(*plugIn, *newer) == KV_E_WRITE);
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        {
+            // Another program holds the file open without letting it be replaced.
+            HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            REQUIRE(held != INVALID_HANDLE_VALUE);
+            CHECK(WriteStorePreset(*plugIn, *newer) == KV_E_WRITE);
+            CloseHandle(held);
+        }
         CHECK(testsupport::ReadWholeFile(path) == Pattern(400, 6));
         CHECK(CountFiles(sandbox.folder()) == 1);
+        // A folder in the file's place is not replaced either, and nothing is left beside it.
+        std::unique_ptr<PresetEntry> clash(MakePreset(L"Clash", Pattern(500, 8)));
+        std::wstring clashPath = sandbox.folder() + L"\\presets\\" + kClass + L"\\Clash.dxp";
+        REQUIRE(CreateDirectoryW(clashPath.c_str(), nullptr));
+        testsupport::WriteWholeFile(clashPath + L"\\inside", "abc", 3);
+        CHECK(WriteStorePreset(*plugIn, *clash) == KV_E_WRITE);
+        CHECK(testsupport::ReadWholeFile(clashPath + L"\\inside").size() == 3);
+        CHECK(CountFiles(sandbox.folder()) == 2);
         // A folder that cannot be made (a file stands in the way) is refused the same way.
         testsupport::WriteWholeFile(sandbox.file(L"blocker"), "x", 1);
         SetText(STORE_PRESETS_KEY, STORE_DEF_LOCATION, sandbox.file(L"blocker") + L"\\deeper", REG_EXPAND_SZ);
