@@ -1,36 +1,172 @@
-// Start-up, message loop and shutdown of the program: for now one empty frame window.
+// Start-up, message loop and shutdown of the program.
 #include "app_main.h"
+#include "app_context.h"
+#include "com_registration.h"
+#include "command_line.h"
+#include "crash_report.h"
+#include "frame_window.h"
+#include "kverror.h"
+#include "kvinstance.h"
+#include "kvkernel.h"
+#include "kvlang.h"
+#include "kvmetric.h"
+#include "kvmsgbox.h"
+#include "kvresult.h"
+#include "resource.h"
+#include <commctrl.h>
+#include <objbase.h>
+#include <cwchar>
 
 namespace {
 
-const wchar_t kFrameClass[] = L"Tarrow.Class.Frame";
+constexpr wchar_t kStartupMutexName[] = L"Tarrow.Mutex";
+constexpr DWORD kStartupWaitMs = 10000;
+constexpr int kPlacementSetting = 100;
+constexpr UINT kStartupContext = 26;
+constexpr int kExitInvalidArgument = 4;
+constexpr int kExitStartupFailed = 2;
+constexpr int kExitException = 3;
 
-LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
+// What the exception path needs to undo: the start-up lock while it is held, and the instance for shutdown.
+struct StartupGuard {
+    HINSTANCE instance;
+    HANDLE mutex;
+};
+StartupGuard g_startup;
+
+void ReleaseStartupLock() {
+    if (!g_startup.mutex) return;
+    ReleaseMutex(g_startup.mutex);
+    CloseHandle(g_startup.mutex);
+    g_startup.mutex = nullptr;
+}
+
+// The last resort: report the exception, undo start-up and end the process with exit code 3.
+LONG WINAPI TopLevelExceptionFilter(EXCEPTION_POINTERS* exception) {
+    if (AppExceptionFilter(exception) != EXCEPTION_EXECUTE_HANDLER) return EXCEPTION_CONTINUE_SEARCH;
+    MessageBoxW(nullptr, AppCrashReportText(), nullptr, MB_ICONEXCLAMATION);
+    ReleaseStartupLock();
+    CoUninitialize();
+    ExitProcess(static_cast<UINT>(AppExitInstance(g_startup.instance, kExitException)));
+}
+
+void RegisterApplicationTokens() {
+    KvPrintF_AddToken(L"AppName", L"Tarrow");
+    KvPrintF_AddToken(L"AppName.Full", L"Varden Tarrow");
+    KvPrintF_AddToken(L"AppName.Title", L"Varden Tarrow 2.0");
+}
+
+void ResetDocument(DocumentRecord* document) {
+    *document = DocumentRecord{};
+    document->flags = DOC_UNTITLED;
+    wcsncpy(document->path, KvGetString(g_appContext.language, IDS_UNTITLED), DOC_PATH_CHARS - 1);
+}
+
+void InitCommonControlClasses() {
+    INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&classes);
+}
+
+void LoadFramePlacement(WINDOWPLACEMENT* placement) {
+    *placement = WINDOWPLACEMENT{};
+    placement->length = sizeof(*placement);
+    if (KvLoadWindowPlacement(g_appContext.settings, kPlacementSetting, KV_PLACEMENT_RESTORE_OR_DEFAULT, placement) ==
+        1) {
+        placement->showCmd = SW_RESTORE;
+        placement->rcNormalPosition = RECT{0, 0, 800, 600};
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    KvFixWindowPlacement(placement);
+}
+
+// Steps that can fail; the caller reports the failure.
+HRESULT InitSteps(HINSTANCE instance, WINDOWPLACEMENT* placement, HWND* frame) {
+    HRESULT hr = KvMetric_Open(&g_appContext.settings, L"Tarrow", APP_VERSION_WORD, nullptr);
+    if (hr < 0) return hr;
+    hr = KvLang_Open(&g_appContext.language, instance, 3, 0);
+    if (hr < 0) return hr;
+    ResetDocument(&g_appContext.document);
+    InitCommonControlClasses();
+    LoadFramePlacement(placement);
+    hr = AppParseCommandLine(GetCommandLineW(), TRUE, &g_appContext.document);
+    if (hr < 0) return hr;
+    AppRegisterServer(instance); // a failed registration does not stop the program
+    return FrameCreate(instance, frame);
 }
 
 } // namespace
 
-int AppMain(HINSTANCE instance, int showCommand) {
-    WNDCLASSEXW wc{sizeof(wc)};
-    wc.lpfnWndProc = FrameWndProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kFrameClass;
-    if (!RegisterClassExW(&wc)) return 3;
-    HWND frame = CreateWindowExW(0, kFrameClass, L"Varden Tarrow", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 800, 600, nullptr, nullptr, instance, nullptr);
-    if (!frame) return 3;
-    ShowWindow(frame, showCommand);
+HWND AppInitInstance(HINSTANCE instance, int, int* exitCode) {
+    KvKernel_Init(instance);
+    g_appContext.instance = instance;
+    *exitCode = 0;
+    if (KvActivatePrevAppInstance(FRAME_CLASS_NAME)) return nullptr;
+
+    KvMsgBoxSetAppData(instance, nullptr, L"Varden Tarrow");
+    RegisterApplicationTokens();
+    wcscpy(g_appContext.productName, L"Varden Tarrow");
+
+    WINDOWPLACEMENT placement{};
+    HWND frame = nullptr;
+    HRESULT hr = InitSteps(instance, &placement, &frame);
+    if (hr < 0) {
+        *exitCode = (hr == KV_E_INVALIDARG) ? kExitInvalidArgument : kExitStartupFailed;
+        KvErrorHandler_MsgBox(nullptr, MB_ICONEXCLAMATION, kStartupContext, hr, nullptr, FALSE);
+        return nullptr;
+    }
+    SetWindowPlacement(frame, &placement);
+    if (!IsWindowVisible(frame)) ShowWindow(frame, SW_SHOWNORMAL);
+    return frame;
+}
+
+int AppRunMessageLoop() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        HWND frame = g_appContext.frameWindow;
+        if (g_appContext.accelerators && frame && TranslateAcceleratorW(frame, g_appContext.accelerators, &msg))
+            continue;
         TranslateMessage(&msg);
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && frame) {
+            // The frame cancels a drag in progress on this command.
+            MSG cancel = msg;
+            cancel.hwnd = frame;
+            cancel.message = WM_COMMAND;
+            cancel.wParam = MAKEWPARAM(IDCANCEL, 0);
+            cancel.lParam = 0;
+            DispatchMessageW(&cancel);
+        }
         DispatchMessageW(&msg);
     }
     return static_cast<int>(msg.wParam);
+}
+
+int AppExitInstance(HINSTANCE instance, int exitCode) {
+    if (g_appContext.frameState) {
+        delete g_appContext.frameState;
+        g_appContext.frameState = nullptr;
+        UnregisterClassW(FRAME_CLASS_NAME, instance);
+    }
+    KvMetric_Close(g_appContext.settings);
+    g_appContext.settings = nullptr;
+    KvLang_Close(g_appContext.language);
+    g_appContext.language = nullptr;
+    KvKernel_Exit();
+    return exitCode;
+}
+
+int AppMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    g_startup.instance = instance;
+    SetUnhandledExceptionFilter(TopLevelExceptionFilter);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, kStartupMutexName);
+    if (mutex && WaitForSingleObject(mutex, kStartupWaitMs) == WAIT_TIMEOUT) return 0;
+    g_startup.mutex = mutex;
+
+    int exitCode = 0;
+    HWND frame = AppInitInstance(instance, showCommand, &exitCode);
+    ReleaseStartupLock();
+    if (exitCode == 0 && frame) exitCode = AppRunMessageLoop();
+
+    CoUninitialize();
+    return AppExitInstance(instance, exitCode);
 }

@@ -2,4 +2,7 @@
 #pragma once
 #include <windows.h>
 
-int AppMain(HINSTANCE instance, int showCommand);
+int AppMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, int showCommand);
+HWND AppInitInstance(HINSTANCE instance, int showCommand, int* exitCode);
+int AppRunMessageLoop();
+int AppExitInstance(HINSTANCE instance, int exitCode);

@@ -2,6 +2,6 @@
 #include <windows.h>
 #include "app_main.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    return AppMain(instance, showCommand);
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, int showCommand) {
+    return AppMain(instance, previous, commandLine, showCommand);
 }

@@ -15,6 +15,12 @@
 #define IDR_MAIN_ACCELERATORS           109
 #define IDR_DESTINATION_MENU            110
 
+// Dialogs (200-299) and their controls (1000-1999).
+#define IDD_ABOUT                       200
+#define IDC_ABOUT_BITMAP                1000
+#define IDC_ABOUT_TITLE                 1001
+#define IDC_ABOUT_VERSION               1002
+
 // Commands of menus, toolbar and accelerators (32771-32814, 33100-33103).
 #define ID_HELP_ABOUT                   32771
 #define ID_FILE_EXIT                    32772
@@ -41,7 +47,7 @@
 #define ID_HELP_WHATS_THIS              33101
 #define ID_HELP_HOME_PAGE               33103
 
-// Program strings: names, captions and messages of panes, dialogs and renaming (3027-3038).
+// Program strings: names, captions and messages of panes, dialogs and renaming (3027-3040).
 #define IDS_CHAIN                       3027
 #define IDS_PACKAGE_FILTER              3028
 #define IDS_CAPTION_PACKAGE             3029
@@ -53,6 +59,8 @@
 #define IDS_UNTITLED                    3036
 #define IDS_OPEN_DIALOG_TITLE           3037
 #define IDS_SAVE_DIALOG_TITLE           3038
+#define IDS_ABOUT_CAPTION               3039
+#define IDS_ABOUT_VERSION               3040
 
 // Program strings: toolbar tooltips (32900-32908, and 33021 for the destination button).
 #define IDS_TIP_NEW                     32900

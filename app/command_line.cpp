@@ -1,0 +1,239 @@
+// Command line of the program: splitting, interpretation into arguments and "@" response files.
+#include "command_line.h"
+#include "app_context.h"
+#include "kvlist.h"
+#include "kvresult.h"
+#include <cwctype>
+#include <cwchar>
+
+namespace {
+
+struct SwitchRow {
+    const wchar_t* name;
+    uint32_t kind;
+    uint32_t valueCount;
+};
+
+// Both switches are accepted and change nothing; the empty row ends the table.
+const SwitchRow kSwitchTable[] = {
+    {L"HELP", ARG_SWITCH, 0},
+    {L"?", ARG_SWITCH, 0},
+    {nullptr, 0, 0},
+};
+
+const SwitchRow* FindSwitch(const wchar_t* name, size_t length) {
+    for (const SwitchRow* row = kSwitchTable; row->name; ++row) {
+        if (wcslen(row->name) == length && CompareStringOrdinal(row->name, static_cast<int>(length), name,
+                                                                static_cast<int>(length), TRUE) == CSTR_EQUAL)
+            return row;
+    }
+    return nullptr;
+}
+
+// Closes a file handle when the reading of a response file ends, however it ends.
+class ResponseFile {
+public:
+    explicit ResponseFile(HANDLE handle) : handle_(handle) {}
+    ~ResponseFile() { reset(); }
+    ResponseFile(const ResponseFile&) = delete;
+    ResponseFile& operator=(const ResponseFile&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+    void reset() {
+        if (valid()) CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+private:
+    HANDLE handle_;
+};
+
+bool IsSpace(wchar_t c) { return c != 0 && iswspace(c); }
+
+wchar_t* SkipSpace(wchar_t* p) {
+    while (IsSpace(*p)) ++p;
+    return p;
+}
+
+// Removes the character at p by moving the rest of the text, terminator included, one place left.
+void RemoveChar(wchar_t* p) { memmove(p, p + 1, (wcslen(p + 1) + 1) * sizeof(wchar_t)); }
+
+// Cuts one argument in place starting at p; returns where scanning goes on.
+wchar_t* CutArgument(wchar_t* p) {
+    bool quoted = false;
+    for (;;) {
+        while (*p && *p != L'"' && !IsSpace(*p)) ++p;
+        if (!*p) return p;
+        if (*p == L'"') {
+            RemoveChar(p);
+            if (!quoted) {
+                quoted = true;
+            } else if (*p == L'"') {
+                ++p; // a doubled quote inside a quoted stretch stays as one literal quote
+            } else {
+                quoted = false;
+            }
+            continue;
+        }
+        if (quoted) {
+            while (IsSpace(*p)) ++p;
+            continue;
+        }
+        *p = 0;
+        return p + 1;
+    }
+}
+
+void SetDocumentPath(DocumentRecord* document, const wchar_t* path) {
+    size_t length = wcsnlen(path, DOC_PATH_CHARS - 1);
+    wmemcpy(document->path, path, length);
+    document->path[length] = 0;
+    document->flags &= ~DOC_UNTITLED;
+}
+
+HRESULT ReadResponseFile(const wchar_t* path, DocumentRecord* document, int depth);
+
+// Turns one argument (and possibly the next) into a record; returns how many arguments it consumed, or 0 on failure.
+int InterpretOne(wchar_t** argv, int index, int end, CommandArgument* record) {
+    wchar_t* arg = argv[index];
+    *record = CommandArgument{};
+    if (arg[0] == L'@') {
+        record->kind = ARG_RESPONSE_FILE;
+        record->valueCount = 1;
+        if (arg[1]) {
+            record->value = arg + 1;
+            return 1;
+        }
+        if (index + 1 >= end || !argv[index + 1]) return 0;
+        const wchar_t* next = argv[index + 1];
+        if (next[0] == L'-' || next[0] == L'/') return 0;
+        record->value = next;
+        return 2;
+    }
+    if (arg[0] == L'-' || arg[0] == L'/') {
+        const wchar_t* name = arg + 1;
+        if (!*name) return 0;
+        const wchar_t* colon = wcschr(name, L':');
+        size_t nameLength = colon ? static_cast<size_t>(colon - name) : wcslen(name);
+        const SwitchRow* row = FindSwitch(name, nameLength);
+        if (!row) return 0;
+        if (colon && row->valueCount == 0) return 0;
+        record->kind = row->kind;
+        record->valueCount = row->valueCount;
+        record->value = colon ? colon + 1 : nullptr;
+        return 1;
+    }
+    record->kind = ARG_PACKAGE_PATH;
+    record->valueCount = 1;
+    record->value = arg;
+    return 1;
+}
+
+// Owns a list for the length of one interpretation.
+struct ListOwner {
+    tKVLIST* list = nullptr;
+    ~ListOwner() { KvList_Destroy(list); }
+};
+
+HRESULT InterpretArguments(wchar_t** argv, int first, int count, DocumentRecord* document, int depth) {
+    ListOwner records;
+    HRESULT hr = KvList_CreateExZ(&records.list, sizeof(CommandArgument), count, -1, KVLIST_FIXED_ITEMS);
+    if (hr < 0) return hr;
+
+    for (int i = first; i < count && argv[i];) {
+        CommandArgument record;
+        int used = InterpretOne(argv, i, count, &record);
+        if (used == 0) return KV_E_INVALIDARG;
+        hr = KvList_InsertList(records.list, -1, &record, 1);
+        if (hr < 0) return hr;
+        i += used;
+    }
+
+    HRESULT result = 0;
+    const auto* items = reinterpret_cast<const CommandArgument*>(records.list->items);
+    for (int i = 0; i < records.list->count; ++i) {
+        const CommandArgument& record = items[i];
+        if (record.kind == ARG_RESPONSE_FILE) {
+            result = ReadResponseFile(record.value, document, depth + 1);
+            // A failed response file ends start-up; a later success must not hide it.
+            if (result < 0) return result;
+        } else if (record.kind == ARG_PACKAGE_PATH) {
+            SetDocumentPath(document, record.value);
+        }
+    }
+    return result;
+}
+
+HRESULT ReadResponseFile(const wchar_t* path, DocumentRecord* document, int depth) {
+    if (!path || !*path) return KV_E_INVALIDARG;
+    // Also stops a file that names itself, directly or through others.
+    if (depth > APP_MAX_RESPONSE_DEPTH) return KV_E_INVALIDARG;
+
+    ResponseFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!file.valid()) return KV_E_FILE_OPEN;
+
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) size.QuadPart = 0;
+    if (size.QuadPart > 0x7FFFFFF0) return KV_E_OUTOFMEMORY;
+    DWORD bytes = static_cast<DWORD>(size.QuadPart);
+    HLOCAL buffer = LocalAlloc(LPTR, bytes + 2 + 1); // two terminating bytes, one more for an odd size
+    if (!buffer) return KV_E_OUTOFMEMORY;
+    auto* text = static_cast<wchar_t*>(buffer);
+    DWORD got = 0;
+    if (!ReadFile(file.get(), text, bytes, &got, nullptr) || got != bytes) memset(text, 0, bytes);
+    file.reset();
+
+    const wchar_t* start = (text[0] == 0xFEFF) ? text + 1 : text; // editors write a byte-order mark
+    int count = 0;
+    wchar_t** argv = AppSplitArguments(start, &count);
+    LocalFree(buffer);
+    if (!argv) return 1;
+    HRESULT hr = InterpretArguments(argv, 0, count, document, depth);
+    LocalFree(argv);
+    return hr;
+}
+
+} // namespace
+
+wchar_t** AppSplitArguments(const wchar_t* text, int* count) {
+    *count = 0;
+    if (!text) return nullptr;
+    size_t length = wcslen(text);
+    const wchar_t* first = text;
+    while (IsSpace(*first)) ++first;
+    if (!*first) return nullptr;
+
+    size_t vectorBytes = (length + 1) * sizeof(wchar_t*);
+    HLOCAL block = LocalAlloc(LPTR, vectorBytes + (length + 1) * sizeof(wchar_t));
+    if (!block) return nullptr;
+    auto** argv = static_cast<wchar_t**>(block);
+    auto* copy = reinterpret_cast<wchar_t*>(static_cast<char*>(block) + vectorBytes);
+    wmemcpy(copy, text, length + 1);
+
+    int n = 0;
+    wchar_t* p = SkipSpace(copy);
+    while (*p) {
+        argv[n++] = p;
+        p = SkipSpace(CutArgument(p));
+    }
+    argv[n] = nullptr;
+    *count = n;
+    return argv;
+}
+
+HRESULT AppParseCommandLine(const wchar_t* text, BOOL skipFirst, DocumentRecord* document) {
+    int count = 0;
+    wchar_t** argv = AppSplitArguments(text, &count);
+    int first = skipFirst ? 1 : 0;
+    if (!argv || count <= first) {
+        if (argv) LocalFree(argv);
+        return 1;
+    }
+    HRESULT hr = InterpretArguments(argv, first, count, document, 0);
+    LocalFree(argv);
+    return hr;
+}
+
+HRESULT AppReadResponseFile(const wchar_t* path, DocumentRecord* document) {
+    return ReadResponseFile(path, document, 1);
+}

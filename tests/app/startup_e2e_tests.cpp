@@ -1,0 +1,234 @@
+// The real tarrow.exe started as a separate process: exit codes, start-up errors, single instance, registration.
+#include <doctest.h>
+#include "app_context.h"
+#include "com_registration.h"
+#include "crash_report.h"
+#include "kvlang.h"
+#include "resource.h"
+#include "test_support.h"
+#include <string>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+std::wstring ToWindowsPath(const char* unixPath) {
+    std::string text = unixPath;
+    std::wstring path = text.starts_with('/') ? L"Z:" : L"";
+    for (char c : text) path += (c == '/') ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return path;
+}
+
+// A started tarrow.exe; terminated if a test leaves it running.
+class Program {
+public:
+    explicit Program(const std::wstring& arguments) {
+        std::wstring line = L"\"" + ToWindowsPath(TARROW_EXE) + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                  &info_) != 0;
+    }
+    ~Program() {
+        if (!started_) return;
+        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 99);
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+    }
+    bool started() const { return started_; }
+    DWORD id() const { return info_.dwProcessId; }
+
+    // Exit code, or -1 when the process did not end in time (it is then terminated).
+    long WaitExit(DWORD timeoutMs) {
+        if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+            TerminateProcess(info_.hProcess, 99);
+            WaitForSingleObject(info_.hProcess, 5000);
+            return -1;
+        }
+        DWORD code = 0;
+        GetExitCodeProcess(info_.hProcess, &code);
+        return static_cast<long>(code);
+    }
+
+    // A visible top-level window of this process whose class matches, or null after the timeout.
+    HWND WaitWindow(const wchar_t* className, DWORD timeoutMs) {
+        struct Search { DWORD pid; const wchar_t* cls; HWND found; } search{id(), className, nullptr};
+        for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+            EnumWindows([](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                wchar_t cls[64] = L"";
+                GetClassNameW(w, cls, 64);
+                if (pid == s->pid && IsWindowVisible(w) && wcscmp(cls, s->cls) == 0) {
+                    s->found = w;
+                    return FALSE;
+                }
+                return TRUE;
+            }, reinterpret_cast<LPARAM>(&search));
+            if (search.found) return search.found;
+            if (WaitForSingleObject(info_.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
+        }
+        return nullptr;
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+    bool started_ = false;
+};
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[2048] = L"";
+    SendMessageTimeoutW(window, WM_GETTEXT, _countof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                        nullptr);
+    return text;
+}
+
+// The texts of all child controls of a dialog, one after another.
+std::wstring DialogText(HWND dialog) {
+    std::wstring all;
+    EnumChildWindows(dialog, [](HWND child, LPARAM p) -> BOOL {
+        *reinterpret_cast<std::wstring*>(p) += WindowText(child) + L"\n";
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+bool PressButton(HWND dialog, const wchar_t* caption) {
+    struct Find { const wchar_t* caption; HWND found; } find{caption, nullptr};
+    EnumChildWindows(dialog, [](HWND child, LPARAM p) -> BOOL {
+        auto* f = reinterpret_cast<Find*>(p);
+        if (WindowText(child) == f->caption) {
+            f->found = child;
+            return FALSE;
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&find));
+    if (!find.found) return false;
+    PostMessageW(find.found, BM_CLICK, 0, 0);
+    return true;
+}
+
+// Starts the program with arguments that must fail: reads the start-up error box, answers it, returns the exit code.
+long StartExpectingError(const std::wstring& arguments, std::wstring* boxText) {
+    Program program(arguments);
+    REQUIRE(program.started());
+    HWND box = program.WaitWindow(L"#32770", 20000);
+    REQUIRE_MESSAGE(box != nullptr, "no error box appeared");
+    *boxText = DialogText(box);
+    CHECK(PressButton(box, L"OK"));
+    return program.WaitExit(10000);
+}
+
+bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
+
+} // namespace
+
+TEST_CASE("invalid arguments end with exit code 4 after the start-up error box") {
+    const wchar_t* lines[] = {L"/nosuchswitch", L"/HELP:x", L"a.kvpreset @", L"@ -x"};
+    for (const wchar_t* line : lines) {
+        CAPTURE(std::string(line, line + wcslen(line)));
+        std::wstring text;
+        CHECK(StartExpectingError(line, &text) == 4);
+        CHECK(Contains(text, L"An error occurred starting Tarrow."));
+        CHECK(Contains(text, L"An invalid argument was specified."));
+    }
+}
+
+TEST_CASE("a missing response file ends with exit code 2") {
+    std::wstring text;
+    CHECK(StartExpectingError(L"@Z:\\no\\such\\folder\\args.rsp", &text) == 2);
+    CHECK(Contains(text, L"An error occurred starting Tarrow."));
+    CHECK(Contains(text, L"The file could not be opened."));
+}
+
+TEST_CASE("normal start, title from the command line, single instance and class registration") {
+    Program first(L"/help -? /HELP first.kvpreset \"Z:\\some folder\\second.kvpreset\"");
+    REQUIRE(first.started());
+    HWND frame = first.WaitWindow(L"Tarrow.Class.Frame", 20000);
+    REQUIRE(frame != nullptr);
+    // The last package path is the document.
+    CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - second.kvpreset");
+
+    SUBCASE("the About command shows the title, the version and the bitmap") {
+        PostMessageW(frame, WM_COMMAND, MAKEWPARAM(ID_HELP_ABOUT, 0), 0);
+        HWND about = first.WaitWindow(L"#32770", 10000);
+        REQUIRE(about != nullptr);
+        CHECK(WindowText(about) == L"About Tarrow");
+        std::wstring text = DialogText(about);
+        CHECK(Contains(text, L"Varden Tarrow 2.0\n"));
+        CHECK(Contains(text, L"Version 2.0c (Build 26)\n"));
+        HWND picture = GetDlgItem(about, IDC_ABOUT_BITMAP);
+        CHECK(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0);
+        CHECK(PressButton(about, L"OK"));
+    }
+    SUBCASE("a second start activates the first and ends with 0") {
+        Program second(L"other.kvpreset");
+        REQUIRE(second.started());
+        CHECK(second.WaitExit(20000) == 0);
+        CHECK(IsWindow(frame));
+        CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - second.kvpreset");
+    }
+
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    CHECK(first.WaitExit(20000) == 0);
+
+    HKEY key = nullptr;
+    std::wstring name = std::wstring(L"CLSID\\") + APP_CLASS_ID + L"\\LocalServer32";
+    REQUIRE(RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS);
+    wchar_t value[MAX_PATH] = L"";
+    DWORD bytes = sizeof(value);
+    CHECK(RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes) == ERROR_SUCCESS);
+    RegCloseKey(key);
+    std::wstring server = value;
+    CHECK(server.size() > 10);
+    CHECK(_wcsicmp(server.substr(server.size() - 10).c_str(), L"tarrow.exe") == 0);
+}
+
+TEST_CASE("a 300-character package path starts normally") {
+    Program program(std::wstring(300, L'p'));
+    REQUIRE(program.started());
+    HWND frame = program.WaitWindow(L"Tarrow.Class.Frame", 20000);
+    REQUIRE(frame != nullptr);
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    CHECK(program.WaitExit(20000) == 0);
+}
+
+TEST_CASE("a start while another process holds the start-up lock ends with 0 after the wait") {
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Tarrow.Mutex");
+    REQUIRE(mutex != nullptr);
+    Program program(L"");
+    REQUIRE(program.started());
+    CHECK(program.WaitWindow(L"Tarrow.Class.Frame", 3000) == nullptr);
+    CHECK(program.WaitExit(30000) == 0);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+}
+
+TEST_CASE("the crash report describes a write access violation and names the module") {
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
+    record.NumberParameters = 2;
+    record.ExceptionInformation[0] = 1; // a write
+    record.ExceptionInformation[1] = 0x10;
+    record.ExceptionAddress = reinterpret_cast<void*>(&AppCrashReportText);
+    CONTEXT context{};
+    EXCEPTION_POINTERS pointers{&record, &context};
+
+    CHECK(AppExceptionFilter(&pointers) == EXCEPTION_EXECUTE_HANDLER);
+    std::wstring text = AppCrashReportText();
+    size_t lineEnd = text.find(L"\r\n");
+    REQUIRE(lineEnd != std::wstring::npos);
+    std::wstring first = text.substr(0, lineEnd);
+    CHECK(first.starts_with(L"Exception 0xC0000005 (ACCESS_VIOLATION) WRITE:0x00000010 EIP:0x"));
+    std::wstring second = text.substr(lineEnd + 2);
+    CHECK(second == L"In Module 'app_tests.exe'\r\n");
+
+    record.ExceptionCode = EXCEPTION_DATATYPE_MISALIGNMENT;
+    CHECK(AppExceptionFilter(&pointers) == EXCEPTION_CONTINUE_SEARCH);
+    record.ExceptionCode = 0x12345678;
+    record.NumberParameters = 0;
+    CHECK(AppExceptionFilter(&pointers) == EXCEPTION_EXECUTE_HANDLER);
+    CHECK(std::wstring(AppCrashReportText()).starts_with(L"Exception 0x12345678 (Unknown Type) EIP:0x"));
+}
