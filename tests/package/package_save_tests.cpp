@@ -38,7 +38,7 @@ struct FaultScope {
 void FillLarge(PlugInList& plugIns, ChainList& chains) {
     auto* plugIn = MakePlugIn(L"Echo", L"{7A3C0D11-5B2E-4F70-9C31-2D6E8B10A4F1}", {});
     for (int i = 0; i < 6; ++i)
-        plugIn->AppendPreset(MakePreset(L"P" + std::to_wstring(i), Pattern(150001 + i * 1000, static_cast<uint8_t>(i))));
+        plugIn->AppendPreset(MakePreset(L"P" + std::to_wstring(i), Pattern(600001 + i * 1000, static_cast<uint8_t>(i))));
     plugIns.Append(plugIn);
     chains.Append(MakeChain(L"Chain", L"c", 0, 0, Pattern(99, 9)));
 }
@@ -99,6 +99,6 @@ TEST_CASE("a failed save leaves the previous package and no temporary file") {
         REQUIRE(ReadPackageFile(target.c_str(), &readPlugIns, &readChains) == S_OK);
         REQUIRE(readPlugIns.Count() == 1);
         CHECK(readPlugIns.At(0)->PresetCount() == 6);
-        CHECK(DataOf(*readPlugIns.At(0)->PresetAt(5)) == Pattern(155001, 5));
+        CHECK(DataOf(*readPlugIns.At(0)->PresetAt(5)) == Pattern(605001, 5));
     }
 }
