@@ -71,10 +71,11 @@ TEST_CASE("dump prints a package's plug-ins, presets and chains as JSON in file 
         PresetJson(control, bright) + "]},{\"name\":\"Not Registered\",\"classId\":" + Quoted(kClassB) +
         ",\"flags\":0,\"major\":0,\"minor\":0,\"presets\":[" + PresetJson(unicode, smile) + "]}," +
         "{\"name\":\"Varden Lathmere 7.1 Reverb\",\"classId\":\"\",\"flags\":3,\"major\":7,\"minor\":1," +
-        "\"presets\":[" +
-        PresetJson(surrogate, broken) + "]}],\"chains\":[{\"name\":\"Chain \\\"one\\\"\",\"identifier\":\"chain-1\"," +
-        "\"flags\":5,\"type\":9,\"size\":7,\"sha256\":\"" + Sha(stream1) + "\"},{\"name\":\"\xC3\xBC\",\"identifier\":" +
-        "\"c2\",\"flags\":4294967295,\"type\":0,\"size\":2,\"sha256\":\"" + Sha(stream2) + "\"}]";
+        "\"presets\":[" + PresetJson(surrogate, broken) + "]}]," +
+        "\"chains\":[{\"name\":\"Chain \\\"one\\\"\",\"identifier\":\"chain-1\"," +
+        "\"flags\":5,\"type\":9,\"size\":7,\"sha256\":\"" + Sha(stream1) + "\"}," +
+        "{\"name\":\"\xC3\xBC\",\"identifier\":\"c2\",\"flags\":4294967295,\"type\":0,\"size\":2," +
+        "\"sha256\":\"" + Sha(stream2) + "\"}]";
 
     SUBCASE("one package: the object alone on standard output") {
         CliRun run = RunTarrowCli(L"dump" + Arg(a));
