@@ -1,0 +1,214 @@
+// tarrow-cli.exe as a process: dump and repack over written packages, store over a seeded store, usage and exit codes.
+#include <doctest.h>
+#include <string>
+#include "catalogue.h"
+#include "json_writer.h"
+#include "kvlang.h"
+#include "kvresult.h"
+#include "package_format.h"
+#include "package_test_util.h"
+#include "resource.h"
+#include "sha256_digest.h"
+#include "store_names.h"
+#include "test_support.h"
+
+using namespace pkgtest;
+
+namespace {
+
+struct CliRun { long exitCode = -1; std::string out, err; }; // -1: not started, or not ended in time
+
+// Standard output and error go to temporary files that the child shares with us, read back once it has ended.
+CliRun RunTarrowCli(const std::wstring& arguments) {
+    static int runs = 0;
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    HANDLE files[2];
+    for (HANDLE& file : files)
+        file = CreateFileW((folder + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs)).c_str(),
+                           GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    std::string exe = TARROW_CLI_EXE; // a Unix path when cross-built: Wine maps the root to drive Z:
+    std::wstring line = exe.starts_with('/') ? L"\"Z:" : L"\"";
+    for (char c : exe) line += c == '/' ? L'\\' : wchar_t(static_cast<unsigned char>(c));
+    line += L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = files[0];
+    startup.hStdError = files[1];
+    PROCESS_INFORMATION info{};
+    CliRun run;
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                       &info)) {
+        DWORD code = 0;
+        if (WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0 && GetExitCodeProcess(info.hProcess, &code))
+            run.exitCode = long(code);
+        else
+            TerminateProcess(info.hProcess, 99);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    for (int i = 0; i < 2; ++i) {
+        std::string& text = i ? run.err : run.out;
+        text.resize(GetFileSize(files[i], nullptr));
+        DWORD got = 0;
+        SetFilePointer(files[i], 0, nullptr, FILE_BEGIN);
+        ReadFile(files[i], text.data(), DWORD(text.size()), &got, nullptr);
+        text.resize(got);
+        CloseHandle(files[i]);
+    }
+    return run;
+}
+
+std::string Sha(const std::vector<uint8_t>& data) { // lower-case SHA-256 hex
+    static Sha256Digest digest;
+    char hex[65] = "";
+    digest.Hex(data.data(), uint32_t(data.size()), hex);
+    return hex;
+}
+
+std::string Utf8String(unsigned id, const wchar_t* argument = nullptr) { // the program's string, formatted
+    static tKVLANG* language = nullptr;
+    if (!language) KvLang_Open(&language, GetModuleHandleW(nullptr), 0, 0);
+    wchar_t text[4096];
+    KvPrintFN(text, 4096, KvGetString(language, id), argument);
+    return ToUtf8(text);
+}
+
+const wchar_t kClassA[] = L"{0C1D2E3F-1111-2222-3333-444455556666}";
+const wchar_t kClassB[] = L"{0C1D2E3F-1111-2222-3333-444455557777}";
+
+std::wstring Arg(const std::wstring& path) { return L" \"" + path + L"\""; }
+std::string JsonPath(std::wstring path) { // a path's only escapes are its backslashes
+    for (size_t at = 0; (at = path.find(L'\\', at)) != std::wstring::npos; at += 2) path.insert(at, 1, L'\\');
+    return std::string("\"").append(ToUtf8(path)).append("\"");
+}
+std::string Preset(const std::string& jsonName, const Bytes& data) {
+    return "{\"name\":\"" + jsonName + "\",\"size\":" + std::to_string(data.size()) + ",\"sha256\":\"" + Sha(data) +
+           "\"}";
+}
+bool SetValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data, size_t size) {
+    return RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, type, data, DWORD(size)) == ERROR_SUCCESS;
+}
+
+} // namespace
+
+TEST_CASE("dump: one package as a JSON object; several as a line each, unreadable ones with exit code 1") {
+    testsupport::ScratchDir dir(L"cli-dump");
+    const std::wstring classKey = std::wstring(L"CLSID\\") + kClassA, friendly = L"Friendly \"Tone\"";
+    REQUIRE(RegSetKeyValueW(HKEY_CLASSES_ROOT, classKey.c_str(), nullptr, REG_SZ, friendly.c_str(),
+                            DWORD((friendly.size() + 1) * 2)) == ERROR_SUCCESS);
+    const Bytes warm = Pattern(5, 1), bright = Pattern(300, 2), smile = Pattern(1, 3), stream = Pattern(7, 5);
+    const std::wstring a = dir.file(L"a.kvpreset"), junk = dir.file(L"junk.kvpreset"), gone = dir.file(L"gone");
+    PlugInList plugIns;
+    ChainList chains;
+    plugIns.Append(MakePlugIn(L"Stored", kClassA, {MakePreset(L"W\\B", warm), MakePreset(L"T\tN\nL\x01", bright)}));
+    plugIns.Append(MakePlugIn(L"Not Registered", kClassB, {MakePreset(L"\u00DC\u20AC\U0001F600", smile)}));
+    plugIns.Append(MakePlugIn(L"Reverb", L"", {MakePreset(std::wstring(L"b\xD800x", 3), warm)}, 3, 7, 1));
+    chains.Append(MakeChain(L"Chain \"one\"", L"chain-1", 0xFFFFFFFFu, 9, stream));
+    REQUIRE(WritePackageFile(a.c_str(), &plugIns, &chains) == S_OK);
+    REQUIRE(testsupport::WriteWholeFile(junk, "RIFF\4\0\0\0WAVE", 12));
+    // The registered name replaces the stored one; a versioned tool shows its editor version.
+    const std::string body = "\"plugins\":[{\"name\":\"Friendly \\\"Tone\\\"\",\"classId\":\"" + ToUtf8(kClassA) +
+        "\",\"flags\":0,\"major\":0,\"minor\":0,\"presets\":[" + Preset("W\\\\B", warm) + "," +
+        Preset("T\\tN\\nL\\u0001", bright) + "]},{\"name\":\"Not Registered\",\"classId\":\"" + ToUtf8(kClassB) +
+        "\",\"flags\":0,\"major\":0,\"minor\":0,\"presets\":[" + Preset("\xC3\x9C\xE2\x82\xAC\xF0\x9F\x98\x80", smile) +
+        "]},{\"name\":\"Varden Lathmere 7.1 Reverb\",\"classId\":\"\",\"flags\":3,\"major\":7,\"minor\":1,"
+        "\"presets\":[" + Preset("b\xEF\xBF\xBDx", warm) + "]}],\"chains\":[{\"name\":\"Chain \\\"one\\\"\","
+        "\"identifier\":\"chain-1\",\"flags\":4294967295,\"type\":9,\"size\":7,\"sha256\":\"" + Sha(stream) + "\"}]";
+    CliRun run = RunTarrowCli(L"dump" + Arg(a));
+    CHECK(run.exitCode == 0);
+    CHECK(run.out == "{" + body + "}\n");
+    CHECK(run.err.empty());
+
+    // Hundreds of packages take the output past its buffer's flush point.
+    std::wstring arguments = L"dump";
+    std::string out, err;
+    for (int i = 0; i < 300; ++i) {
+        const std::wstring& file = i % 3 == 0 ? a : i % 3 == 1 ? junk : gone;
+        const std::string code = i % 3 == 1 ? "0x8004E00B" : "0x8004E007";
+        arguments += Arg(file);
+        out += "{\"file\":" + JsonPath(file) + "," + (i % 3 ? "\"error\":\"" + code + "\"" : body) + "}\n";
+        if (i % 3) err += Utf8String(IDS_OPEN_BAD_FORMAT, file.c_str()) + "\n" + code + "\n";
+    }
+    run = RunTarrowCli(arguments);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey.c_str());
+    CHECK(run.exitCode == 1);
+    CHECK(run.out == out);
+    CHECK(run.err == err);
+}
+
+TEST_CASE("repack writes an old-format package as the writer would, and exits with 1 when it cannot") {
+    testsupport::ScratchDir dir(L"cli-repack");
+    const Bytes data = Pattern(3, 7);
+    const Bytes file = Riff({Chunk("fmt ", FormatRecord(PACKAGE_VERSION_1_0, 1)),
+        List("plgs", {List("plug", {Chunk("plgh", PlugInHeader(1, 0, kClassB, L"Old Plug-In", true)),
+            List("plst", {List("pset", {Chunk("psth", PresetRecord(L"Old Preset", data))})})})})});
+    const std::wstring in = dir.file(L"old"), out = dir.file(L"new"), expected = dir.file(L"expected");
+    REQUIRE(testsupport::WriteWholeFile(in, file.data(), file.size()));
+    PlugInList plugIns;
+    plugIns.Append(MakePlugIn(L"Old Plug-In", kClassB, {MakePreset(L"Old Preset", data)}));
+    REQUIRE(WritePackageFile(expected.c_str(), &plugIns, nullptr) == S_OK);
+    CliRun run = RunTarrowCli(L"repack" + Arg(in) + Arg(out));
+    CHECK(run.exitCode == 0);
+    CHECK(run.out + run.err == "");
+    CHECK(testsupport::ReadWholeFile(out) == testsupport::ReadWholeFile(expected));
+
+    run = RunTarrowCli(L"repack" + Arg(in) + Arg(dir.file(L"missing\\new"))); // the error handler's text, the code
+    CHECK(run.exitCode == 1);
+    CHECK((run.err.size() > 12 && run.err.ends_with("\n0x8004E006\n")));
+}
+
+TEST_CASE("store prints a seeded system store's plug-ins, chains and Lathmere destinations") {
+    auto clear = [] {
+        for (const wchar_t* key : {L"Software\\DirectShow", L"Software\\Moravel", STORE_LATHMERE_VERSIONS_KEY})
+            RegDeleteTreeW(HKEY_CURRENT_USER, key);
+    };
+    clear();
+    const Bytes warm = Pattern(10, 1), slap = Pattern(6, 2), stream = Pattern(4, 3);
+    const std::wstring plugIn = std::wstring(STORE_PRESETS_KEY) + L"\\{0C1D2E3F-9999-2222-3333-444455556666}";
+    const std::wstring chain = std::wstring(STORE_CHAINS_KEY) + L"\\chainX";
+    const DWORD flags = 2, type = 3;
+    const wchar_t name[] = L"Chain \\ back";
+    REQUIRE(SetValue(plugIn, L"Warm \u00E9", REG_BINARY, warm.data(), warm.size()));
+    REQUIRE(SetValue(chain, L"Flags", REG_DWORD, &flags, 4));
+    REQUIRE(SetValue(chain, L"Type", REG_DWORD, &type, 4));
+    REQUIRE(SetValue(chain, L"Name", REG_SZ, name, sizeof(name)));
+    REQUIRE(SetValue(chain, L"Stream", REG_BINARY, stream.data(), stream.size()));
+    REQUIRE(SetValue(std::wstring(STORE_LATHMERE_KEY) + L"\\Delay", L"Slap", REG_BINARY, slap.data(), slap.size()));
+    // A version key without presets is still a destination.
+    REQUIRE(SetValue(std::wstring(STORE_LATHMERE_VERSIONS_KEY) + L"\\8.0", L"Other", REG_DWORD, &flags, 4));
+    CliRun run = RunTarrowCli(L"store");
+    clear();
+    CHECK(run.exitCode == 0);
+    CHECK(run.err.empty());
+    CHECK(run.out ==
+          "{\"plugins\":[{\"name\":\"Not Installed 000\",\"classId\":\"{0C1D2E3F-9999-2222-3333-444455556666}\","
+          "\"flags\":0,\"major\":0,\"minor\":0,\"presets\":[" + Preset("Warm \xC3\xA9", warm) + "]},"
+          "{\"name\":\"Moravel Lathmere Delay\",\"classId\":\"\",\"flags\":1,\"major\":6,\"minor\":0,\"presets\":[" +
+          Preset("Slap", slap) + "]}],\"chains\":[{\"name\":\"Chain \\\\ back\",\"identifier\":\"chainX\",\"flags\":2,"
+          "\"type\":3,\"size\":4,\"sha256\":\"" + Sha(stream) + "\"}],"
+          "\"destinations\":[{\"major\":6,\"minor\":0},{\"major\":8,\"minor\":0}]}\n");
+}
+
+TEST_CASE("usage: help on standard output with 0, mistakes on standard error with 2") {
+    const std::string usage = Utf8String(IDS_CLI_USAGE);
+    REQUIRE(usage.find("repack") != std::string::npos);
+    const struct { const wchar_t* arguments; long exitCode; std::string out, err; } runs[] = {
+        {L"--help", 0, usage, ""},
+        {L"-h", 0, usage, ""},
+        {L"", 2, "", usage},
+        {L"dump", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"dump") + "\n\n" + usage},
+        {L"repack only-one", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"repack") + "\n\n" + usage},
+        {L"Dump x", 2, "", Utf8String(IDS_CLI_UNKNOWN_COMMAND, L"Dump") + "\n\n" + usage},
+    };
+    for (const auto& expected : runs) {
+        CAPTURE(ToUtf8(expected.arguments));
+        CliRun run = RunTarrowCli(expected.arguments);
+        CHECK(run.exitCode == expected.exitCode);
+        CHECK(run.out == expected.out);
+        CHECK(run.err == expected.err);
+    }
+}
