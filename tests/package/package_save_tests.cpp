@@ -11,11 +11,12 @@ using namespace pkgtest;
 
 namespace {
 
-// The injected fault: which step fails, and after how many passes through it.
-PackageSaveStep g_failStep = SAVE_STEP_CREATE;
-int g_failAfter = 0, g_passes = 0;
+// The injected fault: which step fails, after how many passes through it, and the passes so far.
+struct Fault { PackageSaveStep step; int after, passes; } g_fault;
 
-HRESULT InjectFault(PackageSaveStep step) { return step == g_failStep && g_passes++ >= g_failAfter ? E_FAIL : S_OK; }
+HRESULT InjectFault(PackageSaveStep step) {
+    return step == g_fault.step && g_fault.passes++ >= g_fault.after ? E_FAIL : S_OK;
+}
 
 bool NoTemporaryFile(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
@@ -48,13 +49,11 @@ TEST_CASE("a failed save leaves the previous package and no temporary file; a go
         {SAVE_STEP_FLUSH, 0, KV_E_WRITE}, {SAVE_STEP_REPLACE, 0, KV_E_FILE_CREATE}};
     for (const auto& fault : faults) {
         CAPTURE(int(fault.step));
-        g_failStep = fault.step;
-        g_failAfter = fault.after;
-        g_passes = 0;
+        g_fault = {fault.step, fault.after, 0};
         SetPackageSaveFault(&InjectFault);
         CHECK(WritePackageFile(target.c_str(), &plugIns, &chains) == fault.code);
         SetPackageSaveFault(nullptr);
-        CHECK(g_passes > fault.after); // the fault was reached
+        CHECK(g_fault.passes > fault.after); // the fault was reached
         CHECK(testsupport::ReadWholeFile(target) == old);
         CHECK(NoTemporaryFile(dir.path()));
     }

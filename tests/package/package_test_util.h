@@ -69,9 +69,7 @@ inline Bytes Pattern(size_t size, uint8_t seed) { // deterministic data of a giv
 }
 
 inline uint8_t* Blob(const Bytes& data) {
-    uint8_t* blob = CatalogueBlobAlloc(uint32_t(data.size()));
-    memcpy(blob, data.data(), data.size());
-    return blob;
+    return static_cast<uint8_t*>(memcpy(CatalogueBlobAlloc(uint32_t(data.size())), data.data(), data.size()));
 }
 inline PresetEntry* MakePreset(const std::wstring& name, const Bytes& data) {
     auto* preset = new PresetEntry(name.c_str());
@@ -109,11 +107,10 @@ inline void CheckSameCatalogue(const PlugInList& want, const ChainList& wantChai
     for (int i = 0; i < want.Count(); ++i) {
         const PlugInEntry& w = *want.At(i);
         if (w.PresetCount() == 0) continue;
-        CAPTURE(i);
         REQUIRE(next < got.Count());
         const PlugInEntry& g = *got.At(next++);
-        CHECK(std::wstring(g.name) == w.name);
-        CHECK(std::wstring(g.classIdText) == w.classIdText);
+        CAPTURE(i);
+        CHECK((std::wstring(g.name) == w.name && std::wstring(g.classIdText) == w.classIdText));
         CHECK((g.flags == w.flags && g.majorVersion == w.majorVersion && g.minorVersion == w.minorVersion));
         REQUIRE(g.PresetCount() == w.PresetCount());
         for (int k = 0; k < w.PresetCount(); ++k) {
@@ -126,8 +123,7 @@ inline void CheckSameCatalogue(const PlugInList& want, const ChainList& wantChai
     for (int i = 0; i < wantChains.Count(); ++i) {
         const ChainEntry &g = *gotChains.At(i), &w = *wantChains.At(i);
         CAPTURE(i);
-        CHECK(std::wstring(g.name) == w.name);
-        CHECK(std::wstring(g.identifier) == w.identifier);
+        CHECK((std::wstring(g.name) == w.name && std::wstring(g.identifier) == w.identifier));
         CHECK((g.flags == w.flags && g.type == w.type));
         CHECK(StreamOf(g) == StreamOf(w));
     }
