@@ -6,7 +6,6 @@
 #include "kvhandles.h"
 #include "kvmetric.h"
 #include "kvresult.h"
-#include "test_support.h"
 #include "wide_string_maker.h"
 
 namespace {
@@ -14,7 +13,6 @@ namespace {
 const wchar_t PRODUCT[] = L"TarrowKvMetricTest";
 constexpr DWORD VERSION = 0x0200001A;
 const std::wstring KEY_PATH = L"Software\\Varden Media Software\\TarrowKvMetricTest\\2.0\\Metrics";
-const std::wstring SERVICE_PATH = L"SYSTEM\\CurrentControlSet\\Services\\TarrowKvMetricTest\\2.0\\Metrics";
 const HKEY BOTH_ROOTS[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
 
 bool KeyExists(HKEY root, const std::wstring& path) {
@@ -45,7 +43,6 @@ void WriteRaw(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
 // The store deletes only the settings key; the test also removes the product keys above it.
 void RemoveTestKeys() {
     for (HKEY root : BOTH_ROOTS) RegDeleteTreeW(root, L"Software\\Varden Media Software\\TarrowKvMetricTest");
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\TarrowKvMetricTest");
 }
 
 // One open handle on the test product; leaves no key behind.
@@ -78,7 +75,7 @@ void CheckCaptionReachable(const RECT& window) {
 
 } // namespace
 
-TEST_CASE_FIXTURE(MetricFixture, "settings keys: the identifier's sign, typed names, subkeys and deletion") {
+TEST_CASE_FIXTURE(MetricFixture, "settings keys: the identifier's sign, typed names and deletion") {
     CHECK((std::wstring(handle->userPath) == KEY_PATH && std::wstring(handle->machinePath) == KEY_PATH));
     SUBCASE("-5 and 5 are one name in the machine key and in the user key; names carry the type") {
         const BYTE bytes[] = {1, 2};
@@ -91,21 +88,9 @@ TEST_CASE_FIXTURE(MetricFixture, "settings keys: the identifier's sign, typed na
         CHECK(RawType(HKEY_LOCAL_MACHINE, L"B31010") == REG_BINARY);
         CHECK(RawType(HKEY_CURRENT_USER, L"Z31010") == REG_MULTI_SZ);
     }
-    SUBCASE("subkeys and a service handle") {
+    SUBCASE("a subkey path too long for the handle is refused rather than cut to some other key") {
         KvMetricHandle* other = nullptr;
-        REQUIRE(KvMetric_OpenSubKey(&other, handle, L"Other") == 0);
-        CHECK((std::wstring(other->userPath) == KEY_PATH + L"\\Other" && KeyExists(HKEY_CURRENT_USER, other->userPath)));
-        KvMetric_Close(other);
-        KvMetricHandle foreign{};
-        wcscpy_s(foreign.userPath, KV_METRIC_PATH_CHARS, L"Software\\Elsewhere\\Metrics");
-        CHECK(KvMetric_OpenSubKey(&other, &foreign, L"Other") == KV_E_FAIL);
-        // A path too long for the handle is refused rather than cut to some other key.
         CHECK(KvMetric_Open(&other, PRODUCT, VERSION, std::wstring(250, L'k').c_str()) == KV_E_INVALIDARG);
-        REQUIRE(KvMetric_OpenService(&other, PRODUCT, VERSION, nullptr) == 0);
-        REQUIRE(KvSetMetric(other, 3, 33) == 0);
-        CHECK(RawNumber(HKEY_LOCAL_MACHINE, L"3", SERVICE_PATH) == 33);
-        KvMetric_Close(other);
-        CHECK((KvMetric_DeleteAllService(PRODUCT, VERSION) == 0 && !KeyExists(HKEY_LOCAL_MACHINE, SERVICE_PATH)));
     }
     SUBCASE("deleting subkeys under both roots, then the whole settings key") {
         KvMetricHandle* sub = nullptr;
@@ -280,19 +265,4 @@ TEST_CASE_FIXTURE(MetricFixture, "window placement with and without a stored rec
         CHECK(KvWindowPlacement(nullptr, handle, 100, KV_PLACEMENT_SAVE) == KV_E_FAIL);
         DestroyWindow(window);
     }
-}
-
-TEST_CASE("handle owners close what they hold") {
-    testsupport::ScratchDir dir(L"kvhandles");
-    const std::wstring path = dir.file(L"held.bin");
-    auto openExclusive = [&] { return KvFile(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr)); };
-    KvFile first = openExclusive();
-    REQUIRE(first.valid());
-    CHECK_FALSE(openExclusive().valid()); // no sharing while the first one is open
-    KvFile moved = std::move(first);
-    moved.reset();
-    KvFile kept = openExclusive(); // reset closed it
-    HANDLE raw = kept.release();
-    CHECK((raw != INVALID_HANDLE_VALUE && !openExclusive().valid())); // released, so still open
-    CloseHandle(raw);
 }
