@@ -223,11 +223,11 @@ TEST_CASE("reading one value") {
     SetText(key, L"Folder", sandbox.folder());
     SetBinary(key, L"Large", Pattern(9000, 2));
     SetDword(key, L"Number", 1);
-    StoreKey open;
-    REQUIRE(open.Open(HKEY_CURRENT_USER, key.c_str(), KEY_READ) == ERROR_SUCCESS);
+    KvRegKey open;
+    REQUIRE(OpenKey(&open, HKEY_CURRENT_USER, key.c_str(), KEY_READ) == ERROR_SUCCESS);
     auto read = [&](const wchar_t* name, Bytes* bytes) {
         PresetEntry holder;
-        HRESULT hr = ReadValueData(open.Get(), name, &holder.data, &holder.dataSize);
+        HRESULT hr = ReadValueData(open.get(), name, &holder.data, &holder.dataSize);
         *bytes = DataOf(&holder);
         return hr;
     };
