@@ -62,6 +62,11 @@
 #define IDS_ABOUT_CAPTION               3039
 #define IDS_ABOUT_VERSION               3040
 
+// Program strings: the command-line tool's usage and usage errors (3100-3102).
+#define IDS_CLI_USAGE                   3100
+#define IDS_CLI_UNKNOWN_COMMAND         3101
+#define IDS_CLI_WRONG_ARGUMENTS         3102
+
 // Program strings: toolbar tooltips (32900-32908, and 33021 for the destination button).
 #define IDS_TIP_NEW                     32900
 #define IDS_TIP_OPEN                    32901

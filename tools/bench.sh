@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Builds Tarrow and runs one benchmark (or all) under Wine in a throwaway prefix: tools/bench.sh [store|all]
+# Builds Tarrow and runs one benchmark (or all) under Wine in a throwaway prefix: tools/bench.sh [store|package|all]
 set -uo pipefail
 TARROW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 source "$TARROW_ROOT/tools/common.sh"
 
-BENCHES=(store)
+BENCHES=(store package)
 which="${1:-all}"
 if [ "$which" = "all" ]; then
     selected=("${BENCHES[@]}")
@@ -23,10 +23,23 @@ export WINEPREFIX="$BUILD/benchprefix"
 trap 'wineserver -k >/dev/null 2>&1' EXIT
 tarrow_wine_prefix
 
+# Write and read run as separate processes, so each peak working set is its own.
+bench_package() {
+    local dir="$BUILD/bench-package"
+    mkdir -p "$dir"
+    local winDir
+    winDir="$(winepath -w "$dir" 2>/dev/null)"
+    wine "$BUILD/package_bench.exe" write "$winDir" && wine "$BUILD/package_bench.exe" read "$winDir"
+    local result=$?
+    rm -rf "$dir"
+    return $result
+}
+
 status=0
 for bench in "${selected[@]}"; do
     case "$bench" in
-        store) wine "$BUILD/tests/store_bench.exe" || status=1 ;;
+        store) wine "$BUILD/store_bench.exe" || status=1 ;;
+        package) bench_package || status=1 ;;
     esac
 done
 exit $status

@@ -174,8 +174,8 @@ TEST_CASE("reading one value, and friendly names from either registry view") {
     SetText(key, L"Folder", sandbox.folder());
     SetBinary(key, L"Large", Pattern(9000, 2));
     SetDword(key, L"Number", 1);
-    StoreKey open;
-    REQUIRE(open.Open(HKEY_CURRENT_USER, key.c_str(), KEY_READ) == ERROR_SUCCESS);
+    KvRegKey open;
+    REQUIRE(OpenKey(&open, HKEY_CURRENT_USER, key.c_str(), KEY_READ) == ERROR_SUCCESS);
     const struct { const wchar_t* name; HRESULT expected; Bytes data; } rows[] = {
         {L"File", S_OK, Pattern(5000, 1)}, {L"Large", S_OK, Pattern(9000, 2)},
         {L"Missing", KV_E_DATA_FILE_MISSING, {}}, {L"Folder", KV_E_DATA_FILE_MISSING, {}},
@@ -183,7 +183,7 @@ TEST_CASE("reading one value, and friendly names from either registry view") {
     for (const auto& row : rows) {
         CAPTURE(Narrow(row.name));
         PresetEntry holder;
-        CHECK(ReadValueData(open.Get(), row.name, &holder.data, &holder.dataSize) == row.expected);
+        CHECK(ReadValueData(open.get(), row.name, &holder.data, &holder.dataSize) == row.expected);
         CHECK(DataOf(&holder) == row.data);
     }
 
