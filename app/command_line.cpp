@@ -3,6 +3,7 @@
 #include "app_context.h"
 #include "kvlist.h"
 #include "kvresult.h"
+#include "kvhandles.h"
 #include <cwctype>
 #include <cwchar>
 
@@ -29,23 +30,6 @@ const SwitchRow* FindSwitch(const wchar_t* name, size_t length) {
     }
     return nullptr;
 }
-
-// Closes a file handle when the reading of a response file ends, however it ends.
-class ResponseFile {
-public:
-    explicit ResponseFile(HANDLE handle) : handle_(handle) {}
-    ~ResponseFile() { reset(); }
-    ResponseFile(const ResponseFile&) = delete;
-    ResponseFile& operator=(const ResponseFile&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    void reset() {
-        if (valid()) CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-private:
-    HANDLE handle_;
-};
 
 bool IsSpace(wchar_t c) { return c != 0 && iswspace(c); }
 
@@ -168,7 +152,7 @@ HRESULT ReadResponseFile(const wchar_t* path, DocumentRecord* document, int dept
     // Also stops a file that names itself, directly or through others.
     if (depth > APP_MAX_RESPONSE_DEPTH) return KV_E_INVALIDARG;
 
-    ResponseFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+    KvFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
     if (!file.valid()) return KV_E_FILE_OPEN;
 

@@ -60,11 +60,11 @@ HRESULT WriteDataFileReplacing(const std::wstring& path, const void* data, uint3
     wchar_t suffix[40];
     swprintf(suffix, 40, L".%08lx%04x.tmp", GetCurrentProcessId(), (tempCounter++) & 0xFFFFu);
     std::wstring temp = path + suffix;
-    StoreFile file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return KV_E_WRITE;
+    KvFile file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return KV_E_WRITE;
     DWORD written = 0;
-    bool ok = size == 0 || (WriteFile(file.Get(), data, size, &written, nullptr) && written == size);
-    ok = file.Close() && ok;
+    bool ok = size == 0 || (WriteFile(file.get(), data, size, &written, nullptr) && written == size);
+    ok = CloseHandle(file.release()) && ok; // a failed close can lose buffered data
     if (ok) ok = MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     if (!ok) {
         DeleteFileW(temp.c_str());
@@ -76,9 +76,9 @@ HRESULT WriteDataFileReplacing(const std::wstring& path, const void* data, uint3
 HRESULT ReadDataFile(const wchar_t* path, uint8_t** data, uint32_t* size) {
     *data = nullptr;
     *size = 0;
-    StoreFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    KvFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.Valid()) {
+    if (!file.valid()) {
         // Only now tell a missing file (or a folder in its place) from one that cannot be opened.
         DWORD attributes = GetFileAttributesW(path);
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -86,7 +86,7 @@ HRESULT ReadDataFile(const wchar_t* path, uint8_t** data, uint32_t* size) {
         return KV_E_READ;
     }
     LARGE_INTEGER length{};
-    if (!GetFileSizeEx(file.Get(), &length)) return KV_E_READ;
+    if (!GetFileSizeEx(file.get(), &length)) return KV_E_READ;
     if (length.QuadPart <= 0 || length.QuadPart > 0x7FFFFFFF) return KV_E_OUTOFMEMORY;
     uint32_t bytes = static_cast<uint32_t>(length.QuadPart);
     uint8_t* blob = CatalogueBlobAlloc(bytes);
@@ -94,6 +94,6 @@ HRESULT ReadDataFile(const wchar_t* path, uint8_t** data, uint32_t* size) {
     *data = blob;
     *size = bytes;
     DWORD got = 0;
-    if (!ReadFile(file.Get(), blob, bytes, &got, nullptr) || got != bytes) return KV_E_READ;
+    if (!ReadFile(file.get(), blob, bytes, &got, nullptr) || got != bytes) return KV_E_READ;
     return S_OK;
 }

@@ -58,10 +58,10 @@ void LoadPresetValues(HKEY key, DWORD longestName, bool skipUntitled, PlugInEntr
 }
 
 // Opens a plug-in or tool key and tells its value count and longest value name.
-bool OpenWithValues(HKEY parent, const wchar_t* name, StoreKey* key, DWORD* longestName) {
-    if (key->Open(parent, name, KEY_READ) != ERROR_SUCCESS) return false;
+bool OpenWithValues(HKEY parent, const wchar_t* name, KvRegKey* key, DWORD* longestName) {
+    if (OpenKey(key, parent, name, KEY_READ) != ERROR_SUCCESS) return false;
     DWORD values = 0;
-    if (RegQueryInfoKeyW(key->Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, longestName,
+    if (RegQueryInfoKeyW(key->get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, longestName,
                          nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return false;
     return values > 0;
@@ -87,18 +87,18 @@ bool IsNotFound(LONG status) { return status == ERROR_FILE_NOT_FOUND || status =
 
 // The "CLSID" keys of both views, opened once for a whole load: resolving the classes root is the slow part.
 struct ClassRegistrations {
-    StoreKey views[2];
+    KvRegKey views[2];
     ClassRegistrations() {
-        views[0].Open(HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);
-        views[1].Open(HKEY_CLASSES_ROOT, L"CLSID", KEY_READ | kOtherView);
+        OpenKey(&views[0], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);
+        OpenKey(&views[1], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ | kOtherView);
     }
     LONG FriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) const {
-        if (!views[0].Get() || !views[1].Get()) return GetPlugInFriendlyName(classIdText, buffer, capacityBytes);
+        if (!views[0].get() || !views[1].get()) return GetPlugInFriendlyName(classIdText, buffer, capacityBytes);
         LONG status = ERROR_FILE_NOT_FOUND;
-        for (const StoreKey& view : views) {
-            StoreKey key;
-            status = key.Open(view.Get(), classIdText, KEY_READ);
-            if (status == ERROR_SUCCESS) return QueryFriendlyName(key.Get(), buffer, capacityBytes);
+        for (const KvRegKey& view : views) {
+            KvRegKey key;
+            status = OpenKey(&key, view.get(), classIdText, KEY_READ);
+            if (status == ERROR_SUCCESS) return QueryFriendlyName(key.get(), buffer, capacityBytes);
             if (!IsNotFound(status)) return status;
         }
         return status;
@@ -106,24 +106,24 @@ struct ClassRegistrations {
 };
 
 void ScanDirectShowPlugIns(PlugInList* list) {
-    StoreKey root;
-    if (root.Open(HKEY_CURRENT_USER, STORE_PRESETS_KEY, KEY_READ) != ERROR_SUCCESS) return;
+    KvRegKey root;
+    if (OpenKey(&root, HKEY_CURRENT_USER, STORE_PRESETS_KEY, KEY_READ) != ERROR_SUCCESS) return;
     unsigned notInstalled = 0;
     ClassRegistrations registrations;
     wchar_t keyName[kKeyNameChars];
     for (DWORD index = 0;; ++index) {
         DWORD chars = kKeyNameChars;
-        LONG status = RegEnumKeyExW(root.Get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
+        LONG status = RegEnumKeyExW(root.get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
         if (!EnumContinues(status)) break;
         if (status != ERROR_SUCCESS || CatalogueNamesEqual(keyName, STORE_CHAINS_SUBKEY)) continue;
-        StoreKey plugInKey;
+        KvRegKey plugInKey;
         DWORD longestName = 0;
-        if (!OpenWithValues(root.Get(), keyName, &plugInKey, &longestName)) continue;
+        if (!OpenWithValues(root.get(), keyName, &plugInKey, &longestName)) continue;
         wchar_t friendly[CATALOGUE_NAME_CHARS] = {};
         bool registered = registrations.FriendlyName(keyName, friendly, sizeof(friendly)) == ERROR_SUCCESS;
         PlugInEntry* entry = new (std::nothrow) PlugInEntry(registered ? friendly : L"", keyName);
         if (!entry) continue;
-        LoadPresetValues(plugInKey.Get(), longestName, true, entry);
+        LoadPresetValues(plugInKey.get(), longestName, true, entry);
         if (entry->PresetCount() == 0) {
             delete entry;
             continue;
@@ -141,7 +141,7 @@ void ScanLathmereTools(HKEY presetsKey, uint32_t flags, uint32_t major, uint32_t
         if (!EnumContinues(status)) break;
         if (status != ERROR_SUCCESS) continue;
         if (CatalogueNamesEqual(keyName, L"(Untitled)") || CatalogueNamesEqual(keyName, L"Chainer")) continue;
-        StoreKey toolKey;
+        KvRegKey toolKey;
         DWORD longestName = 0;
         if (!OpenWithValues(presetsKey, keyName, &toolKey, &longestName)) continue;
         PlugInEntry* entry = new (std::nothrow) PlugInEntry(keyName, nullptr);
@@ -149,28 +149,28 @@ void ScanLathmereTools(HKEY presetsKey, uint32_t flags, uint32_t major, uint32_t
         entry->flags = flags;
         entry->majorVersion = major;
         entry->minorVersion = minor;
-        LoadPresetValues(toolKey.Get(), longestName, false, entry);
+        LoadPresetValues(toolKey.get(), longestName, false, entry);
         if (entry->PresetCount() == 0) delete entry;
         else list->Append(entry);
     }
 }
 
 void ScanVersionedLathmere(PlugInList* list) {
-    StoreKey versions;
-    if (versions.Open(HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY, KEY_READ) != ERROR_SUCCESS) return;
+    KvRegKey versions;
+    if (OpenKey(&versions, HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY, KEY_READ) != ERROR_SUCCESS) return;
     wchar_t keyName[kAnyKeyNameChars];
     for (DWORD index = 0;; ++index) {
         DWORD chars = kAnyKeyNameChars;
-        LONG status = RegEnumKeyExW(versions.Get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
+        LONG status = RegEnumKeyExW(versions.get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
         if (!EnumContinues(status)) break;
         if (status != ERROR_SUCCESS) continue;
         unsigned major = 0, minor = 0;
         if (!ParseVersionKeyName(keyName, &major, &minor)) continue;
         // The key is found again through the parsed numbers; a version without presets ends the scan.
         std::wstring presetsPath = std::to_wstring(major) + L"." + std::to_wstring(minor) + L"\\Presets";
-        StoreKey presets;
-        if (presets.Open(versions.Get(), presetsPath.c_str(), KEY_READ) != ERROR_SUCCESS) return;
-        ScanLathmereTools(presets.Get(), PLUGIN_LATHMERE_TOOL | PLUGIN_LATHMERE_VERSIONED, major, minor, list);
+        KvRegKey presets;
+        if (OpenKey(&presets, versions.get(), presetsPath.c_str(), KEY_READ) != ERROR_SUCCESS) return;
+        ScanLathmereTools(presets.get(), PLUGIN_LATHMERE_TOOL | PLUGIN_LATHMERE_VERSIONED, major, minor, list);
     }
 }
 
@@ -212,9 +212,9 @@ LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD ca
     std::wstring keyPath = std::wstring(L"CLSID\\") + classIdText;
     LONG status = ERROR_FILE_NOT_FOUND;
     for (REGSAM view : {REGSAM(0), kOtherView}) {
-        StoreKey key;
-        status = key.Open(HKEY_CLASSES_ROOT, keyPath.c_str(), KEY_READ | view);
-        if (status == ERROR_SUCCESS) return QueryFriendlyName(key.Get(), buffer, capacityBytes);
+        KvRegKey key;
+        status = OpenKey(&key, HKEY_CLASSES_ROOT, keyPath.c_str(), KEY_READ | view);
+        if (status == ERROR_SUCCESS) return QueryFriendlyName(key.get(), buffer, capacityBytes);
         if (!IsNotFound(status)) return status;
     }
     return status;
@@ -222,28 +222,28 @@ LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD ca
 
 HRESULT LoadStoreChains(ChainList** chainList) {
     *chainList = nullptr;
-    StoreKey root;
-    LONG status = root.Open(HKEY_CURRENT_USER, STORE_CHAINS_KEY, KEY_READ);
+    KvRegKey root;
+    LONG status = OpenKey(&root, HKEY_CURRENT_USER, STORE_CHAINS_KEY, KEY_READ);
     if (status != ERROR_SUCCESS) return status;
     ChainList* list = new (std::nothrow) ChainList();
     if (!list) return KV_E_OUTOFMEMORY;
     wchar_t keyName[kKeyNameChars];
     for (DWORD index = 0;; ++index) {
         DWORD chars = kKeyNameChars;
-        status = RegEnumKeyExW(root.Get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
+        status = RegEnumKeyExW(root.get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
         if (!EnumContinues(status)) break;
         if (status != ERROR_SUCCESS) continue;
-        StoreKey chainKey;
-        if (chainKey.Open(root.Get(), keyName, KEY_READ) != ERROR_SUCCESS) continue;
+        KvRegKey chainKey;
+        if (OpenKey(&chainKey, root.get(), keyName, KEY_READ) != ERROR_SUCCESS) continue;
         uint32_t flags = 0, type = 0;
-        if (!QueryDword(chainKey.Get(), L"Flags", &flags) || !QueryDword(chainKey.Get(), L"Type", &type)) continue;
+        if (!QueryDword(chainKey.get(), L"Flags", &flags) || !QueryDword(chainKey.get(), L"Type", &type)) continue;
         wchar_t name[kChainNameBytes / sizeof(wchar_t) + 1] = {};
         DWORD valueType = 0, bytes = kChainNameBytes;
-        if (RegQueryValueExW(chainKey.Get(), L"Name", nullptr, &valueType, reinterpret_cast<BYTE*>(name), &bytes) !=
+        if (RegQueryValueExW(chainKey.get(), L"Name", nullptr, &valueType, reinterpret_cast<BYTE*>(name), &bytes) !=
                 ERROR_SUCCESS ||
             valueType != REG_SZ)
             continue;
-        if (RegQueryValueExW(chainKey.Get(), L"Stream", nullptr, &valueType, nullptr, &bytes) != ERROR_SUCCESS)
+        if (RegQueryValueExW(chainKey.get(), L"Stream", nullptr, &valueType, nullptr, &bytes) != ERROR_SUCCESS)
             continue;
         ChainEntry* chain = new (std::nothrow) ChainEntry();
         if (!chain) continue;
@@ -251,7 +251,7 @@ HRESULT LoadStoreChains(ChainList** chainList) {
         chain->type = type;
         CatalogueCopyText(chain->identifier, CATALOGUE_ID_CHARS, keyName);
         CatalogueCopyText(chain->name, CATALOGUE_NAME_CHARS, name);
-        if (ReadValueData(chainKey.Get(), L"Stream", &chain->stream, &chain->streamSize) != S_OK) {
+        if (ReadValueData(chainKey.get(), L"Stream", &chain->stream, &chain->streamSize) != S_OK) {
             delete chain;
             continue;
         }
@@ -270,9 +270,9 @@ HRESULT LoadStorePresets(PlugInList** plugInList) {
     PlugInList* list = new (std::nothrow) PlugInList();
     if (!list) return KV_E_OUTOFMEMORY;
     ScanDirectShowPlugIns(list);
-    StoreKey lathmere;
-    if (lathmere.Open(HKEY_CURRENT_USER, STORE_LATHMERE_KEY, KEY_READ) == ERROR_SUCCESS)
-        ScanLathmereTools(lathmere.Get(), PLUGIN_LATHMERE_TOOL, 6, 0, list);
+    KvRegKey lathmere;
+    if (OpenKey(&lathmere, HKEY_CURRENT_USER, STORE_LATHMERE_KEY, KEY_READ) == ERROR_SUCCESS)
+        ScanLathmereTools(lathmere.get(), PLUGIN_LATHMERE_TOOL, 6, 0, list);
     ScanVersionedLathmere(list);
     if (list->Count() == 0) {
         delete list;
@@ -285,18 +285,18 @@ HRESULT LoadStorePresets(PlugInList** plugInList) {
 HRESULT LoadLathmereDestinations(tKVLIST* destinations) {
     if (!destinations) return KV_E_INVALIDARG;
     KvList_DeleteList(destinations, 0, -1, FALSE);
-    StoreKey unversioned;
-    if (unversioned.Open(HKEY_CURRENT_USER, STORE_LATHMERE_KEY, KEY_READ) == ERROR_SUCCESS) {
+    KvRegKey unversioned;
+    if (OpenKey(&unversioned, HKEY_CURRENT_USER, STORE_LATHMERE_KEY, KEY_READ) == ERROR_SUCCESS) {
         LathmereDestination six{6, 0};
         HRESULT hr = KvList_AllocAndInsertItem(destinations, &six, sizeof(six), -1, nullptr);
         if (hr < 0) return hr;
     }
-    StoreKey versions;
-    if (versions.Open(HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY, KEY_READ) != ERROR_SUCCESS) return S_OK;
+    KvRegKey versions;
+    if (OpenKey(&versions, HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY, KEY_READ) != ERROR_SUCCESS) return S_OK;
     wchar_t keyName[kAnyKeyNameChars];
     for (DWORD index = 0;; ++index) {
         DWORD chars = kAnyKeyNameChars;
-        LONG status = RegEnumKeyExW(versions.Get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
+        LONG status = RegEnumKeyExW(versions.get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
         if (!EnumContinues(status)) break;
         if (status != ERROR_SUCCESS) continue;
         LathmereDestination version{};

@@ -74,17 +74,17 @@ bool IsValidChainIdentifier(const wchar_t* id) { return IsValidStoreKeyName(id, 
 
 HRESULT WriteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset) {
     if (!IsValidClassIdText(plugIn.classIdText)) return KV_E_INVALIDARG;
-    StoreKey root;
-    LONG status = root.Create(HKEY_CURRENT_USER, STORE_PRESETS_KEY);
+    KvRegKey root;
+    LONG status = CreateKey(&root, HKEY_CURRENT_USER, STORE_PRESETS_KEY);
     if (status != ERROR_SUCCESS) return status;
-    status = EnsureDefLocation(root.Get(), L"Presets");
+    status = EnsureDefLocation(root.get(), L"Presets");
     if (status != ERROR_SUCCESS) return status;
-    StoreKey plugInKey;
-    status = plugInKey.Create(root.Get(), plugIn.classIdText);
+    KvRegKey plugInKey;
+    status = CreateKey(&plugInKey, root.get(), plugIn.classIdText);
     if (status != ERROR_SUCCESS) return status;
     if (preset.dataSize < kInlineLimit)
-        return RegSetValueExW(plugInKey.Get(), preset.name, 0, REG_BINARY, preset.data, preset.dataSize);
-    return WriteThroughDataFile(root.Get(), plugInKey.Get(), preset.name, plugIn.classIdText, preset.name, L".dxp",
+        return RegSetValueExW(plugInKey.get(), preset.name, 0, REG_BINARY, preset.data, preset.dataSize);
+    return WriteThroughDataFile(root.get(), plugInKey.get(), preset.name, plugIn.classIdText, preset.name, L".dxp",
                                 preset.data, preset.dataSize);
 }
 
@@ -98,11 +98,11 @@ HRESULT WriteLathmerePreset(const PlugInEntry& plugIn, const PresetEntry& preset
     else
         path = LathmereToolKey((plugIn.flags & PLUGIN_LATHMERE_VERSIONED) != 0, plugIn.majorVersion,
                                plugIn.minorVersion, plugIn.name);
-    StoreKey key;
-    LONG status = key.Create(HKEY_CURRENT_USER, path.c_str());
+    KvRegKey key;
+    LONG status = CreateKey(&key, HKEY_CURRENT_USER, path.c_str());
     if (status != ERROR_SUCCESS) return status;
     // Lathmere reads its presets inline only, whatever their size.
-    return RegSetValueExW(key.Get(), preset.name, 0, REG_BINARY, preset.data, preset.dataSize);
+    return RegSetValueExW(key.get(), preset.name, 0, REG_BINARY, preset.data, preset.dataSize);
 }
 
 HRESULT DeleteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset) {
@@ -115,46 +115,46 @@ HRESULT DeleteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset) 
         if (!IsValidClassIdText(plugIn.classIdText)) return KV_E_INVALIDARG;
         path = std::wstring(STORE_PRESETS_KEY) + L"\\" + plugIn.classIdText;
     }
-    StoreKey key;
-    LONG status = key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS);
+    KvRegKey key;
+    LONG status = OpenKey(&key, HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS);
     if (status != ERROR_SUCCESS) return status;
     DWORD type = 0, bytes = 0;
-    status = RegQueryValueExW(key.Get(), preset.name, nullptr, &type, nullptr, &bytes);
+    status = RegQueryValueExW(key.get(), preset.name, nullptr, &type, nullptr, &bytes);
     if (status != ERROR_SUCCESS) return status;
-    DeleteReferencedFile(key.Get(), preset.name, type, bytes);
-    return RegDeleteValueW(key.Get(), preset.name);
+    DeleteReferencedFile(key.get(), preset.name, type, bytes);
+    return RegDeleteValueW(key.get(), preset.name);
 }
 
 HRESULT WriteStoreChain(const ChainEntry& chain) {
     if (!IsValidChainIdentifier(chain.identifier)) return KV_E_INVALIDARG;
-    StoreKey root;
-    LONG status = root.Create(HKEY_CURRENT_USER, STORE_CHAINS_KEY);
+    KvRegKey root;
+    LONG status = CreateKey(&root, HKEY_CURRENT_USER, STORE_CHAINS_KEY);
     if (status != ERROR_SUCCESS) return status;
-    status = EnsureDefLocation(root.Get(), L"Presets\\FX Packages");
+    status = EnsureDefLocation(root.get(), L"Presets\\FX Packages");
     if (status != ERROR_SUCCESS) return status;
-    StoreKey chainKey;
-    status = chainKey.Create(root.Get(), chain.identifier);
+    KvRegKey chainKey;
+    status = CreateKey(&chainKey, root.get(), chain.identifier);
     if (status != ERROR_SUCCESS) return status;
     DWORD flags = chain.flags, type = chain.type;
-    RegSetValueExW(chainKey.Get(), L"Flags", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags), sizeof(flags));
-    SetPathValue(chainKey.Get(), L"Name", chain.name);
-    RegSetValueExW(chainKey.Get(), L"Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type), sizeof(type));
+    RegSetValueExW(chainKey.get(), L"Flags", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags), sizeof(flags));
+    SetPathValue(chainKey.get(), L"Name", chain.name);
+    RegSetValueExW(chainKey.get(), L"Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type), sizeof(type));
     if (chain.streamSize < kInlineLimit)
-        return RegSetValueExW(chainKey.Get(), L"Stream", 0, REG_BINARY, chain.stream, chain.streamSize);
-    return WriteThroughDataFile(root.Get(), chainKey.Get(), L"Stream", chain.identifier, chain.name, L".kvg",
+        return RegSetValueExW(chainKey.get(), L"Stream", 0, REG_BINARY, chain.stream, chain.streamSize);
+    return WriteThroughDataFile(root.get(), chainKey.get(), L"Stream", chain.identifier, chain.name, L".kvg",
                                 chain.stream, chain.streamSize);
 }
 
 HRESULT DeleteStoreChain(const ChainEntry& chain) {
     if (!IsValidChainIdentifier(chain.identifier)) return KV_E_INVALIDARG;
     std::wstring path = std::wstring(STORE_CHAINS_KEY) + L"\\" + chain.identifier;
-    StoreKey key;
-    LONG status = key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS);
+    KvRegKey key;
+    LONG status = OpenKey(&key, HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS);
     if (status != ERROR_SUCCESS) return status;
     DWORD type = 0, bytes = 0;
-    status = RegQueryValueExW(key.Get(), L"Stream", nullptr, &type, nullptr, &bytes);
+    status = RegQueryValueExW(key.get(), L"Stream", nullptr, &type, nullptr, &bytes);
     if (status != ERROR_SUCCESS) return status;
-    DeleteReferencedFile(key.Get(), L"Stream", type, bytes);
-    key.Reset();
+    DeleteReferencedFile(key.get(), L"Stream", type, bytes);
+    key.reset();
     return RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
 }

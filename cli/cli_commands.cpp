@@ -29,7 +29,9 @@ void WriteWide(CliOutput& stream, const wchar_t* text) {
 // The message the program would show, then the code on its own line.
 void ReportFailure(CliContext& context, const wchar_t* message, HRESULT code) {
     WriteWide(context.err, message);
-    context.err.Append("\n" + CodeText(code) + "\n");
+    context.err.Append("\n");
+    context.err.Append(CodeText(code));
+    context.err.Append("\n");
 }
 
 // "The file %s is not in a supported format, ...", with the full path as the program shows it.

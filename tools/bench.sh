@@ -29,7 +29,7 @@ bench_package() {
     mkdir -p "$dir"
     local winDir
     winDir="$(winepath -w "$dir" 2>/dev/null)"
-    wine "$BUILD/tests/package_bench.exe" write "$winDir" && wine "$BUILD/tests/package_bench.exe" read "$winDir"
+    wine "$BUILD/package_bench.exe" write "$winDir" && wine "$BUILD/package_bench.exe" read "$winDir"
     local result=$?
     rm -rf "$dir"
     return $result
@@ -38,7 +38,7 @@ bench_package() {
 status=0
 for bench in "${selected[@]}"; do
     case "$bench" in
-        store) wine "$BUILD/tests/store_bench.exe" || status=1 ;;
+        store) wine "$BUILD/store_bench.exe" || status=1 ;;
         package) bench_package || status=1 ;;
     esac
 done

@@ -5,7 +5,6 @@
 #include "kvresult.h"
 #include "store_files.h"
 #include "store_fixture.h"
-#include "store_names.h"
 #include "store_write.h"
 
 using namespace storetest;
@@ -13,107 +12,79 @@ using namespace storetest;
 namespace {
 
 constexpr wchar_t kClass[] = L"{A0000000-0000-4000-8000-00000000000A}";
-
-std::wstring PlugInKey(const wchar_t* classId = kClass) {
-    return std::wstring(STORE_PRESETS_KEY) + L"\\" + classId;
-}
+const std::wstring kPlugInKey = std::wstring(STORE_PRESETS_KEY) + L"\\" + kClass;
 std::wstring ChainKey(const wchar_t* id) { return std::wstring(STORE_CHAINS_KEY) + L"\\" + id; }
-
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A model on the system side with one preset already written through.
+struct SystemSide {
+    StoreSandbox sandbox;
+    CatalogueModel model;
+    std::unique_ptr<PlugInEntry> plugIn{MakePlugIn(L"Alpha", kClass)};
+    std::unique_ptr<PresetEntry> soft{MakePreset(L"Soft", Pattern(20, 1))};
+    SystemSide() {
+        sandbox.UseScratchDefLocations();
+        model.language = TestLanguage();
+    }
+};
 
 } // namespace
 
-TEST_CASE("writing DirectShow presets") {
+TEST_CASE("writing and deleting DirectShow presets") {
     StoreSandbox sandbox;
     std::unique_ptr<PlugInEntry> plugIn(MakePlugIn(L"Alpha", kClass));
-
-    SUBCASE("DefLocation is created on the first write, even without a data file") {
+    const std::wstring folder = sandbox.folder() + L"\\presets\\" + kClass + L"\\";
+    SUBCASE("DefLocation is created on the first write, even without a data file, and never changed") {
         std::unique_ptr<PresetEntry> small(MakePreset(L"Small", Pattern(3, 1)));
         REQUIRE(WriteStorePreset(*plugIn, *small) == S_OK);
         CHECK(ValueType(STORE_PRESETS_KEY, STORE_DEF_LOCATION) == REG_EXPAND_SZ);
         CHECK(ValueText(STORE_PRESETS_KEY, STORE_DEF_LOCATION) == ProgramFolder() + L"Presets");
-        CHECK(ValueBytes(PlugInKey(), L"Small") == Pattern(3, 1));
-        CHECK_FALSE(Exists(ProgramFolder() + L"Presets"));
-        // An existing value is never changed.
+        CHECK((ValueBytes(kPlugInKey, L"Small") == Pattern(3, 1) && !Exists(ProgramFolder() + L"Presets")));
         SetText(STORE_PRESETS_KEY, STORE_DEF_LOCATION, L"X:\\kept", REG_EXPAND_SZ);
         REQUIRE(WriteStorePreset(*plugIn, *small) == S_OK);
         CHECK(ValueText(STORE_PRESETS_KEY, STORE_DEF_LOCATION) == L"X:\\kept");
     }
-    SUBCASE("255 bytes stay inline, 256 go to a data file") {
+    SUBCASE("255 bytes stay inline, 256 go to a data file; both load back; deleting removes value and file") {
         sandbox.UseScratchDefLocations();
-        std::unique_ptr<PresetEntry> inlinePreset(MakePreset(L"Edge", Pattern(255, 2)));
-        std::unique_ptr<PresetEntry> filePreset(MakePreset(L"Over", Pattern(256, 3)));
-        REQUIRE(WriteStorePreset(*plugIn, *inlinePreset) == S_OK);
-        REQUIRE(WriteStorePreset(*plugIn, *filePreset) == S_OK);
-        CHECK(ValueType(PlugInKey(), L"Edge") == REG_BINARY);
-        CHECK(ValueBytes(PlugInKey(), L"Edge") == Pattern(255, 2));
-        std::wstring path = sandbox.folder() + L"\\presets\\" + kClass + L"\\Over.dxp";
-        CHECK(ValueType(PlugInKey(), L"Over") == REG_SZ);
-        CHECK(ValueText(PlugInKey(), L"Over") == path);
-        CHECK(testsupport::ReadWholeFile(path) == Pattern(256, 3));
-        CHECK(CountFiles(sandbox.folder()) == 1);
-
-        // What was written loads back with the same bytes.
+        std::unique_ptr<PresetEntry> edge(MakePreset(L"Edge", Pattern(255, 2))), over(MakePreset(L"Over", Pattern(256, 3)));
+        REQUIRE((WriteStorePreset(*plugIn, *edge) == S_OK && WriteStorePreset(*plugIn, *over) == S_OK));
+        CHECK((ValueType(kPlugInKey, L"Edge") == REG_BINARY && ValueBytes(kPlugInKey, L"Edge") == Pattern(255, 2)));
+        CHECK((ValueType(kPlugInKey, L"Over") == REG_SZ && ValueText(kPlugInKey, L"Over") == folder + L"Over.dxp"));
+        CHECK((ReadWholeFile(folder + L"Over.dxp") == Pattern(256, 3) && CountFiles(sandbox.folder()) == 1));
         PlugInList* loaded = nullptr;
         LoadStorePresets(&loaded);
         std::unique_ptr<PlugInList> owner(loaded);
         REQUIRE(loaded != nullptr);
         CHECK(DataOf(loaded->At(0)->FindPreset(L"Edge")) == Pattern(255, 2));
         CHECK(DataOf(loaded->At(0)->FindPreset(L"Over")) == Pattern(256, 3));
+        CHECK((DeleteStorePreset(*plugIn, *over) == S_OK && CountFiles(sandbox.folder()) == 0));
+        CHECK(ValueType(kPlugInKey, L"Over") == REG_NONE);
+        CHECK((DeleteStorePreset(*plugIn, *edge) == S_OK && KeyExists(kPlugInKey))); // never the key
+        CHECK(DeleteStorePreset(*plugIn, *edge) == ERROR_FILE_NOT_FOUND);
     }
     SUBCASE("file names replace the characters files cannot carry") {
         sandbox.UseScratchDefLocations();
         std::unique_ptr<PresetEntry> first(MakePreset(L"a\"*/:<>?\\|b", Pattern(300, 4)));
         std::unique_ptr<PresetEntry> second(MakePreset(L"a?????????b", Pattern(310, 5)));
-        REQUIRE(WriteStorePreset(*plugIn, *first) == S_OK);
-        REQUIRE(WriteStorePreset(*plugIn, *second) == S_OK);
-        std::wstring path = sandbox.folder() + L"\\presets\\" + kClass + L"\\a_________b.dxp";
-        CHECK(ValueText(PlugInKey(), first->name) == path);
-        CHECK(ValueText(PlugInKey(), second->name) == path);
-        CHECK(testsupport::ReadWholeFile(path) == Pattern(310, 5));
-        CHECK(CountFiles(sandbox.folder()) == 1);
+        REQUIRE((WriteStorePreset(*plugIn, *first) == S_OK && WriteStorePreset(*plugIn, *second) == S_OK));
+        CHECK(ValueText(kPlugInKey, first->name) == folder + L"a_________b.dxp");
+        CHECK(ValueText(kPlugInKey, second->name) == folder + L"a_________b.dxp");
+        CHECK((ReadWholeFile(folder + L"a_________b.dxp") == Pattern(310, 5) && CountFiles(sandbox.folder()) == 1));
     }
     SUBCASE("a failed file write leaves no partial file and the old file as it was") {
         sandbox.UseScratchDefLocations();
-        std::unique_ptr<PresetEntry> preset(MakePreset(L"Keep", Pattern(400, 6)));
-        REQUIRE(WriteStorePreset(*plugIn, *preset) == S_OK);
-        std::wstring path = sandbox.folder() + L"\\presets\\" + kClass + L"\\Keep.dxp";
-        std::unique_ptr<PresetEntry> newer(MakePreset(L"Keep", Pattern(500, 7)));
-        {
-            // Another program holds the file open without letting it be replaced.
-            HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-            REQUIRE(held != INVALID_HANDLE_VALUE);
-            CHECK(WriteStorePreset(*plugIn, *newer) == KV_E_WRITE);
-            CloseHandle(held);
-        }
-        CHECK(testsupport::ReadWholeFile(path) == Pattern(400, 6));
-        CHECK(CountFiles(sandbox.folder()) == 1);
+        std::unique_ptr<PresetEntry> keep(MakePreset(L"Keep", Pattern(400, 6))), newer(MakePreset(L"Keep", Pattern(500, 7)));
+        REQUIRE(WriteStorePreset(*plugIn, *keep) == S_OK);
+        // Another program holds the file open without letting it be replaced.
+        HANDLE held = CreateFileW((folder + L"Keep.dxp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        REQUIRE(held != INVALID_HANDLE_VALUE);
+        CHECK(WriteStorePreset(*plugIn, *newer) == KV_E_WRITE);
+        CloseHandle(held);
+        CHECK((ReadWholeFile(folder + L"Keep.dxp") == Pattern(400, 6) && CountFiles(sandbox.folder()) == 1));
         // A folder in the file's place is not replaced either, and nothing is left beside it.
         std::unique_ptr<PresetEntry> clash(MakePreset(L"Clash", Pattern(500, 8)));
-        std::wstring clashPath = sandbox.folder() + L"\\presets\\" + kClass + L"\\Clash.dxp";
-        REQUIRE(CreateDirectoryW(clashPath.c_str(), nullptr));
-        testsupport::WriteWholeFile(clashPath + L"\\inside", "abc", 3);
-        CHECK(WriteStorePreset(*plugIn, *clash) == KV_E_WRITE);
-        CHECK(testsupport::ReadWholeFile(clashPath + L"\\inside").size() == 3);
-        CHECK(CountFiles(sandbox.folder()) == 2);
-        // A folder that cannot be made (a file stands in the way) is refused the same way.
-        testsupport::WriteWholeFile(sandbox.file(L"blocker"), "x", 1);
-        SetText(STORE_PRESETS_KEY, STORE_DEF_LOCATION, sandbox.file(L"blocker") + L"\\deeper", REG_EXPAND_SZ);
-        CHECK(WriteStorePreset(*plugIn, *newer) == KV_E_WRITE);
-    }
-    SUBCASE("deleting a preset removes its value and data file, never the key") {
-        sandbox.UseScratchDefLocations();
-        std::unique_ptr<PresetEntry> small(MakePreset(L"Small", Pattern(8, 8)));
-        std::unique_ptr<PresetEntry> large(MakePreset(L"Large", Pattern(800, 9)));
-        REQUIRE(WriteStorePreset(*plugIn, *small) == S_OK);
-        REQUIRE(WriteStorePreset(*plugIn, *large) == S_OK);
-        REQUIRE(CountFiles(sandbox.folder()) == 1);
-        CHECK(DeleteStorePreset(*plugIn, *large) == S_OK);
-        CHECK(CountFiles(sandbox.folder()) == 0);
-        CHECK(ValueType(PlugInKey(), L"Large") == REG_NONE);
-        CHECK(DeleteStorePreset(*plugIn, *small) == S_OK);
-        CHECK(KeyExists(PlugInKey()));
-        CHECK(DeleteStorePreset(*plugIn, *small) == ERROR_FILE_NOT_FOUND);
+        REQUIRE(CreateDirectoryW((folder + L"Clash.dxp").c_str(), nullptr));
+        CHECK((WriteStorePreset(*plugIn, *clash) == KV_E_WRITE && CountFiles(sandbox.folder()) == 1));
     }
 }
 
@@ -121,25 +92,18 @@ TEST_CASE("writing Lathmere presets") {
     StoreSandbox sandbox;
     std::unique_ptr<PlugInEntry> nine(MakePlugIn(L"Echo", L"", PLUGIN_LATHMERE_TOOL | PLUGIN_LATHMERE_VERSIONED, 9, 0));
     std::unique_ptr<PresetEntry> big(MakePreset(L"Big", Pattern(5000, 1)));
-    std::wstring unversioned = std::wstring(STORE_LATHMERE_KEY) + L"\\Echo";
-    std::wstring versioned = LathmereVersionedKey(9, 0) + L"\\Echo";
-
-    LathmereDestination six{6, 0};
+    const std::wstring unversioned = std::wstring(STORE_LATHMERE_KEY) + L"\\Echo";
+    const std::wstring versioned = LathmereVersionedKey(9, 0) + L"\\Echo";
+    LathmereDestination six{6, 0}, sevenOne{7, 1};
     REQUIRE(WriteLathmerePreset(*nine, *big, 0, &six) == S_OK);
-    CHECK(ValueType(unversioned, L"Big") == REG_BINARY);
-    CHECK(ValueBytes(unversioned, L"Big") == Pattern(5000, 1));
-    CHECK_FALSE(KeyExists(versioned));
+    CHECK((ValueBytes(unversioned, L"Big") == Pattern(5000, 1) && !KeyExists(versioned)));
     // Deleting looks in the tool's own store, where the preset is not.
-    CHECK(DeleteStorePreset(*nine, *big) == ERROR_FILE_NOT_FOUND);
-    CHECK(ValueType(unversioned, L"Big") == REG_BINARY);
-
+    CHECK((DeleteStorePreset(*nine, *big) == ERROR_FILE_NOT_FOUND && ValueType(unversioned, L"Big") == REG_BINARY));
     REQUIRE(WriteLathmerePreset(*nine, *big, 1, &six) == S_OK);
     CHECK(ValueBytes(versioned, L"Big") == Pattern(5000, 1));
-    LathmereDestination sevenOne{7, 1};
     REQUIRE(WriteLathmerePreset(*nine, *big, 0, &sevenOne) == S_OK);
     CHECK(ValueType(LathmereVersionedKey(7, 1) + L"\\Echo", L"Big") == REG_BINARY);
-    CHECK(DeleteStorePreset(*nine, *big) == S_OK);
-    CHECK(ValueType(versioned, L"Big") == REG_NONE);
+    CHECK((DeleteStorePreset(*nine, *big) == S_OK && ValueType(versioned, L"Big") == REG_NONE));
     CHECK(CountFiles(sandbox.folder()) == 0);
 }
 
@@ -148,16 +112,13 @@ TEST_CASE("writing and deleting chains") {
     sandbox.UseScratchDefLocations();
     std::unique_ptr<ChainEntry> small(MakeChain(L"Small Bus", L"small-id", Pattern(255, 1), 0x11, 0x22));
     std::unique_ptr<ChainEntry> large(MakeChain(L"Large: Bus?", L"large-id", Pattern(256, 2), 3, 4));
-    REQUIRE(WriteStoreChain(*small) == S_OK);
-    REQUIRE(WriteStoreChain(*large) == S_OK);
+    REQUIRE((WriteStoreChain(*small) == S_OK && WriteStoreChain(*large) == S_OK));
     CHECK(ValueBytes(ChainKey(L"small-id"), L"Flags") == Bytes{0x11, 0, 0, 0});
     CHECK(ValueBytes(ChainKey(L"small-id"), L"Type") == Bytes{0x22, 0, 0, 0});
     CHECK(ValueText(ChainKey(L"small-id"), L"Name") == L"Small Bus");
     CHECK(ValueBytes(ChainKey(L"small-id"), L"Stream") == Pattern(255, 1));
-    std::wstring path = sandbox.folder() + L"\\chains\\large-id\\Large_ Bus_.kvg";
-    CHECK(ValueText(ChainKey(L"large-id"), L"Stream") == path);
-    CHECK(testsupport::ReadWholeFile(path) == Pattern(256, 2));
-
+    const std::wstring path = sandbox.folder() + L"\\chains\\large-id\\Large_ Bus_.kvg";
+    CHECK((ValueText(ChainKey(L"large-id"), L"Stream") == path && ReadWholeFile(path) == Pattern(256, 2)));
     ChainList* loaded = nullptr;
     LoadStoreChains(&loaded);
     std::unique_ptr<ChainList> owner(loaded);
@@ -167,16 +128,12 @@ TEST_CASE("writing and deleting chains") {
     CHECK(Dump(loaded) == Dump(&expected));
 
     SUBCASE("deleting removes the data file and the key") {
-        CHECK(DeleteStoreChain(*large) == S_OK);
-        CHECK_FALSE(KeyExists(ChainKey(L"large-id")));
-        CHECK(CountFiles(sandbox.folder()) == 0);
-        CHECK(DeleteStoreChain(*small) == S_OK);
-        CHECK_FALSE(KeyExists(ChainKey(L"small-id")));
+        CHECK((DeleteStoreChain(*large) == S_OK && !KeyExists(ChainKey(L"large-id")) && CountFiles(sandbox.folder()) == 0));
+        CHECK((DeleteStoreChain(*small) == S_OK && !KeyExists(ChainKey(L"small-id"))));
     }
     SUBCASE("a chain key without Stream is kept") {
         RegDeleteKeyValueW(HKEY_CURRENT_USER, ChainKey(L"small-id").c_str(), L"Stream");
-        CHECK(DeleteStoreChain(*small) == ERROR_FILE_NOT_FOUND);
-        CHECK(KeyExists(ChainKey(L"small-id")));
+        CHECK((DeleteStoreChain(*small) == ERROR_FILE_NOT_FOUND && KeyExists(ChainKey(L"small-id"))));
     }
     SUBCASE("chain data files get DefLocation's default when it is absent") {
         RegDeleteKeyValueW(HKEY_CURRENT_USER, STORE_CHAINS_KEY, STORE_DEF_LOCATION);
@@ -185,83 +142,56 @@ TEST_CASE("writing and deleting chains") {
     }
 }
 
-TEST_CASE("names from a package never leave the store") {
-    StoreSandbox sandbox;
-    sandbox.UseScratchDefLocations();
-    CatalogueModel model;
-    model.language = TestLanguage();
-    std::unique_ptr<PresetEntry> preset(MakePreset(L"P", Pattern(300, 1)));
-    std::unique_ptr<PlugInEntry> badClass(MakePlugIn(L"Evil", L"..\\..\\x"));
-    std::unique_ptr<PlugInEntry> badTool(MakePlugIn(L"..", L"", PLUGIN_LATHMERE_TOOL, 6, 0));
-    std::unique_ptr<PlugInEntry> slashTool(MakePlugIn(L"a/b", L"", PLUGIN_LATHMERE_TOOL, 6, 0));
+TEST_CASE_FIXTURE(SystemSide, "names from a package never leave the store") {
+    PlugInList hostile; // owns the entries
+    for (PlugInEntry* entry : {MakePlugIn(L"Evil", L"..\\..\\x"), MakePlugIn(L"S", L"{A0000000-0000-4000-8000-00000000000}"),
+                               MakePlugIn(L"..", L"", PLUGIN_LATHMERE_TOOL, 6, 0), MakePlugIn(L"a/b", L"", PLUGIN_LATHMERE_TOOL, 6, 0)})
+        REQUIRE(hostile.Append(entry) == S_OK);
+    for (int i = 0; i < hostile.Count(); ++i) {
+        CAPTURE(Narrow(hostile.At(i)->name));
+        CHECK(AddPreset(model, *hostile.At(i), *soft, SIDE_SYSTEM) == static_cast<HRESULT>(0x80070057));
+    }
     std::unique_ptr<ChainEntry> badChain(MakeChain(L"C", L"a\\b", Pattern(300, 2)));
     std::unique_ptr<ChainEntry> emptyChain(MakeChain(L"C", L"", Pattern(3, 2)));
-    std::unique_ptr<PlugInEntry> shortClass(MakePlugIn(L"S", L"{A0000000-0000-4000-8000-00000000000}"));
-
-    CHECK(AddPreset(model, *badClass, *preset, SIDE_SYSTEM) == KV_E_INVALIDARG);
-    CHECK(AddPreset(model, *shortClass, *preset, SIDE_SYSTEM) == KV_E_INVALIDARG);
-    CHECK(AddPreset(model, *badTool, *preset, SIDE_SYSTEM) == KV_E_INVALIDARG);
-    CHECK(AddPreset(model, *slashTool, *preset, SIDE_SYSTEM) == KV_E_INVALIDARG);
-    CHECK(AddChain(model, *badChain, SIDE_SYSTEM) == KV_E_INVALIDARG);
-    CHECK(AddChain(model, *emptyChain, SIDE_SYSTEM) == KV_E_INVALIDARG);
-    CHECK(DeleteStorePreset(*badClass, *preset) == KV_E_INVALIDARG);
-    CHECK(DeleteStoreChain(*badChain) == KV_E_INVALIDARG);
-
+    CHECK((AddChain(model, *badChain, SIDE_SYSTEM) == KV_E_INVALIDARG && AddChain(model, *emptyChain, SIDE_SYSTEM) == KV_E_INVALIDARG));
+    CHECK((DeleteStorePreset(*hostile.At(0), *soft) == KV_E_INVALIDARG && DeleteStoreChain(*badChain) == KV_E_INVALIDARG));
     // Nothing written: no keys beyond the seeded DefLocations, no files, nothing in memory.
     CHECK_FALSE(KeyExists(std::wstring(STORE_PRESETS_KEY) + L"\\..\\..\\x"));
-    CHECK_FALSE(KeyExists(ChainKey(L"a")));
-    CHECK_FALSE(KeyExists(L"Software\\Moravel"));
-    CHECK(CountFiles(sandbox.folder()) == 0);
-    CHECK_FALSE(Exists(ProgramFolder() + L"Presets"));
-    CHECK(model.plugIns[SIDE_SYSTEM]->Count() == 0);
-    CHECK(model.chains[SIDE_SYSTEM]->Count() == 0);
+    CHECK_FALSE((KeyExists(ChainKey(L"a")) || KeyExists(L"Software\\Moravel")));
+    CHECK((CountFiles(sandbox.folder()) == 0 && !Exists(ProgramFolder() + L"Presets")));
+    CHECK((model.plugIns[SIDE_SYSTEM]->Count() == 0 && model.chains[SIDE_SYSTEM]->Count() == 0));
 }
 
-TEST_CASE("side operations on the system side write through") {
-    StoreSandbox sandbox;
-    sandbox.UseScratchDefLocations();
-    CatalogueModel model;
-    model.language = TestLanguage();
-    std::unique_ptr<PlugInEntry> plugIn(MakePlugIn(L"Alpha", kClass));
-    std::unique_ptr<PresetEntry> soft(MakePreset(L"Soft", Pattern(20, 1)));
+TEST_CASE_FIXTURE(SystemSide, "side operations on the system side write through") {
     REQUIRE(AddPreset(model, *plugIn, *soft, SIDE_SYSTEM) == S_OK);
-    CHECK(ValueBytes(PlugInKey(), L"Soft") == Pattern(20, 1));
-
+    CHECK(ValueBytes(kPlugInKey, L"Soft") == Pattern(20, 1));
     SUBCASE("a store that refuses the write leaves memory untouched") {
         std::unique_ptr<PresetEntry> softer(MakePreset(L"SOFT", Pattern(600, 2)));
-        testsupport::WriteWholeFile(sandbox.file(L"blocker"), "x", 1);
-        SetText(STORE_PRESETS_KEY, STORE_DEF_LOCATION, sandbox.file(L"blocker"), REG_EXPAND_SZ);
+        SetText(STORE_PRESETS_KEY, STORE_DEF_LOCATION, sandbox.WriteFile(L"blocker", Bytes{1}), REG_EXPAND_SZ);
         CHECK(AddPreset(model, *plugIn, *softer, SIDE_SYSTEM) == KV_E_WRITE);
-        PlugInEntry* entry = model.plugIns[SIDE_SYSTEM]->At(0);
+        const PlugInEntry* entry = model.plugIns[SIDE_SYSTEM]->At(0);
         REQUIRE(entry->PresetCount() == 1);
-        CHECK(std::wstring(entry->PresetAt(0)->name) == L"Soft");
-        CHECK(DataOf(entry->PresetAt(0)) == Pattern(20, 1));
+        CHECK((std::wstring(entry->PresetAt(0)->name) == L"Soft" && DataOf(entry->PresetAt(0)) == Pattern(20, 1)));
     }
     SUBCASE("a positive registry status is reported as a failure") {
         // A volatile parent cannot take a lasting child: the registry refuses with a positive status.
         RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Moravel");
         REQUIRE(CreateKey(L"Software\\Moravel", true));
         std::unique_ptr<PlugInEntry> tool(MakePlugIn(L"Echo", L"", PLUGIN_LATHMERE_TOOL, 6, 0));
-        HRESULT hr = AddPreset(model, *tool, *soft, SIDE_SYSTEM);
-        CHECK(hr < 0);
-        CHECK(hr == HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
+        CHECK(AddPreset(model, *tool, *soft, SIDE_SYSTEM) == HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
         CHECK(model.plugIns[SIDE_SYSTEM]->Count() == 1);
     }
     SUBCASE("removal deletes from the store and drops the emptied plug-in") {
         CHECK(RemovePreset(model, *plugIn, *soft, SIDE_SYSTEM) == S_OK);
-        CHECK(ValueType(PlugInKey(), L"Soft") == REG_NONE);
-        CHECK(model.plugIns[SIDE_SYSTEM]->Count() == 0);
+        CHECK((ValueType(kPlugInKey, L"Soft") == REG_NONE && model.plugIns[SIDE_SYSTEM]->Count() == 0));
         // Already gone from the store: reported, as a failure code.
         CHECK(RemovePreset(model, *plugIn, *soft, SIDE_SYSTEM) == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     }
     SUBCASE("chains") {
         std::unique_ptr<ChainEntry> bus(MakeChain(L"Bus", L"bus-id", Pattern(300, 3)));
         REQUIRE(AddChain(model, *bus, SIDE_SYSTEM) == S_OK);
-        CHECK(KeyExists(ChainKey(L"bus-id")));
-        CHECK(model.chains[SIDE_SYSTEM]->Count() == 1);
-        CHECK(RemoveChain(model, *bus, SIDE_SYSTEM) == S_OK);
-        CHECK_FALSE(KeyExists(ChainKey(L"bus-id")));
-        CHECK(model.chains[SIDE_SYSTEM]->Count() == 0);
-        CHECK(CountFiles(sandbox.folder()) == 0);
+        CHECK((KeyExists(ChainKey(L"bus-id")) && model.chains[SIDE_SYSTEM]->Count() == 1));
+        CHECK((RemoveChain(model, *bus, SIDE_SYSTEM) == S_OK && !KeyExists(ChainKey(L"bus-id"))));
+        CHECK((model.chains[SIDE_SYSTEM]->Count() == 0 && CountFiles(sandbox.folder()) == 0));
     }
 }

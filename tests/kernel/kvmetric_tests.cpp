@@ -6,14 +6,13 @@
 #include "kvhandles.h"
 #include "kvmetric.h"
 #include "kvresult.h"
-#include "test_support.h"
+#include "wide_string_maker.h"
 
 namespace {
 
 const wchar_t PRODUCT[] = L"TarrowKvMetricTest";
 constexpr DWORD VERSION = 0x0200001A;
 const std::wstring KEY_PATH = L"Software\\Varden Media Software\\TarrowKvMetricTest\\2.0\\Metrics";
-const std::wstring SERVICE_PATH = L"SYSTEM\\CurrentControlSet\\Services\\TarrowKvMetricTest\\2.0\\Metrics";
 const HKEY BOTH_ROOTS[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
 
 bool KeyExists(HKEY root, const std::wstring& path) {
@@ -23,35 +22,27 @@ bool KeyExists(HKEY root, const std::wstring& path) {
 
 // Type and size of a value as the registry holds it; REG_NONE when it is missing.
 DWORD RawType(HKEY root, const wchar_t* name, DWORD* bytes = nullptr, const std::wstring& path = KEY_PATH) {
-    KvRegKey key;
     DWORD type = REG_NONE, size = 0;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS ||
-        RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(root, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) != ERROR_SUCCESS)
         return REG_NONE;
-    if (bytes != nullptr)
-        *bytes = size;
+    if (bytes) *bytes = size;
     return type;
 }
 
 DWORD RawNumber(HKEY root, const wchar_t* name, const std::wstring& path = KEY_PATH) {
-    DWORD value = 0xDEADBEEF;
-    DWORD size = sizeof(value);
+    DWORD value = 0xDEADBEEF, size = sizeof(value);
     RegGetValueW(root, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
     return value;
 }
 
 // Stores a value behind the store's back, with any type and size.
 void WriteRaw(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
-    KvRegKey user;
-    REQUIRE(RegOpenKeyExW(HKEY_CURRENT_USER, KEY_PATH.c_str(), 0, KEY_WRITE, user.put()) == ERROR_SUCCESS);
-    REQUIRE(RegSetValueExW(user.get(), name, 0, type, static_cast<const BYTE*>(data), bytes) == ERROR_SUCCESS);
+    REQUIRE(RegSetKeyValueW(HKEY_CURRENT_USER, KEY_PATH.c_str(), name, type, data, bytes) == ERROR_SUCCESS);
 }
 
 // The store deletes only the settings key; the test also removes the product keys above it.
 void RemoveTestKeys() {
-    for (HKEY root : BOTH_ROOTS)
-        RegDeleteTreeW(root, L"Software\\Varden Media Software\\TarrowKvMetricTest");
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\TarrowKvMetricTest");
+    for (HKEY root : BOTH_ROOTS) RegDeleteTreeW(root, L"Software\\Varden Media Software\\TarrowKvMetricTest");
 }
 
 // One open handle on the test product; leaves no key behind.
@@ -75,27 +66,21 @@ WINDOWPLACEMENT MakePlacement(RECT normal) {
 // The caption band of a screen rectangle lies on some monitor's work area, wide enough to grab.
 void CheckCaptionReachable(const RECT& window) {
     const LONG captionHeight = GetSystemMetrics(SM_CYCAPTION);
-    RECT caption{window.left, window.top, window.right, window.top + captionHeight};
-    MONITORINFO info{};
-    info.cbSize = sizeof(info);
+    RECT caption{window.left, window.top, window.right, window.top + captionHeight}, shown{};
+    MONITORINFO info{sizeof(info), {}, {}, 0};
     REQUIRE(GetMonitorInfoW(MonitorFromRect(&caption, MONITOR_DEFAULTTONULL), &info));
-    RECT shown{};
     REQUIRE(IntersectRect(&shown, &caption, &info.rcWork));
     CHECK((shown.right - shown.left >= 32 && shown.bottom - shown.top >= captionHeight / 2));
 }
 
 } // namespace
 
-TEST_CASE("settings handles: keys, paths and the identifier's sign") {
-    MetricFixture fixture;
-    KvMetricHandle* handle = fixture.handle;
+TEST_CASE_FIXTURE(MetricFixture, "settings keys: the identifier's sign, typed names and deletion") {
     CHECK((std::wstring(handle->userPath) == KEY_PATH && std::wstring(handle->machinePath) == KEY_PATH));
-
     SUBCASE("-5 and 5 are one name in the machine key and in the user key; names carry the type") {
         const BYTE bytes[] = {1, 2};
         REQUIRE((KvSetMetric(handle, -5, 11) == 0 && KvSetMetric(handle, 5, 22) == 0));
-        CHECK(RawNumber(HKEY_LOCAL_MACHINE, L"5") == 11);
-        CHECK(RawNumber(HKEY_CURRENT_USER, L"5") == 22);
+        CHECK((RawNumber(HKEY_LOCAL_MACHINE, L"5") == 11 && RawNumber(HKEY_CURRENT_USER, L"5") == 22));
         CHECK((KvGetMetric(handle, -5) == 11 && KvGetMetric(handle, 5) == 22));
         REQUIRE((KvSetMetricString(handle, 31010, L"x") == 0 && KvSetMetricBinary(handle, -31010, bytes, 2) == 0 &&
                  KvSetMetricMultiString(handle, 31010, L"a\0", 3) == 0));
@@ -103,129 +88,87 @@ TEST_CASE("settings handles: keys, paths and the identifier's sign") {
         CHECK(RawType(HKEY_LOCAL_MACHINE, L"B31010") == REG_BINARY);
         CHECK(RawType(HKEY_CURRENT_USER, L"Z31010") == REG_MULTI_SZ);
     }
-    SUBCASE("subkeys, also read back from an open handle's path") {
-        KvMetricHandle* again = nullptr;
-        REQUIRE(KvMetric_OpenSubKey(&again, handle, L"Other") == 0);
-        CHECK(std::wstring(again->userPath) == KEY_PATH + L"\\Other");
-        CHECK(KeyExists(HKEY_CURRENT_USER, again->userPath));
-        KvMetric_Close(again);
-
-        KvMetricHandle foreign{};
-        for (const wchar_t* path : {L"Software\\Elsewhere\\Metrics", L"Software\\Varden Media Software\\P\\two\\M"}) {
-            wcscpy_s(foreign.userPath, KV_METRIC_PATH_CHARS, path);
-            CHECK(KvMetric_OpenSubKey(&again, &foreign, L"Other") == KV_E_FAIL);
-        }
-        // A path too long for the handle is refused rather than cut to some other key.
-        CHECK(KvMetric_Open(&again, PRODUCT, VERSION, std::wstring(250, L'k').c_str()) == KV_E_INVALIDARG);
+    SUBCASE("a subkey path too long for the handle is refused rather than cut to some other key") {
+        KvMetricHandle* other = nullptr;
+        CHECK(KvMetric_Open(&other, PRODUCT, VERSION, std::wstring(250, L'k').c_str()) == KV_E_INVALIDARG);
     }
-    SUBCASE("a service handle keeps both keys under the machine root") {
-        KvMetricHandle* service = nullptr;
-        REQUIRE(KvMetric_OpenService(&service, PRODUCT, VERSION, nullptr) == 0);
-        REQUIRE(KvSetMetric(service, 3, 33) == 0);
-        CHECK(RawNumber(HKEY_LOCAL_MACHINE, L"3", SERVICE_PATH) == 33);
-        CHECK(RawType(HKEY_CURRENT_USER, L"3", nullptr, SERVICE_PATH) == REG_NONE);
-        KvMetric_Close(service);
-        CHECK(KvMetric_DeleteAllService(PRODUCT, VERSION) == 0);
-        CHECK_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SERVICE_PATH));
+    SUBCASE("deleting subkeys under both roots, then the whole settings key") {
+        KvMetricHandle* sub = nullptr;
+        REQUIRE(KvMetric_Open(&sub, PRODUCT, VERSION, L"A") == 0);
+        for (HKEY root : BOTH_ROOTS) {
+            KvRegKey deep;
+            REQUIRE(RegCreateKeyExW(root, (KEY_PATH + L"\\A\\B\\C").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                                    deep.put(), nullptr) == ERROR_SUCCESS);
+        }
+        CHECK(KvMetric_CloseAndDeleteKey(sub) == 0);
+        for (HKEY root : BOTH_ROOTS) CHECK((!KeyExists(root, KEY_PATH + L"\\A") && KeyExists(root, KEY_PATH)));
+        CHECK(KvMetric_CloseAndDeleteKey(nullptr) == KV_E_FAIL);
+        CHECK(KvMetric_DeleteAll(PRODUCT, VERSION) == 0);
+        for (HKEY root : BOTH_ROOTS) CHECK_FALSE(KeyExists(root, KEY_PATH));
     }
 }
 
-TEST_CASE("numbers: defaults, clamping and flags") {
-    MetricFixture fixture;
-    KvMetricHandle* handle = fixture.handle;
+TEST_CASE_FIXTURE(MetricFixture, "numbers and binary values: defaults, clamping, sizes") {
     REQUIRE(KvSetMetric(handle, 31010, 20000) == 0);
     CHECK(KvGetMetricEx(handle, 31010, 0, 16384, 300) == 16384);
-    CHECK(KvGetMetricEx(handle, 31010, 0, 0, 300) == 20000);
+    CHECK(KvGetMetricEx(handle, 31010, 0, 0, 300) == 20000); // no maximum
     REQUIRE(KvSetMetric(handle, 31010, -1) == 0);
-    CHECK(KvGetMetricEx(handle, 31010, 0, 16384, 300) == 0);
-    CHECK(KvGetMetric(handle, 31010) == -1);
+    CHECK((KvGetMetricEx(handle, 31010, 0, 16384, 300) == 0 && KvGetMetric(handle, 31010) == -1));
     CHECK(KvGetMetricEx(handle, 31011, 0, 100, 300) == 100); // an absent value's default is clamped too
-
     WriteRaw(L"7", REG_SZ, L"7", 4); // the number's name, another type: absent
-    CHECK(KvGetMetric(handle, 7) == 0);
-    CHECK(KvGetMetricEx(handle, 7, 0, 10, 4) == 4);
-
+    CHECK((KvGetMetric(handle, 7) == 0 && KvGetMetricEx(handle, 7, 0, 10, 4) == 4));
     REQUIRE((KvSetMetric(handle, 8, 7) == 0 && KvSetMetric(handle, 9, 0) == 0));
-    CHECK(KvGetMetricBool(handle, 8, 0) == 1);
-    CHECK(KvGetMetricBool(handle, 9, 1) == 0);
-    CHECK(KvGetMetricBool(handle, 10, 5) == 1);
+    CHECK((KvGetMetricBool(handle, 8, 0) == 1 && KvGetMetricBool(handle, 9, 1) == 0 && KvGetMetricBool(handle, 10, 5) == 1));
     for (KvMetricHandle* none : {static_cast<KvMetricHandle*>(nullptr), KV_METRIC_DEFAULT_HANDLE}) {
-        CHECK(KvGetMetricEx(none, 1, 0, 10, 20000) == 20000);
-        CHECK(KvGetMetricBool(none, 1, 5) == 5);
+        CHECK((KvGetMetricEx(none, 1, 0, 10, 20000) == 20000 && KvGetMetricBool(none, 1, 5) == 5));
         CHECK(KvSetMetric(none, 1, 1) == KV_E_FAIL);
     }
-
     REQUIRE(KvSetMetricUsingName(handle, L"Custom", 42) == 0);
-    CHECK(RawNumber(HKEY_CURRENT_USER, L"Custom") == 42);
-    CHECK(KvGetMetricUsingName(handle, L"Custom", 1) == 42);
-    CHECK(KvDeleteMetricUsingName(handle, L"Custom", REG_DWORD) == 0);
-    CHECK(KvGetMetricUsingName(handle, L"Custom", 9) == 9);
-}
+    CHECK((RawNumber(HKEY_CURRENT_USER, L"Custom") == 42 && KvGetMetricUsingName(handle, L"Custom", 1) == 42));
+    CHECK((KvDeleteMetricUsingName(handle, L"Custom", REG_DWORD) == 0 && KvGetMetricUsingName(handle, L"Custom", 9) == 9));
 
-TEST_CASE("binary values") {
-    MetricFixture fixture;
-    KvMetricHandle* handle = fixture.handle;
     const BYTE stored[] = {9, 8, 7, 6, 5};
     REQUIRE(KvSetMetricBinary(handle, 30120, stored, sizeof(stored)) == 0);
-    BYTE buffer[8];
-    std::memset(buffer, 0xCC, sizeof(buffer));
+    std::vector<BYTE> buffer(8, 0xCC);
     DWORD bytes = 77;
-
-    CHECK(KvGetMetricBinary(handle, 30120, buffer, sizeof(buffer)) == 5);
-    CHECK(std::vector<BYTE>(buffer, buffer + 8) == std::vector<BYTE>{9, 8, 7, 6, 5, 0, 0, 0});
-
-    std::memset(buffer, 0xCC, sizeof(buffer));
-    CHECK(KvGetMetricBinary(handle, 30120, buffer, 4) == 0);
-    CHECK(std::vector<BYTE>(buffer, buffer + 5) == std::vector<BYTE>{0, 0, 0, 0, 0xCC});
-    CHECK(KvGetMetricBinaryEx(handle, 30120, buffer, 4, &bytes) == KV_E_BUFFER_TOO_SMALL);
-    CHECK(bytes == 5);
-
-    std::memset(buffer, 0xCC, sizeof(buffer));
-    CHECK(KvGetMetricBinaryEx(handle, 30121, buffer, sizeof(buffer), &bytes) == KV_S_NOTHING_TO_DO);
-    CHECK(bytes == 0);
-    CHECK(std::vector<BYTE>(buffer, buffer + 8) == std::vector<BYTE>(8, 0));
+    CHECK(KvGetMetricBinary(handle, 30120, buffer.data(), 8) == 5);
+    CHECK(buffer == std::vector<BYTE>{9, 8, 7, 6, 5, 0, 0, 0});
+    buffer.assign(8, 0xCC);
+    CHECK(KvGetMetricBinary(handle, 30120, buffer.data(), 4) == 0); // too small: zero-filled, nothing read
+    CHECK(buffer == std::vector<BYTE>{0, 0, 0, 0, 0xCC, 0xCC, 0xCC, 0xCC});
+    CHECK((KvGetMetricBinaryEx(handle, 30120, buffer.data(), 4, &bytes) == KV_E_BUFFER_TOO_SMALL && bytes == 5));
+    buffer.assign(8, 0xCC);
+    CHECK((KvGetMetricBinaryEx(handle, 30121, buffer.data(), 8, &bytes) == KV_S_NOTHING_TO_DO && bytes == 0));
+    CHECK(buffer == std::vector<BYTE>(8, 0));
     WriteRaw(L"B30122", REG_SZ, L"ab", 6);
-    CHECK(KvGetMetricBinaryEx(handle, 30122, buffer, sizeof(buffer), &bytes) == KV_S_NOTHING_TO_DO);
-    CHECK(KvGetMetricBinaryEx(nullptr, 30120, buffer, sizeof(buffer), &bytes) == KV_E_NOT_FOUND);
-    CHECK(KvGetMetricBinaryEx(handle, 30120, buffer, sizeof(buffer), nullptr) == KV_E_INVALIDARG);
+    CHECK(KvGetMetricBinaryEx(handle, 30122, buffer.data(), 8, &bytes) == KV_S_NOTHING_TO_DO);
+    CHECK(KvGetMetricBinaryEx(nullptr, 30120, buffer.data(), 8, &bytes) == KV_E_NOT_FOUND);
+    CHECK(KvGetMetricBinaryEx(handle, 30120, buffer.data(), 8, nullptr) == KV_E_INVALIDARG);
     CHECK(KvSetMetricBinary(KV_METRIC_DEFAULT_HANDLE, 30120, stored, 5) == KV_E_FAIL);
 }
 
-TEST_CASE("texts and text lists") {
-    MetricFixture fixture;
-    KvMetricHandle* handle = fixture.handle;
+TEST_CASE_FIXTURE(MetricFixture, "texts and text lists") {
     wchar_t buffer[8];
     DWORD bytes = 0;
-
     SUBCASE("written with the terminator; a text that does not fit reads as absent") {
         REQUIRE(KvSetMetricString(handle, 31000, L"1234567") == 0);
         CHECK((RawType(HKEY_CURRENT_USER, L"S31000", &bytes) == REG_SZ && bytes == 16));
-        CHECK(KvGetMetricStringEx(handle, 31000, buffer, 8, L"def", FALSE) == 7);
-        CHECK(std::wstring(buffer) == L"1234567");
+        CHECK((KvGetMetricStringEx(handle, 31000, buffer, 8, L"def", FALSE) == 7 && std::wstring(buffer) == L"1234567"));
         REQUIRE(KvSetMetricString(handle, 31000, L"12345678") == 0);
-        CHECK(KvGetMetricStringEx(handle, 31000, buffer, 8, L"def", FALSE) == 3);
-        CHECK(std::wstring(buffer) == L"def");
+        CHECK((KvGetMetricStringEx(handle, 31000, buffer, 8, L"def", FALSE) == 3 && std::wstring(buffer) == L"def"));
         CHECK((KvGetMetricStringEx(handle, 31000, buffer, 8, nullptr, FALSE) == 0 && buffer[0] == L'\0'));
-    }
-    SUBCASE("a stored text without terminator that fills the buffer reads as absent") {
         // The registry adds a forgotten terminator when the next character in memory is one: give it none.
         WriteRaw(L"S31001", REG_SZ, L"abcdefghi", 16);
-        REQUIRE((RawType(HKEY_CURRENT_USER, L"S31001", &bytes) == REG_SZ && bytes == 16));
-        CHECK(KvGetMetricStringEx(handle, 31001, buffer, 8, L"d", FALSE) == 1);
-        CHECK(std::wstring(buffer) == L"d");
+        CHECK((KvGetMetricStringEx(handle, 31001, buffer, 8, L"d", FALSE) == 1 && std::wstring(buffer) == L"d"));
         wchar_t roomy[10];
-        CHECK(KvGetMetricStringEx(handle, 31001, roomy, 10, L"d", FALSE) == 8);
-        CHECK(std::wstring(roomy) == L"abcdefgh");
+        CHECK((KvGetMetricStringEx(handle, 31001, roomy, 10, L"d", FALSE) == 8 && std::wstring(roomy) == L"abcdefgh"));
     }
-    SUBCASE("an empty text is kept only with the keep-empty flag; absent is not empty") {
+    SUBCASE("an empty text is kept only with the keep-empty flag; absent is not empty; defaults are cut") {
         REQUIRE(KvSetMetricString(handle, 30110, L"") == 0);
         CHECK((KvGetMetricStringEx(handle, 30110, buffer, 8, L"def", TRUE) == 0 && buffer[0] == L'\0'));
         CHECK(KvGetMetricStringEx(handle, 30110, buffer, 8, L"def", FALSE) == 3);
         CHECK(KvGetMetricStringEx(handle, 30111, buffer, 8, L"def", TRUE) == 3);
-    }
-    SUBCASE("defaults are cut to the buffer; no handle gives the default") {
-        CHECK(KvGetMetricStringEx(handle, 30112, buffer, 4, L"abcdef", FALSE) == 3);
-        CHECK(std::wstring(buffer) == L"abc");
+        CHECK((KvGetMetricStringEx(handle, 30112, buffer, 4, L"abcdef", FALSE) == 3 && std::wstring(buffer) == L"abc"));
         std::wmemset(buffer, L'#', 8);
         CHECK(KvGetMetricStringEx(nullptr, 30112, buffer, 8, L"xy", FALSE) == 2);
         CHECK(std::wstring(buffer, 8) == std::wstring(L"xy\0\0\0\0\0\0", 8));
@@ -241,65 +184,30 @@ TEST_CASE("texts and text lists") {
     }
 }
 
-TEST_CASE("existence and deletion of values") {
-    MetricFixture fixture;
-    KvMetricHandle* handle = fixture.handle;
+TEST_CASE_FIXTURE(MetricFixture, "existence and deletion of values") {
     const BYTE one = 1;
     REQUIRE((KvSetMetric(handle, -40, 1) == 0 && KvSetMetricString(handle, 40, L"") == 0 &&
              KvSetMetricBinary(handle, 40, &one, 1) == 0 && KvSetMetricMultiString(handle, 40, L"\0", 2) == 0));
     WriteRaw(L"S41", REG_BINARY, &one, 1);
-
-    CHECK(KvDoesMetricExist(handle, -40, REG_DWORD) == 0);
-    CHECK(KvDoesMetricExist(handle, 40, REG_DWORD) == KV_S_NOTHING_TO_DO);
-    CHECK(KvDoesMetricExist(handle, 40, REG_SZ) == 0);
-    CHECK(KvDoesMetricExist(handle, 41, REG_SZ) == KV_S_NOTHING_TO_DO); // right name, wrong type
-    CHECK(KvDoesMetricExist(handle, 40, 99) == 0); // any other type means the text list
+    const struct { int id; DWORD type; HRESULT expected; } rows[] = {
+        {-40, REG_DWORD, 0}, {40, REG_DWORD, KV_S_NOTHING_TO_DO}, {40, REG_SZ, 0},
+        {41, REG_SZ, KV_S_NOTHING_TO_DO}, // right name, wrong type
+        {40, 99, 0}};                     // any other type means the text list
+    for (const auto& row : rows) {
+        CAPTURE(row.id);
+        CAPTURE(row.type);
+        CHECK(KvDoesMetricExist(handle, row.id, row.type) == row.expected);
+    }
     CHECK(KvDoesMetricExist(nullptr, 40, REG_SZ) == KV_S_NOTHING_TO_DO);
-
-    CHECK(KvDeleteMetric(handle, 40, REG_BINARY) == 0);
-    CHECK(KvDoesMetricExist(handle, 40, REG_BINARY) == KV_S_NOTHING_TO_DO);
+    CHECK((KvDeleteMetric(handle, 40, REG_BINARY) == 0 && KvDoesMetricExist(handle, 40, REG_BINARY) == KV_S_NOTHING_TO_DO));
     CHECK(KvDoesMetricExist(handle, 40, REG_SZ) == 0);
-    CHECK(KvDeleteMetric(handle, -40, REG_DWORD) == 0);
-    CHECK(RawType(HKEY_LOCAL_MACHINE, L"40") == REG_NONE);
+    CHECK((KvDeleteMetric(handle, -40, REG_DWORD) == 0 && RawType(HKEY_LOCAL_MACHINE, L"40") == REG_NONE));
     CHECK(KvDeleteMetric(handle, 40, REG_BINARY) == KV_E_FAIL);
     CHECK(KvDeleteMetric(nullptr, 40, REG_SZ) == KV_S_NOTHING_TO_DO);
 }
 
-TEST_CASE("deleting keys with their subkeys") {
-    MetricFixture fixture;
-    KvMetricHandle* sub = nullptr;
-    REQUIRE(KvMetric_Open(&sub, PRODUCT, VERSION, L"A") == 0);
-    for (HKEY root : BOTH_ROOTS) {
-        KvRegKey deep;
-        REQUIRE(RegCreateKeyExW(root, (KEY_PATH + L"\\A\\B\\C").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                                deep.put(), nullptr) == ERROR_SUCCESS);
-    }
-    SUBCASE("one subkey under both roots") {
-        CHECK(KvMetric_DeleteKey(PRODUCT, VERSION, L"A") == 0);
-        for (HKEY root : BOTH_ROOTS)
-            CHECK((!KeyExists(root, KEY_PATH + L"\\A") && KeyExists(root, KEY_PATH)));
-    }
-    SUBCASE("the whole settings key, twice") {
-        CHECK(KvMetric_DeleteAll(PRODUCT, VERSION) == 0);
-        for (HKEY root : BOTH_ROOTS)
-            CHECK_FALSE(KeyExists(root, KEY_PATH));
-        CHECK(KvMetric_DeleteAll(PRODUCT, VERSION) == 0);
-    }
-    SUBCASE("a handle's own keys") {
-        CHECK(KvMetric_CloseAndDeleteKey(sub) == 0);
-        sub = nullptr;
-        for (HKEY root : BOTH_ROOTS)
-            CHECK((!KeyExists(root, KEY_PATH + L"\\A") && KeyExists(root, KEY_PATH)));
-        CHECK(KvMetric_CloseAndDeleteKey(nullptr) == KV_E_FAIL);
-    }
-    CHECK(KvMetric_Close(sub) == 0);
-}
-
-TEST_CASE("loading a window placement") {
-    MetricFixture fixture;
-    KvMetricHandle* handle = fixture.handle;
+TEST_CASE_FIXTURE(MetricFixture, "window placement with and without a stored record") {
     WINDOWPLACEMENT placement{};
-
     CHECK(KvLoadWindowPlacement(handle, 100, KV_PLACEMENT_RESTORE_STORED, &placement) == KV_S_NOTHING_TO_DO);
     CHECK(KvLoadWindowPlacement(handle, 100, KV_PLACEMENT_RESTORE_OR_DEFAULT, &placement) == KV_S_NOTHING_TO_DO);
     RECT work{};
@@ -308,91 +216,53 @@ TEST_CASE("loading a window placement") {
     const WINDOWPLACEMENT expectedDefault =
         MakePlacement(RECT{width / 16, height / 16, width - width / 16, height - height / 16});
     CHECK(std::memcmp(&placement, &expectedDefault, sizeof(placement)) == 0);
-
     WINDOWPLACEMENT stored = MakePlacement(RECT{10, 20, 410, 320});
     REQUIRE(KvSetMetricBinary(handle, 100, &stored, sizeof(stored)) == 0);
     CHECK(KvLoadWindowPlacement(handle, 100, KV_PLACEMENT_RESTORE_OR_DEFAULT, &placement) == 0);
     CHECK(std::memcmp(&placement, &stored, sizeof(stored)) == 0);
-    // A maximised position at (0, 0) marks a record that mode 2 does not trust.
-    stored.ptMaxPosition = POINT{0, 0};
+    stored.ptMaxPosition = POINT{0, 0}; // marks a record that mode 2 does not trust
     REQUIRE(KvSetMetricBinary(handle, 100, &stored, sizeof(stored)) == 0);
     CHECK(KvLoadWindowPlacement(handle, 100, KV_PLACEMENT_RESTORE_OR_DEFAULT, &placement) == KV_S_NOTHING_TO_DO);
     CHECK(std::memcmp(&placement, &expectedDefault, sizeof(placement)) == 0);
     REQUIRE(KvSetMetricBinary(handle, 100, &stored, 40) == 0);
     CHECK(KvLoadWindowPlacement(handle, 100, KV_PLACEMENT_RESTORE_STORED, &placement) == KV_S_NOTHING_TO_DO);
-}
 
-TEST_CASE("fixing a placement keeps the caption reachable") {
-    WINDOWPLACEMENT placement = MakePlacement(RECT{50, 60, 450, 360});
-    placement.showCmd = SW_SHOWMINIMIZED;
-    CHECK(KvFixWindowPlacement(&placement) == 0);
-    CHECK(placement.showCmd == SW_SHOWNORMAL);
-    CHECK((placement.rcNormalPosition.left == 50 && placement.rcNormalPosition.top == 60));
-
-    for (RECT off : {RECT{9000, 8000, 9400, 8300}, RECT{-6000, -5000, -5600, -4700}, RECT{100, -290, 500, 10},
-                     RECT{-395, 100, 5, 400}}) {
-        CAPTURE(off.left);
-        placement = MakePlacement(off);
-        KvFixWindowPlacement(&placement);
-        const RECT& moved = placement.rcNormalPosition;
-        CHECK((moved.right - moved.left == 400 && moved.bottom - moved.top == 300));
-        CheckCaptionReachable(moved);
+    SUBCASE("fixing keeps the caption reachable and the size") {
+        placement = MakePlacement(RECT{50, 60, 450, 360});
+        placement.showCmd = SW_SHOWMINIMIZED;
+        CHECK((KvFixWindowPlacement(&placement) == 0 && placement.showCmd == SW_SHOWNORMAL));
+        CHECK((placement.rcNormalPosition.left == 50 && placement.rcNormalPosition.top == 60));
+        for (RECT off : {RECT{9000, 8000, 9400, 8300}, RECT{-6000, -5000, -5600, -4700}, RECT{100, -290, 500, 10},
+                         RECT{-395, 100, 5, 400}}) {
+            CAPTURE(off.left);
+            placement = MakePlacement(off);
+            KvFixWindowPlacement(&placement);
+            const RECT& moved = placement.rcNormalPosition;
+            CHECK((moved.right - moved.left == 400 && moved.bottom - moved.top == 300));
+            CheckCaptionReachable(moved);
+        }
     }
-    placement = MakePlacement(RECT{-20000, -20000, 20000, 20000});
-    KvFixWindowPlacement(&placement);
-    CheckCaptionReachable(placement.rcNormalPosition);
-}
-
-TEST_CASE("saving and restoring a window's placement") {
-    MetricFixture fixture;
-    KvMetricHandle* handle = fixture.handle;
-    HWND window = CreateWindowExW(0, L"STATIC", L"placement", WS_OVERLAPPEDWINDOW, 100, 100, 300, 200, nullptr,
-                                  nullptr, GetModuleHandleW(nullptr), nullptr);
-    REQUIRE(window != nullptr);
-    RECT before{};
-    RECT after{};
-    GetWindowRect(window, &before);
-
-    CHECK(KvWindowPlacement(window, handle, 100, KV_PLACEMENT_RESTORE_STORED) == KV_S_NOTHING_TO_DO);
-    GetWindowRect(window, &after);
-    CHECK(EqualRect(&before, &after));
-
-    REQUIRE(KvWindowPlacement(window, handle, 100, KV_PLACEMENT_SAVE) == 0);
-    DWORD bytes = 0;
-    CHECK((RawType(HKEY_CURRENT_USER, L"B100", &bytes) == REG_BINARY && bytes == 44));
-    SetWindowPos(window, nullptr, 400, 300, 500, 400, SWP_NOZORDER | SWP_NOACTIVATE);
-    CHECK(KvWindowPlacement(window, handle, 100, KV_PLACEMENT_RESTORE_STORED) == 0);
-    GetWindowRect(window, &after);
-    CHECK(EqualRect(&before, &after));
-
-    // Stored off every monitor: restored where its caption can be reached.
-    WINDOWPLACEMENT stored = MakePlacement(RECT{7000, 7000, 7300, 7200});
-    REQUIRE(KvSetMetricBinary(handle, 100, &stored, sizeof(stored)) == 0);
-    CHECK(KvWindowPlacement(window, handle, 100, KV_PLACEMENT_RESTORE_OR_DEFAULT) == 0);
-    GetWindowRect(window, &after);
-    CHECK(after.right - after.left == 300);
-    CheckCaptionReachable(after);
-
-    CHECK(KvWindowPlacement(window, handle, 100, 3) == KV_E_FAIL);
-    CHECK(KvWindowPlacement(nullptr, handle, 100, KV_PLACEMENT_SAVE) == KV_E_FAIL);
-    DestroyWindow(window);
-}
-
-TEST_CASE("handle owners close what they hold") {
-    testsupport::ScratchDir dir(L"kvhandles");
-    const std::wstring path = dir.file(L"held.bin");
-    auto openExclusive = [&] {
-        return KvFile(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
-    };
-    KvFile first = openExclusive();
-    REQUIRE(first.valid());
-    CHECK_FALSE(openExclusive().valid()); // no sharing while the first one is open
-    KvFile moved;
-    moved = std::move(first);
-    moved.reset();
-    KvFile kept = openExclusive(); // reset closed it
-    REQUIRE(kept.valid());
-    HANDLE raw = kept.release();
-    CHECK_FALSE(openExclusive().valid()); // released, so still open
-    CloseHandle(raw);
+    SUBCASE("saving and restoring a real window") {
+        HWND window = CreateWindowExW(0, L"STATIC", L"placement", WS_OVERLAPPEDWINDOW, 100, 100, 300, 200, nullptr,
+                                      nullptr, GetModuleHandleW(nullptr), nullptr);
+        REQUIRE(window != nullptr);
+        RECT before{}, after{};
+        GetWindowRect(window, &before);
+        REQUIRE(KvWindowPlacement(window, handle, 101, KV_PLACEMENT_SAVE) == 0);
+        DWORD bytes = 0;
+        CHECK((RawType(HKEY_CURRENT_USER, L"B101", &bytes) == REG_BINARY && bytes == 44));
+        SetWindowPos(window, nullptr, 400, 300, 500, 400, SWP_NOZORDER | SWP_NOACTIVATE);
+        CHECK(KvWindowPlacement(window, handle, 101, KV_PLACEMENT_RESTORE_STORED) == 0);
+        GetWindowRect(window, &after);
+        CHECK(EqualRect(&before, &after));
+        stored = MakePlacement(RECT{7000, 7000, 7300, 7200}); // off every monitor
+        REQUIRE(KvSetMetricBinary(handle, 101, &stored, sizeof(stored)) == 0);
+        CHECK(KvWindowPlacement(window, handle, 101, KV_PLACEMENT_RESTORE_OR_DEFAULT) == 0);
+        GetWindowRect(window, &after);
+        CHECK(after.right - after.left == 300);
+        CheckCaptionReachable(after);
+        CHECK(KvWindowPlacement(window, handle, 100, 3) == KV_E_FAIL);
+        CHECK(KvWindowPlacement(nullptr, handle, 100, KV_PLACEMENT_SAVE) == KV_E_FAIL);
+        DestroyWindow(window);
+    }
 }
