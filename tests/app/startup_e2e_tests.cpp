@@ -13,18 +13,11 @@ using namespace testsupport;
 
 namespace {
 
-std::wstring ToWindowsPath(const char* unixPath) {
-    std::string text = unixPath;
-    std::wstring path = text.starts_with('/') ? L"Z:" : L"";
-    for (char c : text) path += (c == '/') ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
-    return path;
-}
-
 // A started tarrow.exe; terminated if a test leaves it running.
 class Program {
 public:
     explicit Program(const std::wstring& arguments) {
-        std::wstring line = L"\"" + ToWindowsPath(TARROW_EXE) + L"\" " + arguments;
+        std::wstring line = L"\"" + BuildPath(TARROW_EXE) + L"\" " + arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,

@@ -29,10 +29,7 @@ CliRun RunTarrowCli(const std::wstring& arguments) {
         file = CreateFileW((folder + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs)).c_str(),
                            GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    std::string exe = TARROW_CLI_EXE; // a Unix path when cross-built: Wine maps the root to drive Z:
-    std::wstring line = exe.starts_with('/') ? L"\"Z:" : L"\"";
-    for (char c : exe) line += c == '/' ? L'\\' : wchar_t(static_cast<unsigned char>(c));
-    line += L"\" " + arguments;
+    std::wstring line = L"\"" + testsupport::BuildPath(TARROW_CLI_EXE) + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;

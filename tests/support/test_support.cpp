@@ -53,12 +53,15 @@ bool WriteWholeFile(const std::wstring& path, const void* data, size_t size) {
     return ok;
 }
 
-std::wstring FixturePath(const char* relative) {
-    // TARROW_SOURCE_DIR is a Unix path; Wine maps the root of the Unix file system to drive Z:.
-    std::string unix = std::string(TARROW_SOURCE_DIR) + "/tests/" + relative;
-    std::wstring win = unix.starts_with('/') ? L"Z:" : L"";
-    for (char c : unix) win += (c == '/') ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+std::wstring BuildPath(const std::string& path) {
+    // Cross-built, paths are Unix paths; Wine maps the root of the Unix file system to drive Z:.
+    std::wstring win = path.starts_with('/') ? L"Z:" : L"";
+    for (char c : path) win += (c == '/') ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
     return win;
+}
+
+std::wstring FixturePath(const char* relative) {
+    return BuildPath(std::string(TARROW_SOURCE_DIR) + "/tests/" + relative);
 }
 
 } // namespace testsupport

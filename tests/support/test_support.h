@@ -23,6 +23,9 @@ std::vector<unsigned char> ReadWholeFile(const std::wstring& path);
 bool WriteWholeFile(const std::wstring& path, const void* data, size_t size);
 void RemoveTree(const std::wstring& path);
 
+// A path known at build time (source or build tree) as the program under test sees it.
+std::wstring BuildPath(const std::string& path);
+
 // Path of a file in the source tree's tests folder (fixtures), as a Windows path.
 std::wstring FixturePath(const char* relative);
 
