@@ -34,7 +34,7 @@ TEST_CASE("copies own their data and truncate their names") {
     target.AdoptData(CatalogueBlobAlloc(10), 10);
     target.Assign(*source);
     CHECK((target.data != source->data && target.expanded == 1));
-    source.reset();
+    source.reset(); // the copy outlives its source
     CHECK(DataOf(&target) == Pattern(300, 1));
     target.Assign(PresetEntry());
     CHECK((target.data == nullptr && target.dataSize == 0));
@@ -43,20 +43,17 @@ TEST_CASE("copies own their data and truncate their names") {
     tool->expanded = 1;
     std::unique_ptr<PlugInEntry> shell(PlugInEntry::CopyShell(*tool));
     CHECK((std::wstring(shell->name) == L"Echo" && shell->flags == PLUGIN_LATHMERE_TOOL && shell->majorVersion == 6));
-    CHECK((shell->expanded == 1 && shell->PresetCount() == 0));
+    CHECK((shell->expanded == 1 && shell->PresetCount() == 0 && tool->PresetCount() == 1));
 
     std::unique_ptr<ChainEntry> chain(MakeChain(L"Bus", L"bus-1", Pattern(20, 3), 7, 9));
-    const wchar_t member[] = L"member one";
-    KvList_AllocAndInsertItem(chain->members, member, sizeof(member), -1, nullptr);
     std::unique_ptr<ChainEntry> old(MakeChain(L"Old", L"old", Pattern(50, 4)));
-    KvList_AllocAndInsertItem(old->members, L"x", 4, -1, nullptr);
-    KvList_AllocAndInsertItem(old->members, L"y", 4, -1, nullptr);
+    for (const wchar_t* member : {L"x", L"y"}) KvList_AllocAndInsertItem(old->members, member, 4, -1, nullptr);
+    KvList_AllocAndInsertItem(chain->members, L"member", 14, -1, nullptr);
     old->Assign(*chain);
     chain->AdoptStream(nullptr, 0);
-    CHECK((std::wstring(old->identifier) == L"bus-1" && old->flags == 7 && old->type == 9));
-    CHECK(StreamOf(old.get()) == Pattern(20, 3));
+    CHECK((std::wstring(old->identifier) == L"bus-1" && old->flags == 7 && old->type == 9 && StreamOf(old.get()) == Pattern(20, 3)));
     REQUIRE(old->members->count == 1);
-    CHECK(std::wstring(static_cast<const wchar_t*>(old->members->items[0])) == member);
+    CHECK(std::wstring(static_cast<const wchar_t*>(old->members->items[0])) == L"member");
 }
 
 TEST_CASE("display names, name matching and plug-in identity") {
@@ -79,10 +76,9 @@ TEST_CASE("display names, name matching and plug-in identity") {
     for (auto& c : lowerA) c = static_cast<wchar_t>(towlower(c));
     std::unique_ptr<PlugInEntry> byDisplay(MakePlugIn(L"Varden Lathmere 9.0 Echo", L"", kVersioned, 9, 0));
     std::unique_ptr<PlugInEntry> otherVersion(MakePlugIn(L"Echo", L"", PLUGIN_LATHMERE_TOOL, 6, 1));
-    CHECK(list.FindByIdentity(PlugInEntry(L"Other name", kClassA), TestLanguage()) == 0);
-    CHECK(list.FindByIdentity(PlugInEntry(L"Alpha", lowerA.c_str()), TestLanguage()) == -1);
-    CHECK(list.FindByIdentity(*byDisplay, TestLanguage()) == 2);
-    CHECK(list.FindByIdentity(*otherVersion, TestLanguage()) == -1);
+    CHECK((list.FindByIdentity(PlugInEntry(L"Other name", kClassA), TestLanguage()) == 0 &&
+           list.FindByIdentity(PlugInEntry(L"Alpha", lowerA.c_str()), TestLanguage()) == -1));
+    CHECK((list.FindByIdentity(*byDisplay, TestLanguage()) == 2 && list.FindByIdentity(*otherVersion, TestLanguage()) == -1));
     CHECK(list.FindByIdentity(PlugInEntry(L"Echo", L""), TestLanguage()) == -1); // a DirectShow entry is never a tool
     CHECK(list.FindByName(L"moravel lathmere echo", TestLanguage()) == 1);
 }
@@ -90,17 +86,16 @@ TEST_CASE("display names, name matching and plug-in identity") {
 TEST_CASE("Not Installed names take the first free number") {
     PlugInList list;
     wchar_t name[CATALOGUE_NAME_CHARS];
-    list.MakeNotInstalledName(name, CATALOGUE_NAME_CHARS, TestLanguage());
-    CHECK(std::wstring(name) == L"Not Installed 000");
+    auto next = [&](int capacity = CATALOGUE_NAME_CHARS) {
+        list.MakeNotInstalledName(name, capacity, TestLanguage());
+        return std::wstring(name);
+    };
+    CHECK(next() == L"Not Installed 000");
     list.Append(MakePlugIn(L"Not Installed 000", kClassA));
     list.Append(MakePlugIn(L"not installed 002", kClassB));
-    list.MakeNotInstalledName(name, CATALOGUE_NAME_CHARS, TestLanguage());
-    CHECK(std::wstring(name) == L"Not Installed 001");
+    CHECK(next() == L"Not Installed 001");
     list.Append(MakePlugIn(L"Not Installed 001", L"{0A1B2C3D-0000-4000-8000-00000000000C}"));
-    list.MakeNotInstalledName(name, CATALOGUE_NAME_CHARS, TestLanguage());
-    CHECK(std::wstring(name) == L"Not Installed 003");
-    list.MakeNotInstalledName(name, 6, TestLanguage());
-    CHECK(std::wstring(name) == L"Not I");
+    CHECK((next() == L"Not Installed 003" && next(6) == L"Not I"));
 }
 
 TEST_CASE("side operations on the package side") {

@@ -4,8 +4,10 @@
 #include <doctest.h>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 #include "catalogue.h"
+#include "kvhandles.h"
 #include "kvlang.h"
 #include "store_names.h"
 #include "test_support.h"
@@ -33,28 +35,29 @@ inline bool SetDword(const std::wstring& path, const wchar_t* name, DWORD value)
     return SetValue(path, name, REG_DWORD, &value, sizeof(value));
 }
 inline bool CreateKey(const std::wstring& path, bool isVolatile = false) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, isVolatile ? REG_OPTION_VOLATILE : 0,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    return RegCloseKey(key) == ERROR_SUCCESS;
+    KvRegKey key;
+    return RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, isVolatile ? REG_OPTION_VOLATILE : 0,
+                           KEY_ALL_ACCESS, nullptr, key.put(), nullptr) == ERROR_SUCCESS;
 }
 inline bool KeyExists(const std::wstring& path) {
-    HKEY key = nullptr;
-    return RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS && !RegCloseKey(key);
+    KvRegKey key;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
-inline DWORD ValueType(const std::wstring& path, const wchar_t* name) { // REG_NONE when absent
-    DWORD type = REG_NONE;
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, nullptr)) type = REG_NONE;
-    return type;
-}
-inline Bytes ValueBytes(const std::wstring& path, const wchar_t* name) {
-    DWORD size = 0;
+// The value's bytes and type; REG_NONE and no bytes when absent.
+inline Bytes ValueBytes(const std::wstring& path, const wchar_t* name, DWORD* type = nullptr) {
+    DWORD size = 0, found = REG_NONE;
     const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND;
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, flags, nullptr, nullptr, &size)) return Bytes();
+    if (type) *type = REG_NONE;
+    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, flags, &found, nullptr, &size)) return Bytes();
     Bytes bytes(size);
     if (size && RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, flags, nullptr, bytes.data(), &size)) return Bytes();
+    if (type) *type = found;
     return bytes;
+}
+inline DWORD ValueType(const std::wstring& path, const wchar_t* name) {
+    DWORD type = REG_NONE;
+    ValueBytes(path, name, &type);
+    return type;
 }
 inline std::wstring ValueText(const std::wstring& path, const wchar_t* name) {
     Bytes bytes = ValueBytes(path, name);
@@ -65,13 +68,12 @@ inline int CountFiles(const std::wstring& folder) { // recursively
     int count = 0;
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    do {
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found)) {
         const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? CountFiles(folder + L"\\" + name) : 1;
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+        if (name != L"." && name != L"..")
+            count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? CountFiles(folder + L"\\" + name) : 1;
+    }
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
     return count;
 }
 
@@ -101,25 +103,22 @@ inline Bytes Pattern(size_t size, unsigned seed) {
 
 // Registers a class display name under HKEY_CLASSES_ROOT in the given view (0, KEY_WOW64_32KEY, KEY_WOW64_64KEY).
 inline void RegisterClassName(const wchar_t* classId, const wchar_t* name, REGSAM view = 0) {
-    HKEY key = nullptr;
+    KvRegKey key;
     REQUIRE(RegCreateKeyExW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + classId).c_str(), 0, nullptr, 0,
-                            KEY_ALL_ACCESS | view, nullptr, &key, nullptr) == ERROR_SUCCESS);
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(name), DWORD((wcslen(name) + 1) * 2));
-    RegCloseKey(key);
+                            KEY_ALL_ACCESS | view, nullptr, key.put(), nullptr) == ERROR_SUCCESS);
+    RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(name), DWORD((wcslen(name) + 1) * 2));
 }
 inline void UnregisterClass(const wchar_t* classId) {
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-        HKEY clsid = nullptr;
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_ALL_ACCESS | view, &clsid) != ERROR_SUCCESS) continue;
-        RegDeleteTreeW(clsid, classId);
-        RegCloseKey(clsid);
+        KvRegKey clsid;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_ALL_ACCESS | view, clsid.put()) == ERROR_SUCCESS)
+            RegDeleteTreeW(clsid.get(), classId);
     }
 }
 
 inline uint8_t* CopyBlob(const Bytes& data) {
     uint8_t* blob = CatalogueBlobAlloc(static_cast<uint32_t>(data.size()));
-    if (blob) memcpy(blob, data.data(), data.size());
-    return blob;
+    return blob ? static_cast<uint8_t*>(memcpy(blob, data.data(), data.size())) : nullptr;
 }
 inline PresetEntry* MakePreset(const wchar_t* name, const Bytes& data) {
     PresetEntry* preset = new PresetEntry(name);
@@ -129,9 +128,7 @@ inline PresetEntry* MakePreset(const wchar_t* name, const Bytes& data) {
 inline PlugInEntry* MakePlugIn(const wchar_t* name, const wchar_t* classId, uint32_t flags = 0, uint32_t major = 0,
                                uint32_t minor = 0, std::vector<PresetEntry*> presets = {}) {
     PlugInEntry* entry = new PlugInEntry(name, classId);
-    entry->flags = flags;
-    entry->majorVersion = major;
-    entry->minorVersion = minor;
+    std::tie(entry->flags, entry->majorVersion, entry->minorVersion) = std::tie(flags, major, minor);
     for (PresetEntry* preset : presets) entry->AppendPreset(preset);
     return entry;
 }
@@ -139,8 +136,7 @@ inline ChainEntry* MakeChain(const wchar_t* name, const wchar_t* id, const Bytes
     ChainEntry* chain = new ChainEntry();
     CatalogueCopyText(chain->name, CATALOGUE_NAME_CHARS, name);
     CatalogueCopyText(chain->identifier, CATALOGUE_ID_CHARS, id);
-    chain->flags = flags;
-    chain->type = type;
+    std::tie(chain->flags, chain->type) = std::tie(flags, type);
     chain->AdoptStream(CopyBlob(stream), static_cast<uint32_t>(stream.size()));
     return chain;
 }

@@ -55,10 +55,8 @@ TEST_CASE("writing and deleting DirectShow presets") {
         LoadStorePresets(&loaded);
         std::unique_ptr<PlugInList> owner(loaded);
         REQUIRE(loaded != nullptr);
-        CHECK(DataOf(loaded->At(0)->FindPreset(L"Edge")) == Pattern(255, 2));
-        CHECK(DataOf(loaded->At(0)->FindPreset(L"Over")) == Pattern(256, 3));
-        CHECK((DeleteStorePreset(*plugIn, *over) == S_OK && CountFiles(sandbox.folder()) == 0));
-        CHECK(ValueType(kPlugInKey, L"Over") == REG_NONE);
+        CHECK((DataOf(loaded->At(0)->FindPreset(L"Edge")) == Pattern(255, 2) && DataOf(loaded->At(0)->FindPreset(L"Over")) == Pattern(256, 3)));
+        CHECK((DeleteStorePreset(*plugIn, *over) == S_OK && CountFiles(sandbox.folder()) == 0 && ValueType(kPlugInKey, L"Over") == REG_NONE));
         CHECK((DeleteStorePreset(*plugIn, *edge) == S_OK && KeyExists(kPlugInKey))); // never the key
         CHECK(DeleteStorePreset(*plugIn, *edge) == ERROR_FILE_NOT_FOUND);
     }
@@ -113,10 +111,8 @@ TEST_CASE("writing and deleting chains") {
     std::unique_ptr<ChainEntry> small(MakeChain(L"Small Bus", L"small-id", Pattern(255, 1), 0x11, 0x22));
     std::unique_ptr<ChainEntry> large(MakeChain(L"Large: Bus?", L"large-id", Pattern(256, 2), 3, 4));
     REQUIRE((WriteStoreChain(*small) == S_OK && WriteStoreChain(*large) == S_OK));
-    CHECK(ValueBytes(ChainKey(L"small-id"), L"Flags") == Bytes{0x11, 0, 0, 0});
-    CHECK(ValueBytes(ChainKey(L"small-id"), L"Type") == Bytes{0x22, 0, 0, 0});
-    CHECK(ValueText(ChainKey(L"small-id"), L"Name") == L"Small Bus");
-    CHECK(ValueBytes(ChainKey(L"small-id"), L"Stream") == Pattern(255, 1));
+    CHECK((ValueBytes(ChainKey(L"small-id"), L"Flags") == Bytes{0x11, 0, 0, 0} && ValueText(ChainKey(L"small-id"), L"Name") == L"Small Bus"));
+    CHECK((ValueType(ChainKey(L"small-id"), L"Type") == REG_DWORD && ValueBytes(ChainKey(L"small-id"), L"Stream") == Pattern(255, 1)));
     const std::wstring path = sandbox.folder() + L"\\chains\\large-id\\Large_ Bus_.kvg";
     CHECK((ValueText(ChainKey(L"large-id"), L"Stream") == path && ReadWholeFile(path) == Pattern(256, 2)));
     ChainList* loaded = nullptr;

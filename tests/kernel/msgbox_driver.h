@@ -56,10 +56,8 @@ private:
     static BoxDriver*& current() { static BoxDriver* driver = nullptr; return driver; }
     void Tick() {
         HWND box = FindBox();
-        if (!box) {
-            if (next_ < steps_.size() && ++idleTicks_ > 100) next_ = steps_.size();
-            return;
-        }
+        if (!box && next_ < steps_.size() && ++idleTicks_ > 100) next_ = steps_.size();
+        if (!box) return;
         sawDialog_ = true;
         if (next_ >= steps_.size()) EndDialog(box, 0);
         else if (steps_[next_](box)) ++next_;
@@ -101,11 +99,7 @@ struct HookRecorder {
     void Install() {
         KvMsgBoxSetHook([](void* data, HWND owner, const wchar_t* text, const wchar_t* caption, UINT style) {
             auto* self = static_cast<HookRecorder*>(data);
-            ++self->calls;
-            self->owner = owner;
-            self->text = text ? text : L"";
-            self->caption = caption ? caption : L"(none)";
-            self->style = style;
+            *self = {self->answer, self->calls + 1, owner, text ? text : L"", caption ? caption : L"(none)", style};
             return self->answer;
         }, this);
     }

@@ -60,14 +60,12 @@ struct TestFile {
         LARGE_INTEGER now{};
         return SetFilePointerEx(h, LARGE_INTEGER{}, &now, FILE_CURRENT) ? static_cast<uint64_t>(now.QuadPart) : ~0ull;
     }
-    void Seek(uint64_t at) const {
-        SetFilePointerEx(h, LARGE_INTEGER{.QuadPart = static_cast<LONGLONG>(at)}, nullptr, FILE_BEGIN);
-    }
-    Bytes Content() const {
+    void Seek(uint64_t at) const { SetFilePointerEx(h, LARGE_INTEGER{.QuadPart = static_cast<LONGLONG>(at)}, nullptr, FILE_BEGIN); }
+    Bytes Content() const { // leaves the position where it was
         const uint64_t keep = Pos();
-        Seek(0);
         Bytes all(GetFileSize(h, nullptr));
         DWORD got = 0;
+        Seek(0);
         ReadFile(h, all.data(), static_cast<DWORD>(all.size()), &got, nullptr);
         Seek(keep);
         return all;
@@ -100,18 +98,15 @@ TEST_CASE("positions, skipping, length checks and the RIFF size") {
     CHECK((riff_SaveLocation(f.h, &saved) == S_OK && saved == 21));
     CHECK((riff_SeekDataStart(f.h) == S_OK && f.Pos() == 12));
     CHECK((riff_RestoreLocation(f.h, saved) == S_OK && f.Pos() == 21));
-    CHECK((riff_SkipChunk(f.h, 7) == 8 && f.Pos() == 29));
-    CHECK((riff_SkipChunk(f.h, 0) == 0 && f.Pos() == 29));
-    CHECK(riff_ValidateChunkHeader(nullptr, -1) == KV_E_RIFF_NEG_LENGTH);
-    CHECK(riff_ValidateChunkHeader(nullptr, 0) == KV_E_RIFF_ZERO_LENGTH);
+    CHECK((riff_SkipChunk(f.h, 7) == 8 && f.Pos() == 29 && riff_SkipChunk(f.h, 0) == 0 && f.Pos() == 29));
+    CHECK((riff_ValidateChunkHeader(nullptr, -1) == KV_E_RIFF_NEG_LENGTH && riff_ValidateChunkHeader(nullptr, 0) == KV_E_RIFF_ZERO_LENGTH));
     CHECK(riff_ValidateChunkHeader(nullptr, 1) == S_OK);
 
     TestFile sized(Build().id("RIFF").u32(100).id("TEST").b);
     sized.Seek(9);
     CHECK(riff_UpdateRIFFSize(sized.h, -40) == S_OK);
     CHECK((U32At(sized.Content(), 4) == 60 && sized.Pos() == 9));
-    CHECK(riff_UpdateRIFFSize(sized.h, -70) == S_OK); // wraps like the 32-bit field it is
-    CHECK(U32At(sized.Content(), 4) == 0xFFFFFFF6u);
+    CHECK((riff_UpdateRIFFSize(sized.h, -70) == S_OK && U32At(sized.Content(), 4) == 0xFFFFFFF6u)); // wraps, as 32 bits do
     uint32_t total = 0;
     REQUIRE(riff_SetRIFFSize(sized.h, 100) == S_OK);
     CHECK((riff_GetFileSize(sized.h, &total) == S_OK && total == 108));
@@ -133,8 +128,7 @@ TEST_CASE("writers lay out headers, data and pad bytes") {
                                    'a', 'b', 'c', 'd', 0, 0, 0, 0});
     }
     SUBCASE("file, list and chunk headers") {
-        CHECK(riff_WriteFileID(f.h, Id("WAVE"), 0x01020304) == S_OK);
-        CHECK(riff_WriteListHeader(f.h, Id("INFO"), 9) == S_OK);
+        CHECK((riff_WriteFileID(f.h, Id("WAVE"), 0x01020304) == S_OK && riff_WriteListHeader(f.h, Id("INFO"), 9) == S_OK));
         CHECK(riff_WriteChunkHeader(f.h, Id("data"), 0x100) == S_OK);
         CHECK(f.Content() == Build().id("RIFF").u32(0x01020304).id("WAVE").id("LIST").u32(9).id("INFO")
                                  .id("data").u32(0x100).b);
@@ -221,8 +215,7 @@ TEST_CASE("finding, counting and seeking lower the remaining count") {
     uint32_t size = 0, count = 0, id = 0;
     int32_t remaining = 7;
     f.Seek(12);
-    CHECK(riff_FindChunkHeader(f.h, Id("tail"), &size, &remaining) == KV_E_NOT_FOUND);
-    CHECK((remaining == 7 && f.Pos() == 12));
+    CHECK((riff_FindChunkHeader(f.h, Id("tail"), &size, &remaining) == KV_E_NOT_FOUND && remaining == 7 && f.Pos() == 12));
     remaining = 1000;
     CHECK(riff_FindChunkHeader(f.h, Id("LIST"), &size, &remaining) == S_OK);
     CHECK((remaining == 1000 - (8 + 6 + 8) && size == 20 && f.Pos() == 34));
@@ -242,8 +235,7 @@ TEST_CASE("finding, counting and seeking lower the remaining count") {
     REQUIRE(riff_FindListChunkFromStart(f.h, Id("want"), &size) == S_OK);
     const uint64_t start = f.Pos();
     remaining = static_cast<int32_t>(size);
-    CHECK((riff_GetNumListEntries(f.h, &count, &remaining) == S_OK && count == 3));
-    CHECK((remaining == 30 && f.Pos() == start));
+    CHECK((riff_GetNumListEntries(f.h, &count, &remaining) == S_OK && count == 3 && remaining == 30 && f.Pos() == start));
     CHECK((riff_SeekListEntry(f.h, 0, &remaining) == S_OK && f.Pos() == start));
     CHECK((riff_SeekListEntry(f.h, 2, &remaining) == S_OK && remaining == 30 - 10 - 12));
     CHECK((riff_ReadChunkHeader(f.h, &id, &size) == S_OK && id == Id("e3  ")));
@@ -269,8 +261,7 @@ TEST_CASE("deleting a chunk moves the rest of the file down") {
     const uint32_t riffSize = U32At(before, 4) - 42;
     std::memcpy(expect.data() + 4, &riffSize, 4);
     CHECK(f.Content() == expect);
-    CHECK((riff_DeleteChunk(f.h, Id("want"), &removed, true) == KV_E_NOT_FOUND && removed == 0));
-    CHECK(f.Content() == expect);
+    CHECK((riff_DeleteChunk(f.h, Id("want"), &removed, true) == KV_E_NOT_FOUND && removed == 0 && f.Content() == expect));
 }
 
 TEST_CASE("walks stop at sizes that point backwards or past the end") {
@@ -289,15 +280,13 @@ TEST_CASE("walks stop at sizes that point backwards or past the end") {
         CHECK(f.Content() == before);
     }
     TestFile tiny(Wrap("TEST", Build().id("LIST").u32(2).id("othr").chunk("more", 8).b));
-    CHECK(riff_FindListChunkFromStart(tiny.h, Id("want"), &size) == KV_E_READ);
-    CHECK(riff_DeleteChunk(tiny.h, Id("othr"), &removed, true) == KV_E_READ);
+    CHECK((riff_FindListChunkFromStart(tiny.h, Id("want"), &size) == KV_E_READ && riff_DeleteChunk(tiny.h, Id("othr"), &removed, true) == KV_E_READ));
     // A final pad byte left out is tolerated: the walk ends at the end of the file.
     Bytes unpaddedBytes = Build().chunk("a   ", 2).chunk("last", 3).b;
     unpaddedBytes.pop_back();
     TestFile unpadded(unpaddedBytes);
     CHECK((riff_GetNumListEntries(unpadded.h, &count, nullptr) == S_OK && count == 2));
-    CHECK(riff_FindChunkHeader(unpadded.h, Id("want"), &size, nullptr) == KV_E_READ);
-    CHECK(unpadded.Pos() == unpaddedBytes.size());
+    CHECK((riff_FindChunkHeader(unpadded.h, Id("want"), &size, nullptr) == KV_E_READ && unpadded.Pos() == unpaddedBytes.size()));
 }
 
 // Walks a mono 8000 Hz WAVE file: fmt, the data chunk (compared when samples are given), one INFO entry's text.
