@@ -37,8 +37,8 @@ TEST_CASE("writing and deleting DirectShow presets") {
     SUBCASE("DefLocation is created on the first write, even without a data file, and never changed") {
         std::unique_ptr<PresetEntry> small(MakePreset(L"Small", Pattern(3, 1)));
         REQUIRE(WriteStorePreset(*plugIn, *small) == S_OK);
-        CHECK(ValueType(STORE_PRESETS_KEY, STORE_DEF_LOCATION) == REG_EXPAND_SZ);
-        CHECK(ValueText(STORE_PRESETS_KEY, STORE_DEF_LOCATION) == ProgramFolder() + L"Presets");
+        CHECK((ValueType(STORE_PRESETS_KEY, STORE_DEF_LOCATION) == REG_EXPAND_SZ &&
+               ValueText(STORE_PRESETS_KEY, STORE_DEF_LOCATION) == ProgramFolder() + L"Presets"));
         CHECK((ValueBytes(kPlugInKey, L"Small") == Pattern(3, 1) && !Exists(ProgramFolder() + L"Presets")));
         SetText(STORE_PRESETS_KEY, STORE_DEF_LOCATION, L"X:\\kept", REG_EXPAND_SZ);
         REQUIRE(WriteStorePreset(*plugIn, *small) == S_OK);
@@ -65,8 +65,8 @@ TEST_CASE("writing and deleting DirectShow presets") {
         std::unique_ptr<PresetEntry> first(MakePreset(L"a\"*/:<>?\\|b", Pattern(300, 4)));
         std::unique_ptr<PresetEntry> second(MakePreset(L"a?????????b", Pattern(310, 5)));
         REQUIRE((WriteStorePreset(*plugIn, *first) == S_OK && WriteStorePreset(*plugIn, *second) == S_OK));
-        CHECK(ValueText(kPlugInKey, first->name) == folder + L"a_________b.dxp");
-        CHECK(ValueText(kPlugInKey, second->name) == folder + L"a_________b.dxp");
+        for (const PresetEntry* preset : {first.get(), second.get()})
+            CHECK(ValueText(kPlugInKey, preset->name) == folder + L"a_________b.dxp");
         CHECK((ReadWholeFile(folder + L"a_________b.dxp") == Pattern(310, 5) && CountFiles(sandbox.folder()) == 1));
     }
     SUBCASE("a failed file write leaves no partial file and the old file as it was") {
@@ -97,12 +97,10 @@ TEST_CASE("writing Lathmere presets") {
     CHECK((ValueBytes(unversioned, L"Big") == Pattern(5000, 1) && !KeyExists(versioned)));
     // Deleting looks in the tool's own store, where the preset is not.
     CHECK((DeleteStorePreset(*nine, *big) == ERROR_FILE_NOT_FOUND && ValueType(unversioned, L"Big") == REG_BINARY));
-    REQUIRE(WriteLathmerePreset(*nine, *big, 1, &six) == S_OK);
-    CHECK(ValueBytes(versioned, L"Big") == Pattern(5000, 1));
+    CHECK((WriteLathmerePreset(*nine, *big, 1, &six) == S_OK && ValueBytes(versioned, L"Big") == Pattern(5000, 1)));
     REQUIRE(WriteLathmerePreset(*nine, *big, 0, &sevenOne) == S_OK);
     CHECK(ValueType(LathmereVersionedKey(7, 1) + L"\\Echo", L"Big") == REG_BINARY);
-    CHECK((DeleteStorePreset(*nine, *big) == S_OK && ValueType(versioned, L"Big") == REG_NONE));
-    CHECK(CountFiles(sandbox.folder()) == 0);
+    CHECK((DeleteStorePreset(*nine, *big) == S_OK && ValueType(versioned, L"Big") == REG_NONE && CountFiles(sandbox.folder()) == 0));
 }
 
 TEST_CASE("writing and deleting chains") {
@@ -178,8 +176,8 @@ TEST_CASE_FIXTURE(SystemSide, "side operations on the system side write through"
         CHECK(model.plugIns[SIDE_SYSTEM]->Count() == 1);
     }
     SUBCASE("removal deletes from the store and drops the emptied plug-in") {
-        CHECK(RemovePreset(model, *plugIn, *soft, SIDE_SYSTEM) == S_OK);
-        CHECK((ValueType(kPlugInKey, L"Soft") == REG_NONE && model.plugIns[SIDE_SYSTEM]->Count() == 0));
+        CHECK((RemovePreset(model, *plugIn, *soft, SIDE_SYSTEM) == S_OK && ValueType(kPlugInKey, L"Soft") == REG_NONE));
+        CHECK(model.plugIns[SIDE_SYSTEM]->Count() == 0);
         // Already gone from the store: reported, as a failure code.
         CHECK(RemovePreset(model, *plugIn, *soft, SIDE_SYSTEM) == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     }

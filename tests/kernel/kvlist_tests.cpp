@@ -84,8 +84,7 @@ TEST_CASE("list creation: normalised sizes and refused combinations") {
     }
 
     list = reinterpret_cast<tKVLIST*>(1);
-    CHECK(KvList_CreateExZ(&list, 8, -1, -1, KVLIST_FIXED_ITEMS | KVLIST_OWNS_ITEMS) == KV_E_FAIL);
-    CHECK(list == nullptr);
+    CHECK((KvList_CreateExZ(&list, 8, -1, -1, KVLIST_FIXED_ITEMS | KVLIST_OWNS_ITEMS) == KV_E_FAIL && list == nullptr));
     CHECK(KvList_CreateExZ(&list, 0, -1, -1, KVLIST_IN_PLACE) == KV_E_FAIL);
     CHECK(KvList_CreateExZ(&list, 0, -1, -1, KVLIST_FIXED_ITEMS) == KV_E_INVALIDARG);
 }
@@ -94,13 +93,10 @@ TEST_CASE("growth and shrinking steps") {
     tKVLIST* list = Filled({});
     std::vector<void*> many(40, AsItem(3));
     SUBCASE("inserts grow by whole steps, zero-filled") {
-        REQUIRE(KvList_InsertList(list, -1, many.data(), 16) == S_OK);
-        CHECK(list->capacity == 16);
-        REQUIRE(KvList_InsertList(list, -1, many.data(), 1) == S_OK);
-        CHECK((list->capacity == 32 && list->items[17] == nullptr));
+        CHECK((KvList_InsertList(list, -1, many.data(), 16) == S_OK && list->capacity == 16));
+        CHECK((KvList_InsertList(list, -1, many.data(), 1) == S_OK && list->capacity == 32 && list->items[17] == nullptr));
         tKVLIST* fresh = Filled({});
-        REQUIRE(KvList_InsertList(fresh, 0, many.data(), 40) == S_OK);
-        CHECK((fresh->capacity == 64 && fresh->count == 40));
+        CHECK((KvList_InsertList(fresh, 0, many.data(), 40) == S_OK && fresh->capacity == 64 && fresh->count == 40));
         KvList_Destroy(fresh);
     }
     SUBCASE("deleting with and without shrink") {
@@ -125,16 +121,14 @@ TEST_CASE("growth and shrinking steps") {
 TEST_CASE("insert and delete ranges") {
     tKVLIST* list = Filled({1, 2, 3});
     void* items[2] = {AsItem(10), AsItem(11)};
-    CHECK(KvList_InsertList(list, 1000, items, 1) == S_OK);
-    CHECK(KvList_InsertList(list, 1, items, 2) == S_OK);
+    CHECK((KvList_InsertList(list, 1000, items, 1) == S_OK && KvList_InsertList(list, 1, items, 2) == S_OK));
     CHECK(Read(list) == Values{1, 10, 11, 2, 3, 10});
     CHECK(KvList_InsertList(list, 0, list->items + 1, 2) == S_OK); // source inside the list itself
     CHECK(Read(list) == Values{10, 11, 1, 10, 11, 2, 3, 10});
     CHECK((KvList_InsertList(list, 0, nullptr, 1) == KV_E_FAIL && KvList_InsertList(list, 0, nullptr, -1) == KV_E_FAIL));
     CHECK((KvList_DeleteList(list, 8, 1, FALSE) == KV_E_FAIL && KvList_DeleteList(list, -2, 1, FALSE) == KV_E_FAIL));
     CHECK(KvList_DeleteList(list, -1, -1, FALSE) == KV_E_FAIL); // no pending block
-    CHECK(KvList_DeleteList(list, 8, -1, FALSE) == S_OK);
-    CHECK(KvList_DeleteList(list, 1, 50, FALSE) == S_OK);
+    CHECK((KvList_DeleteList(list, 8, -1, FALSE) == S_OK && KvList_DeleteList(list, 1, 50, FALSE) == S_OK));
     CHECK((Read(list) == Values{10} && list->items[1] == nullptr && list->items[7] == nullptr));
     CHECK(KvList_DeleteList(list, 0, -1, FALSE) == S_OK);
     CHECK((KvList_DeleteList(list, 0, -1, FALSE) == S_OK && list->count == 0)); // empty list
@@ -184,14 +178,12 @@ TEST_CASE("the pending item") {
     CHECK(list->pendingItem == block); // the refused calls left the earlier block alone
     SUBCASE("inserting the pending block") {
         CHECK((KvList_InsertList(list, 0, nullptr, -1) == S_OK && list->items[0] == block));
-        CHECK(KvList_InsertList(list, 0, nullptr, -1) == KV_E_FAIL);
-        CHECK(KvList_AllocItem(list, 8, &block) == S_OK);
+        CHECK((KvList_InsertList(list, 0, nullptr, -1) == KV_E_FAIL && KvList_AllocItem(list, 8, &block) == S_OK));
         CHECK(KvList_InsertList(list, 0, &block, -1) == S_OK); // handed over explicitly
         CHECK((list->pendingItem == nullptr && BusyBlocks(list->heap) == empty + 2));
     }
     SUBCASE("deleting the pending block; the private heap holds exactly the live blocks") {
-        CHECK(KvList_DeleteList(list, -1, -1, FALSE) == S_OK);
-        CHECK((list->pendingItem == nullptr && BusyBlocks(list->heap) == empty));
+        CHECK((KvList_DeleteList(list, -1, -1, FALSE) == S_OK && list->pendingItem == nullptr && BusyBlocks(list->heap) == empty));
         CHECK(KvList_DeleteList(list, -1, -1, FALSE) == KV_E_FAIL);
         for (int i = 0; i < 5; ++i) REQUIRE(KvList_AllocAndInsertItem(list, &i, sizeof(i), -1, nullptr) == S_OK);
         CHECK(KvList_DeleteList(list, 1, 2, FALSE) == S_OK);
