@@ -97,7 +97,7 @@ struct StoreSandbox {
 
 inline Bytes Pattern(size_t size, unsigned seed) {
     Bytes bytes(size);
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>((i * 31 + seed * 7 + (i >> 8)) & 0xFF);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(i * 31 + seed * 7 + (i >> 8));
     return bytes;
 }
 
@@ -181,8 +181,7 @@ inline std::string Dump(const ChainList* list) {
 
 // The program's own strings, for display names.
 inline tKVLANG* TestLanguage() {
-    static tKVLANG* language = nullptr;
-    if (!language) KvLang_Open(&language, GetModuleHandleW(nullptr), 3, 0);
+    static tKVLANG* language = [] { tKVLANG* opened = nullptr; KvLang_Open(&opened, GetModuleHandleW(nullptr), 3, 0); return opened; }();
     return language;
 }
 

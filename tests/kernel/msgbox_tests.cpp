@@ -94,10 +94,10 @@ TEST_CASE("message dialog: Escape and Close follow the button set") {
     for (const SetCase& family : kFamilies) {
         CAPTURE(family.set);
         if (family.escapeResult) {
-            BoxDriver driver({PressKey(VK_ESCAPE)});
-            CHECK(KvMsgBox_Custom(nullptr, family.set, nullptr, L"Escape") == family.escapeResult);
-            BoxDriver closer({CloseBox()});
-            CHECK(KvMsgBox_Custom(nullptr, family.set, nullptr, L"Close") == family.escapeResult);
+            for (const BoxDriver::Step& step : {PressKey(VK_ESCAPE), CloseBox()}) {
+                BoxDriver driver({step});
+                CHECK(KvMsgBox_Custom(nullptr, family.set, nullptr, L"Escape or Close") == family.escapeResult);
+            }
         } else { // neither key nor Close ends the box; a button still does
             bool stillOpen = false;
             BoxDriver driver({PressKey(VK_ESCAPE), CloseBox(), [](HWND) { return true; },
