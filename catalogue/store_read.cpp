@@ -155,9 +155,11 @@ void ScanLathmereTools(HKEY presetsKey, uint32_t flags, uint32_t major, uint32_t
     }
 }
 
-void ScanVersionedLathmere(PlugInList* list) {
+// Calls visit(versionsKey, major, minor) for each version key of the versioned stores, in enumeration order, while
+// it returns S_OK; any other result ends the walk and is returned.
+template <class Visit> HRESULT ForEachLathmereVersion(Visit visit) {
     KvRegKey versions;
-    if (OpenKey(&versions, HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY, KEY_READ) != ERROR_SUCCESS) return;
+    if (OpenKey(&versions, HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY, KEY_READ) != ERROR_SUCCESS) return S_OK;
     wchar_t keyName[kAnyKeyNameChars];
     for (DWORD index = 0;; ++index) {
         DWORD chars = kAnyKeyNameChars;
@@ -166,12 +168,21 @@ void ScanVersionedLathmere(PlugInList* list) {
         if (status != ERROR_SUCCESS) continue;
         unsigned major = 0, minor = 0;
         if (!ParseVersionKeyName(keyName, &major, &minor)) continue;
+        HRESULT hr = visit(versions.get(), major, minor);
+        if (hr != S_OK) return hr;
+    }
+    return S_OK;
+}
+
+void ScanVersionedLathmere(PlugInList* list) {
+    ForEachLathmereVersion([list](HKEY versions, unsigned major, unsigned minor) -> HRESULT {
         // The key is found again through the parsed numbers; a version without presets ends the scan.
         std::wstring presetsPath = std::to_wstring(major) + L"." + std::to_wstring(minor) + L"\\Presets";
         KvRegKey presets;
-        if (OpenKey(&presets, versions.get(), presetsPath.c_str(), KEY_READ) != ERROR_SUCCESS) return;
+        if (OpenKey(&presets, versions, presetsPath.c_str(), KEY_READ) != ERROR_SUCCESS) return S_FALSE;
         ScanLathmereTools(presets.get(), PLUGIN_LATHMERE_TOOL | PLUGIN_LATHMERE_VERSIONED, major, minor, list);
-    }
+        return S_OK;
+    });
 }
 
 } // namespace
@@ -291,21 +302,10 @@ HRESULT LoadLathmereDestinations(tKVLIST* destinations) {
         HRESULT hr = KvList_AllocAndInsertItem(destinations, &six, sizeof(six), -1, nullptr);
         if (hr < 0) return hr;
     }
-    KvRegKey versions;
-    if (OpenKey(&versions, HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY, KEY_READ) != ERROR_SUCCESS) return S_OK;
-    wchar_t keyName[kAnyKeyNameChars];
-    for (DWORD index = 0;; ++index) {
-        DWORD chars = kAnyKeyNameChars;
-        LONG status = RegEnumKeyExW(versions.get(), index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
-        if (!EnumContinues(status)) break;
-        if (status != ERROR_SUCCESS) continue;
+    return ForEachLathmereVersion([destinations](HKEY, unsigned major, unsigned minor) -> HRESULT {
         LathmereDestination version{};
-        unsigned major = 0, minor = 0;
-        if (!ParseVersionKeyName(keyName, &major, &minor)) continue;
         version.majorVersion = major;
         version.minorVersion = minor;
-        HRESULT hr = KvList_AllocAndInsertItem(destinations, &version, sizeof(version), -1, nullptr);
-        if (hr < 0) return hr;
-    }
-    return S_OK;
+        return KvList_AllocAndInsertItem(destinations, &version, sizeof(version), -1, nullptr);
+    });
 }

@@ -200,6 +200,21 @@ void ClampRange(const tKVLIST* list, int& start, int& n)
         n = list->count - start;
 }
 
+// The range rules of deletions and moves: a negative n means to the end; S_FALSE when there is nothing to do,
+// KV_E_FAIL for a start outside the items; n is limited to the items that exist.
+HRESULT LimitRange(int count, int start, int& n)
+{
+    if (n < 0)
+        n = count - start;
+    if (n < 1)
+        return S_FALSE;
+    if (start < 0 || start >= count)
+        return KV_E_FAIL;
+    if (n > count - start)
+        n = count - start;
+    return S_OK;
+}
+
 // Binary search; with insertIndex the place where key belongs is returned when no equal item is met.
 int SortedSearch(tKVLIST* list, const void* key, int start, int n, KVLIST_COMPARE compare, bool insertIndex)
 {
@@ -437,14 +452,8 @@ HRESULT KvList_DeleteList(tKVLIST* list, int start, int n, BOOL shrink)
         list->pendingItem = nullptr;
         return S_OK;
     }
-    if (n < 0)
-        n = list->count - start;
-    if (n < 1)
-        return S_OK;
-    if (start < 0 || start >= list->count)
-        return KV_E_FAIL;
-    if (n > list->count - start)
-        n = list->count - start;
+    if (HRESULT range = LimitRange(list->count, start, n); range != S_OK)
+        return range == S_FALSE ? S_OK : range;
     if (OwnsItems(list)) {
         for (int i = start; i < start + n; ++i)
             FreeBlock(list, list->items[i]);
@@ -607,14 +616,8 @@ HRESULT KvList_MoveItemsBetweenHeapLists(tKVLIST* destination, int index, tKVLIS
     // Blocks change hands without a copy, so both lists must free them into the same heap.
     if (!OwnsItems(destination) || !OwnsItems(source) || destination->heap != source->heap)
         return KV_E_FAIL;
-    if (n < 0)
-        n = source->count - start;
-    if (n < 1)
-        return S_OK;
-    if (start < 0 || start >= source->count)
-        return KV_E_FAIL;
-    if (n > source->count - start)
-        n = source->count - start;
+    if (HRESULT range = LimitRange(source->count, start, n); range != S_OK)
+        return range == S_FALSE ? S_OK : range;
     HRESULT hr = InsertSlots(destination, index, SlotAt(source, start), n);
     if (FAILED(hr))
         return hr;
