@@ -1,6 +1,7 @@
-// The list container: growth steps, ranges, owned and pending blocks, sorting, searches, moves, thread owner.
+// The list container: growth steps, ranges, owned and pending blocks, sorting, searches, moves, thread owner, locking.
 #include <doctest.h>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -276,5 +277,27 @@ TEST_CASE("a single-thread list refuses other threads") {
     CHECK(KvList_SetThreadOwner(list, GetCurrentThreadId() + 4) == S_OK);
     CHECK(KvList_InsertList(list, -1, &item, 1) == KV_E_FAIL);
     list->options |= KVLIST_ANY_THREAD;
+    KvList_Destroy(list);
+}
+
+TEST_CASE("a locked list serialises concurrent inserts and deletes") {
+    const Values kept = {7, 8, 9};
+    tKVLIST* list = Filled(kept, KVLIST_LOCKED);
+    list->options &= ~KVLIST_ANY_THREAD; // the lock alone allows other threads
+    std::atomic<int> ready{0}, failures{0};
+    // Each pass puts one item in front and takes the front item out, so only the kept items remain.
+    auto churn = [list, &ready, &failures](intptr_t value) {
+        ready.fetch_add(1);
+        while (ready.load() < 2) { // start together so the passes really overlap
+        }
+        void* item = AsItem(value);
+        for (int pass = 0; pass < 200000; ++pass)
+            if (KvList_InsertList(list, 0, &item, 1) != S_OK || KvList_DeleteList(list, 0, 1, TRUE) != S_OK)
+                failures.fetch_add(1);
+    };
+    std::thread a(churn, 1), b(churn, 2);
+    a.join();
+    b.join();
+    CHECK((failures.load() == 0 && Read(list) == kept));
     KvList_Destroy(list);
 }
