@@ -136,9 +136,14 @@ HRESULT WriteStoreChain(const ChainEntry& chain) {
     status = CreateKey(&chainKey, root.get(), chain.identifier);
     if (status != ERROR_SUCCESS) return status;
     DWORD flags = chain.flags, type = chain.type;
-    RegSetValueExW(chainKey.get(), L"Flags", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags), sizeof(flags));
-    SetPathValue(chainKey.get(), L"Name", chain.name);
-    RegSetValueExW(chainKey.get(), L"Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type), sizeof(type));
+    // The loader skips a chain without any of these values, so each one must be stored.
+    status = RegSetValueExW(chainKey.get(), L"Flags", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags),
+                            sizeof(flags));
+    if (status == ERROR_SUCCESS) status = SetPathValue(chainKey.get(), L"Name", chain.name);
+    if (status == ERROR_SUCCESS)
+        status = RegSetValueExW(chainKey.get(), L"Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type),
+                                sizeof(type));
+    if (status != ERROR_SUCCESS) return status;
     if (chain.streamSize < kInlineLimit)
         return RegSetValueExW(chainKey.get(), L"Stream", 0, REG_BINARY, chain.stream, chain.streamSize);
     return WriteThroughDataFile(root.get(), chainKey.get(), L"Stream", chain.identifier, chain.name, L".kvg",
