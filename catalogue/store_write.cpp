@@ -82,24 +82,6 @@ std::wstring ReferencedFile(HKEY key, const wchar_t* valueName) {
     return path.data();
 }
 
-// True when a value of key other than valueName points at file.
-bool IsFileOfOtherValue(HKEY key, const wchar_t* valueName, const std::wstring& file) {
-    DWORD longestName = 0;
-    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS)
-        return true; // unknown: keep the file
-    std::vector<wchar_t> name(longestName + 2);
-    for (DWORD index = 0;; ++index) {
-        DWORD chars = static_cast<DWORD>(name.size());
-        LONG status = RegEnumValueW(key, index, name.data(), &chars, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_NO_MORE_ITEMS) return false;
-        if (status != ERROR_SUCCESS) return true;
-        if (CompareStringOrdinal(name.data(), -1, valueName, -1, TRUE) == CSTR_EQUAL) continue;
-        std::wstring other = ReferencedFile(key, name.data());
-        if (!other.empty() && IsSameFile(other, file)) return true;
-    }
-}
-
 // Called once valueName holds its new data: deletes the data file it pointed at before, unless the value still
 // points there, another value does, or the file lies outside the item's own data folder (a file elsewhere may
 // belong to someone else).
@@ -110,7 +92,7 @@ void RemoveReplacedFile(HKEY rootKey, HKEY valueKey, const wchar_t* valueName, c
     if (DataFolder(rootKey, folderName, &folder) != ERROR_SUCCESS || !IsInFolder(oldFile, folder)) return;
     std::wstring newFile = ReferencedFile(valueKey, valueName);
     if (!newFile.empty() && IsSameFile(oldFile, newFile)) return;
-    if (IsFileOfOtherValue(valueKey, valueName, oldFile)) return;
+    if (IsDataFileShared(valueKey, valueName, oldFile.c_str())) return;
     // The new data are stored already: a file that cannot be deleted only stays as it would have without this.
     DeleteFileW(oldFile.c_str());
 }
