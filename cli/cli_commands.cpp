@@ -7,6 +7,8 @@
 #include "catalogue_model.h"
 #include "cli_report.h"
 #include "diff_command.h"
+#include "export_command.h"
+#include "import_command.h"
 #include "json_writer.h"
 #include "kvlang.h"
 #include "package_format.h"
@@ -130,6 +132,8 @@ int Dispatch(CliContext& context, int argc, wchar_t** argv) {
         if (operands != 0) return UsageError(context, IDS_CLI_WRONG_ARGUMENTS, command);
         return Store(context);
     }
+    if (wcscmp(command, L"export") == 0) return ExportCommand(context, command, operands, argv + 2);
+    if (wcscmp(command, L"import") == 0) return ImportCommand(context, command, operands, argv + 2);
     if (wcscmp(command, L"diff") == 0) return DiffCommand(context, command, operands, argv + 2);
     return UsageError(context, IDS_CLI_UNKNOWN_COMMAND, command);
 }

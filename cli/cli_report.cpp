@@ -62,3 +62,7 @@ int UsageError(CliContext& context, UINT messageId, const wchar_t* first, const 
     WriteUsage(context, context.err);
     return CLI_EXIT_USAGE;
 }
+
+int UsageError(CliContext& context, const CliUsageProblem& problem) {
+    return UsageError(context, problem.messageId, problem.first.c_str(), problem.second.c_str());
+}

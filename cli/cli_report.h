@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include "cli_arguments.h"
 #include "cli_commands.h"
 
 std::string CodeText(HRESULT code); // "0x8004E007"
@@ -21,3 +22,4 @@ void ReportMessage(CliContext& context, UINT messageId, const wchar_t* first = n
 void WriteUsage(CliContext& context, CliOutput& stream);
 // The mistake (when messageId is not 0) and the usage text on standard error; returns CLI_EXIT_USAGE.
 int UsageError(CliContext& context, UINT messageId, const wchar_t* first = nullptr, const wchar_t* second = nullptr);
+int UsageError(CliContext& context, const CliUsageProblem& problem);

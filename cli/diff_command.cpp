@@ -43,8 +43,7 @@ bool LoadOperand(CliContext& context, const std::wstring& operand, CatalogueMode
 int DiffCommand(CliContext& context, const wchar_t* command, int count, wchar_t* const* words) {
     DiffOptions options;
     CliUsageProblem problem;
-    if (!ParseDiffArguments(command, count, words, &options, &problem))
-        return UsageError(context, problem.messageId, problem.first.c_str(), problem.second.c_str());
+    if (!ParseDiffArguments(command, count, words, &options, &problem)) return UsageError(context, problem);
     CatalogueModel first, second;
     CatalogueView firstView, secondView;
     if (!LoadOperand(context, options.first, first, &firstView) ||

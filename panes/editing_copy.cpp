@@ -239,5 +239,6 @@ HRESULT CopySelection(const EditSession& session, const Selection& selection, co
         history.DiscardEdit();
         return KV_S_NOTHING_TO_DO;
     }
+    if (!options.apply) return S_OK;
     return history.CommitEdit(session.model, &result);
 }

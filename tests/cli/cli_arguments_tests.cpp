@@ -137,10 +137,10 @@ TEST_CASE("import: the answer, the destination as MAJOR.MINOR given once, and dr
 
 TEST_CASE("a destination is decimal digits, a dot and decimal digits, each part within 32 bits") {
     const struct { const wchar_t* text; bool valid; uint32_t major, minor; } cases[] = {
-        {L"7.0", true, 7, 0},       {L"6.00", true, 6, 0},  {L"4294967295.1", true, 4294967295u, 1},
-        {L"4294967296.0", false},   {L"7.", false},         {L".0", false},
-        {L"7.0.1", false},          {L"7,0", false},        {L"-7.0", false},
-        {L" 7.0", false},           {L"7.0 ", false},       {L"", false},
+        {L"7.0", true, 7, 0},        {L"6.00", true, 6, 0},  {L"4294967295.1", true, 4294967295u, 1},
+        {L"4294967296.0", false, 0, 0}, {L"7.", false, 0, 0},   {L".0", false, 0, 0},
+        {L"7.0.1", false, 0, 0},     {L"7,0", false, 0, 0},  {L"-7.0", false, 0, 0},
+        {L" 7.0", false, 0, 0},      {L"7.0 ", false, 0, 0}, {L"", false, 0, 0},
     };
     for (const auto& c : cases) {
         CAPTURE(ToUtf8(c.text));

@@ -58,11 +58,23 @@ std::string Sha(const std::vector<uint8_t>& data) {
     return hex;
 }
 
-std::string Utf8String(unsigned id, const wchar_t* first, const wchar_t* second) {
+namespace {
+tKVLANG* Language() {
     static tKVLANG* language = nullptr;
     if (!language) KvLang_Open(&language, GetModuleHandleW(nullptr), 0, 0);
+    return language;
+}
+} // namespace
+
+std::string Utf8String(unsigned id, const wchar_t* first, const wchar_t* second) {
     wchar_t text[4096];
-    KvPrintFN(text, 4096, KvGetString(language, id), first, second);
+    KvPrintFN(text, 4096, KvGetString(Language(), id), first, second);
+    return ToUtf8(text);
+}
+
+std::string Utf8Count(unsigned id, int count) {
+    wchar_t text[4096];
+    KvPrintFN(text, 4096, KvGetString(Language(), id), count);
     return ToUtf8(text);
 }
 

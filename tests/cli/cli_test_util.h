@@ -15,6 +15,8 @@ CliRun RunTarrowCli(const std::wstring& arguments);
 std::string Sha(const std::vector<uint8_t>& data);                    // lower-case SHA-256 hex
 // The program's string, formatted with up to two arguments.
 std::string Utf8String(unsigned id, const wchar_t* first = nullptr, const wchar_t* second = nullptr);
+// The program's string formatted with one number.
+std::string Utf8Count(unsigned id, int count);
 std::string UsageText();                                               // all parts of the usage text
 
 std::wstring Arg(const std::wstring& path); // a quoted argument with its leading blank
