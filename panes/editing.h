@@ -45,12 +45,14 @@ struct CopyRecord {
 
 struct CopyOutcome : EditOutcome {
     uint32_t affected = 0;           // presets and chains the selection covers
-    std::vector<CopyRecord> records; // one per item in the order met; emptied when the copy is cancelled
+    std::vector<CopyRecord> records; // one per item in the order met; emptied when nothing was applied because
+                                     // the copy was cancelled or failed while recording
 };
 
 // Copies the selection from its side to the other side as one undoable step. 0 when the step was applied (or,
-// without options.apply, recorded and left pending), 1 when nothing was recorded (everything skipped or refused, or nothing selected), 0x8004E00C when the user
-// cancelled (nothing changed), or the first failure of applying the step (the step stays in the history).
+// without options.apply, recorded and left pending), 1 when nothing was recorded (everything skipped or refused,
+// or nothing selected), 0x8004E00C when the user cancelled (nothing changed), or the first failure of applying the
+// step (the step stays in the history).
 HRESULT CopySelection(const EditSession& session, const Selection& selection, const CopyOptions& options,
                       CopyOutcome* outcome);
 

@@ -1,5 +1,6 @@
 // The command-line words of diff, export and import in process: options, operands and the mistakes in them.
 #include <doctest.h>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -11,8 +12,7 @@ namespace {
 
 // Words as wmain would pass them, kept alive for the parse.
 struct Words {
-    Words(std::initializer_list<const wchar_t*> list) {
-        for (const wchar_t* word : list) text.emplace_back(word);
+    Words(std::initializer_list<const wchar_t*> list) : text(list.begin(), list.end()) {
         for (std::wstring& word : text) pointers.push_back(word.data());
     }
     int count() const { return static_cast<int>(pointers.size()); }
@@ -20,25 +20,6 @@ struct Words {
     std::vector<std::wstring> text;
     std::vector<wchar_t*> pointers;
 };
-
-struct Mistake {
-    Words words;
-    UINT messageId;
-    std::wstring first, second;
-};
-
-template <class Options, class Parse> void CheckMistakes(Parse parse, std::initializer_list<Mistake> mistakes) {
-    for (const Mistake& mistake : mistakes) {
-        CAPTURE(mistake.words.count());
-        CAPTURE(mistake.messageId);
-        Options options;
-        CliUsageProblem problem;
-        CHECK_FALSE(parse(L"cmd", mistake.words.count(), mistake.words.data(), &options, &problem));
-        CHECK(problem.messageId == mistake.messageId);
-        CHECK(problem.first == mistake.first);
-        CHECK(problem.second == mistake.second);
-    }
-}
 
 } // namespace
 
@@ -48,107 +29,57 @@ TEST_CASE("options and operands: both value forms, a lone dash, and -- before na
     CliArguments arguments;
     CliUsageProblem problem;
     REQUIRE(ParseCliArguments(words.count(), words.data(), specs, 2, &arguments, &problem));
-    REQUIRE(arguments.operands.size() == 4);
-    CHECK(std::wstring(arguments.operands[0]) == L"a");
-    CHECK(std::wstring(arguments.operands[1]) == L"-");
-    CHECK(std::wstring(arguments.operands[2]) == L"--flag");
-    CHECK(std::wstring(arguments.operands[3]) == L"-b");
+    std::vector<std::wstring> operands(arguments.operands.begin(), arguments.operands.end());
+    CHECK(operands == std::vector<std::wstring>{L"a", L"-", L"--flag", L"-b"});
     REQUIRE(arguments.options.size() == 3);
-    CHECK(arguments.options[0].spec == &specs[0]);
     CHECK(std::wstring(arguments.options[0].value) == L"--flag"); // the next word is the value, whatever it is
     CHECK(std::wstring(arguments.options[1].value) == L"x=y");    // only the first "=" separates
     CHECK(arguments.options[2].spec == &specs[1]);
-    CHECK(arguments.options[2].value == nullptr);
 }
 
-TEST_CASE("diff takes two operands and --exit-code in any place") {
-    DiffOptions options;
-    CliUsageProblem problem;
-    Words words{L"--exit-code", L"a.kvpreset", L"store"};
-    REQUIRE(ParseDiffArguments(L"diff", words.count(), words.data(), &options, &problem));
-    CHECK(options.first == L"a.kvpreset");
-    CHECK(options.second == L"store");
-    CHECK(options.exitCode);
-    Words plain{L"a", L"b"};
-    REQUIRE(ParseDiffArguments(L"diff", plain.count(), plain.data(), &options, &problem));
-    CHECK_FALSE(options.exitCode);
-    CheckMistakes<DiffOptions>(ParseDiffArguments, {
-        {{L"a"}, IDS_CLI_WRONG_ARGUMENTS, L"cmd", L""},
-        {{L"a", L"b", L"c"}, IDS_CLI_WRONG_ARGUMENTS, L"cmd", L""},
-        {{L"a", L"b", L"--exit"}, IDS_CLI_UNKNOWN_OPTION, L"--exit", L""},
-        {{L"a", L"b", L"--exit-code=1"}, IDS_CLI_OPTION_TAKES_NO_VALUE, L"--exit-code", L""},
-        {{L"a", L"b", L"-x"}, IDS_CLI_UNKNOWN_OPTION, L"-x", L""},
-    });
-}
-
-TEST_CASE("export collects the named plug-ins and chains in order; --chain and --no-chains exclude each other") {
-    ExportOptions options;
-    CliUsageProblem problem;
-    Words words{L"--plugin", L"Reverb", L"out.kvpreset", L"--chain=Live", L"--plugin={0C1D}", L"--chain", L"Mix"};
-    REQUIRE(ParseExportArguments(L"export", words.count(), words.data(), &options, &problem));
-    CHECK(options.path == L"out.kvpreset");
-    CHECK(options.plugIns == std::vector<std::wstring>{L"Reverb", L"{0C1D}"});
-    CHECK(options.chains == std::vector<std::wstring>{L"Live", L"Mix"});
-    CHECK_FALSE(options.noChains);
-    ExportOptions noChains;
-    Words second{L"out", L"--no-chains", L"--plugin", L"X"};
-    REQUIRE(ParseExportArguments(L"export", second.count(), second.data(), &noChains, &problem));
-    CHECK(noChains.noChains);
-    CHECK(noChains.plugIns == std::vector<std::wstring>{L"X"});
-    CheckMistakes<ExportOptions>(ParseExportArguments, {
-        {{}, IDS_CLI_WRONG_ARGUMENTS, L"cmd", L""},
-        {{L"out", L"--plugin"}, IDS_CLI_OPTION_NEEDS_VALUE, L"--plugin", L""},
-        {{L"out", L"--chain", L"C", L"--no-chains"}, IDS_CLI_OPTIONS_CONFLICT, L"--chain", L"--no-chains"},
-        {{L"out", L"--overwrite"}, IDS_CLI_UNKNOWN_OPTION, L"--overwrite", L""},
-    });
-}
-
-TEST_CASE("import: the answer, the destination as MAJOR.MINOR given once, and dry run") {
-    const struct { Words words; ImportAnswer answer; bool dryRun; } cases[] = {
-        {{L"p"}, IMPORT_REFUSE_CONFLICTS, false},
-        {{L"--overwrite", L"p", L"--overwrite"}, IMPORT_OVERWRITE_ALL, false},
-        {{L"p", L"--skip", L"--dry-run"}, IMPORT_SKIP_ALL, true},
+TEST_CASE("mistakes in the words: each named with the option or command it concerns") {
+    auto parseExport = [](int n, wchar_t* const* w, CliUsageProblem* p) {
+        ExportOptions o;
+        return ParseExportArguments(L"cmd", n, w, &o, p);
     };
-    for (const auto& c : cases) {
-        ImportOptions options;
+    auto parseImport = [](int n, wchar_t* const* w, CliUsageProblem* p) {
+        ImportOptions o;
+        return ParseImportArguments(L"cmd", n, w, &o, p);
+    };
+    auto parseDiff = [](int n, wchar_t* const* w, CliUsageProblem* p) {
+        DiffOptions o;
+        return ParseDiffArguments(L"cmd", n, w, &o, p);
+    };
+    using Parse = std::function<bool(int, wchar_t* const*, CliUsageProblem*)>;
+    const struct { Parse parse; Words words; UINT messageId; std::wstring first, second; } mistakes[] = {
+        {parseDiff, {L"a"}, IDS_CLI_WRONG_ARGUMENTS, L"cmd", L""},
+        {parseDiff, {L"a", L"b", L"-x"}, IDS_CLI_UNKNOWN_OPTION, L"-x", L""},
+        {parseDiff, {L"a", L"b", L"--exit-code=1"}, IDS_CLI_OPTION_TAKES_NO_VALUE, L"--exit-code", L""},
+        {parseExport, {}, IDS_CLI_WRONG_ARGUMENTS, L"cmd", L""},
+        {parseExport, {L"out", L"--plugin"}, IDS_CLI_OPTION_NEEDS_VALUE, L"--plugin", L""},
+        {parseExport, {L"out", L"--chain", L"C", L"--no-chains"}, IDS_CLI_OPTIONS_CONFLICT, L"--chain", L"--no-chains"},
+        {parseImport, {L"p", L"--skip", L"--overwrite"}, IDS_CLI_OPTIONS_CONFLICT, L"--overwrite", L"--skip"},
+        {parseImport, {L"p", L"--destination=7.0", L"--destination", L"7.0"}, IDS_CLI_OPTION_REPEATED,
+         L"--destination", L""},
+        {parseImport, {L"p", L"--destination", L"7"}, IDS_CLI_DESTINATION_FORMAT, L"7", L""},
+    };
+    for (const auto& mistake : mistakes) {
+        CAPTURE(ToUtf8(mistake.first));
         CliUsageProblem problem;
-        REQUIRE(ParseImportArguments(L"import", c.words.count(), c.words.data(), &options, &problem));
-        CHECK(options.path == L"p");
-        CHECK(options.answer == c.answer);
-        CHECK(options.dryRun == c.dryRun);
-        CHECK_FALSE(options.hasDestination);
+        CHECK_FALSE(mistake.parse(mistake.words.count(), mistake.words.data(), &problem));
+        CHECK(problem.messageId == mistake.messageId);
+        CHECK(problem.first == mistake.first);
+        CHECK(problem.second == mistake.second);
     }
-    ImportOptions options;
-    CliUsageProblem problem;
-    Words words{L"p", L"--destination", L"10.25"};
-    REQUIRE(ParseImportArguments(L"import", words.count(), words.data(), &options, &problem));
-    CHECK(options.hasDestination);
-    CHECK(options.destinationMajor == 10);
-    CHECK(options.destinationMinor == 25);
-    CHECK(options.destinationText == L"10.25");
-    CheckMistakes<ImportOptions>(ParseImportArguments, {
-        {{L"p", L"q"}, IDS_CLI_WRONG_ARGUMENTS, L"cmd", L""},
-        {{L"p", L"--skip", L"--overwrite"}, IDS_CLI_OPTIONS_CONFLICT, L"--overwrite", L"--skip"},
-        {{L"p", L"--destination=7.0", L"--destination", L"7.0"}, IDS_CLI_OPTION_REPEATED, L"--destination", L""},
-        {{L"p", L"--destination"}, IDS_CLI_OPTION_NEEDS_VALUE, L"--destination", L""},
-        {{L"p", L"--destination", L"7"}, IDS_CLI_DESTINATION_FORMAT, L"7", L""},
-    });
 }
 
 TEST_CASE("a destination is decimal digits, a dot and decimal digits, each part within 32 bits") {
-    const struct { const wchar_t* text; bool valid; uint32_t major, minor; } cases[] = {
-        {L"7.0", true, 7, 0},        {L"6.00", true, 6, 0},  {L"4294967295.1", true, 4294967295u, 1},
-        {L"4294967296.0", false, 0, 0}, {L"7.", false, 0, 0},   {L".0", false, 0, 0},
-        {L"7.0.1", false, 0, 0},     {L"7,0", false, 0, 0},  {L"-7.0", false, 0, 0},
-        {L" 7.0", false, 0, 0},      {L"7.0 ", false, 0, 0}, {L"", false, 0, 0},
-    };
-    for (const auto& c : cases) {
-        CAPTURE(ToUtf8(c.text));
-        uint32_t major = 99, minor = 99;
-        CHECK(ParseDestinationText(c.text, &major, &minor) == c.valid);
-        if (c.valid) {
-            CHECK(major == c.major);
-            CHECK(minor == c.minor);
-        }
+    uint32_t major = 0, minor = 0;
+    REQUIRE(ParseDestinationText(L"4294967295.01", &major, &minor));
+    CHECK(major == 4294967295u);
+    CHECK(minor == 1);
+    for (const wchar_t* text : {L"4294967296.0", L"7.", L".0", L"7.0.1", L"7,0", L"-7.0", L" 7.0", L"7.0 ", L""}) {
+        CAPTURE(ToUtf8(text));
+        CHECK_FALSE(ParseDestinationText(text, &major, &minor));
     }
 }

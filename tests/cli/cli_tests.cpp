@@ -86,7 +86,8 @@ TEST_CASE("repack writes an old-format package as the writer would, and exits wi
 
     run = RunTarrowCli(L"repack" + Arg(in) + Arg(dir.file(L"missing\\new"))); // the error handler's text, the code
     CHECK(run.exitCode == 1);
-    CHECK((run.err.size() > 12 && run.err.ends_with("\n0x8004E006\n")));
+    CHECK(run.err.size() > 12);
+    CHECK(run.err.ends_with("\n0x8004E006\n"));
 }
 
 TEST_CASE("store prints a seeded system store's plug-ins, chains and Lathmere destinations") {
@@ -128,6 +129,8 @@ TEST_CASE("usage: help on standard output with 0, mistakes on standard error wit
         {L"dump", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"dump") + "\n\n" + usage},
         {L"repack only-one", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"repack") + "\n\n" + usage},
         {L"Dump x", 2, "", Utf8String(IDS_CLI_UNKNOWN_COMMAND, L"Dump") + "\n\n" + usage},
+        {L"diff store", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"diff") + "\n\n" + usage},
+        {L"import p --destination x", 2, "", Utf8String(IDS_CLI_DESTINATION_FORMAT, L"x") + "\n\n" + usage},
     };
     for (const auto& expected : runs) {
         CAPTURE(ToUtf8(expected.arguments));

@@ -169,27 +169,29 @@ TEST_CASE("export, the whole store deleted, import: the store reads back the sam
     CHECK(ValueBytes(kUnregisteredKey, L"Other") == seed.other);
 }
 
-TEST_CASE("import with a conflict and no answer writes nothing, lists the conflict and exits with 1") {
-    ConflictSetup setup;
-    const std::string before = RunTarrowCli(L"store").out;
-    CliRun run = RunTarrowCli(L"import" + Arg(setup.package));
-    CHECK(run.exitCode == 1);
-    CHECK(run.out == ImportJson("conflicts", "null", "", "", "", "", Item("Friendly", "SMALL")));
-    CHECK(run.err == Utf8Count(IDS_CLI_IMPORT_CONFLICTS, 1) + "\n");
-    CHECK(RunTarrowCli(L"store").out == before);
-    CHECK(ValueBytes(kRegisteredKey, L"New").empty());
-}
-
-TEST_CASE("import --overwrite replaces what exists, --skip keeps it; both add the rest") {
-    for (bool overwrite : {true, false}) {
-        CAPTURE(overwrite);
+TEST_CASE("import answers: none refuses any conflict, --overwrite replaces, --skip keeps, --dry-run writes nothing") {
+    const std::string small = Item("Friendly", "SMALL"), rest = Item("Friendly", "New") + "," + ChainItem("Live");
+    const std::string conflicts = ImportJson("conflicts", "null", "", "", "", "", small);
+    const struct { const wchar_t* options; long exitCode; std::string out; bool written, replaced; } runs[] = {
+        {L"", 1, conflicts, false, false},
+        {L" --dry-run", 1, conflicts, false, false}, // a dry run predicts the real run's conflicts
+        {L" --overwrite --dry-run", 0, ImportJson("dry run", "null", rest, small), false, false},
+        {L" --overwrite", 0, ImportJson("imported", "null", rest, small), true, true},
+        {L" --skip", 0, ImportJson("imported", "null", rest, "", small), true, false},
+    };
+    for (const auto& expected : runs) {
+        CAPTURE(ToUtf8(expected.options));
         ConflictSetup setup;
-        CliRun run = RunTarrowCli(L"import" + Arg(setup.package) + (overwrite ? L" --overwrite" : L" --skip"));
-        CHECK(run.exitCode == 0);
-        CHECK(run.err == "");
-        const std::string small = Item("Friendly", "SMALL"), added = Item("Friendly", "New") + "," + ChainItem("Live");
-        CHECK(run.out == ImportJson("imported", "null", added, overwrite ? small : "", overwrite ? "" : small));
-        CHECK(ValueBytes(kRegisteredKey, L"Small") == (overwrite ? setup.packed : setup.stored));
+        const std::string before = RunTarrowCli(L"store").out;
+        CliRun run = RunTarrowCli(L"import" + Arg(setup.package) + expected.options);
+        CHECK(run.exitCode == expected.exitCode);
+        CHECK(run.out == expected.out);
+        CHECK(run.err == (expected.exitCode ? Utf8Count(IDS_CLI_IMPORT_CONFLICTS, 1) + "\n" : ""));
+        if (!expected.written) {
+            CHECK(RunTarrowCli(L"store").out == before);
+            continue;
+        }
+        CHECK(ValueBytes(kRegisteredKey, L"Small") == (expected.replaced ? setup.packed : setup.stored));
         CHECK(DataFileBytes(kRegisteredKey, L"New") == setup.added);
         CHECK(ValueBytes(std::wstring(STORE_CHAINS_KEY) + L"\\c9", L"Stream") == setup.stream);
     }
@@ -233,21 +235,6 @@ TEST_CASE("import --destination 6.0: a 7.0 table tool's preset is refused, the r
                                     Item("Varden Lathmere 7.0 Delay", "Slap")));
     CHECK(ValueBytes(kEqKey, L"Bright") == bright);
     ClearStore();
-}
-
-TEST_CASE("import --dry-run reports what it would do and writes nothing") {
-    ConflictSetup setup;
-    const std::string before = RunTarrowCli(L"store").out;
-    CliRun run = RunTarrowCli(L"import --dry-run --overwrite" + Arg(setup.package));
-    CHECK(run.exitCode == 0);
-    CHECK(run.out == ImportJson("dry run", "null", Item("Friendly", "New") + "," + ChainItem("Live"),
-                                Item("Friendly", "SMALL")));
-    CHECK(RunTarrowCli(L"store").out == before);
-    // A dry run predicts the conflicts of a run without an answer, with the same exit code.
-    run = RunTarrowCli(L"import --dry-run" + Arg(setup.package));
-    CHECK(run.exitCode == 1);
-    CHECK(run.out == ImportJson("conflicts", "null", "", "", "", "", Item("Friendly", "SMALL")));
-    CHECK(RunTarrowCli(L"store").out == before);
 }
 
 TEST_CASE("export of named plug-ins and chains: by name, display name or class identifier; unknown names fail") {
