@@ -14,6 +14,9 @@
 #include "catalogue.h"
 #include "package_format.h"
 #include "store_read.h"
+#include "../measure.h"
+
+using namespace measure;
 
 namespace {
 
@@ -21,27 +24,6 @@ constexpr int kPlugIns = 100;
 constexpr int kPresetsPerPlugIn = 100;
 constexpr int kPresets = kPlugIns * kPresetsPerPlugIn;
 constexpr int kRounds = 9; // counted rounds; one uncounted round warms the file cache and the heap first
-
-double Now() {
-    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-PROCESS_MEMORY_COUNTERS Memory() {
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    return counters;
-}
-
-double Megabytes(uint64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // Preset sizes from 1 byte to 8 KB, spread evenly by a fixed sequence.
 std::vector<uint32_t> PresetSizes() {
@@ -144,8 +126,7 @@ bool RunInterleaved(std::vector<Step>& steps, int firstCountedRound) {
 void Report(const char* what, const Step& ours, const Step& plain, double target, uint64_t peakDelta, uint64_t peak,
             uint64_t fileSize) {
     double oursMedian = Median(ours.times), plainMedian = Median(plain.times);
-    double oursBest = *std::min_element(ours.times.begin(), ours.times.end());
-    double plainBest = *std::min_element(plain.times.begin(), plain.times.end());
+    double oursBest = Best(ours.times), plainBest = Best(plain.times);
     printf("%-5s package %8.1f ms   plain %8.1f ms   ratio %5.2f (target <= %.1f)   best rounds %.1f / %.1f ms = %.2f"
            "   (medians of %d interleaved rounds)\n",
            what, oursMedian * 1000, plainMedian * 1000, oursMedian / plainMedian, target, oursBest * 1000,

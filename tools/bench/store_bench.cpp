@@ -8,6 +8,9 @@
 #include "catalogue.h"
 #include "store_names.h"
 #include "store_read.h"
+#include "../measure.h"
+
+using namespace measure;
 
 namespace {
 
@@ -89,27 +92,6 @@ size_t PlainWalk() {
     RegCloseKey(root);
     return total;
 }
-
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-template <class F> double Time(F work) {
-    LARGE_INTEGER from, to;
-    QueryPerformanceCounter(&from);
-    work();
-    QueryPerformanceCounter(&to);
-    return Seconds(from, to);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double Best(const std::vector<double>& values) { return *std::min_element(values.begin(), values.end()); }
 
 void RemoveFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW found;

@@ -20,7 +20,9 @@
 #include "package_builders.h"
 #include "package_format.h"
 #include "package_layout.h"
+#include "../measure.h"
 
+using namespace measure;
 using namespace pkgtest;
 
 namespace {
@@ -31,23 +33,7 @@ constexpr size_t kLargestMutant = 8u << 20; // mutations stop growing a mutant b
 constexpr int kMaxWalkDepth = 24;       // the structure guide looks no deeper; the reader must cope with any depth
 constexpr size_t kMaxNodes = 20000;
 
-// ---- Time, memory, files
-
-double Now() {
-    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-PROCESS_MEMORY_COUNTERS Memory() {
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    return counters;
-}
-
-double Megabytes(uint64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+// ---- Files
 
 bool WriteWhole(const std::wstring& path, const Bytes& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
