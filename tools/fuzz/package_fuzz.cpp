@@ -4,6 +4,7 @@
 // are saved as reproducer files. Not a test: tools/fuzz.sh builds and runs it.
 // Usage: package_fuzz run <work folder> <findings folder> <count> <seed>
 //        package_fuzz replay <file>...
+//        package_fuzz make <work folder> <seed> <index> <file>   (one mutation of a run, to look at or replay)
 #include <windows.h>
 #include <psapi.h>
 #include <algorithm>
@@ -470,6 +471,29 @@ void Mutate(Bytes& b, MutationKind kind, const std::vector<Seed>& corpus, Random
     }
 }
 
+// Mutation index of the run from seed: a seed package chosen by weight, then one to four mutations.
+Bytes MakeMutant(const std::vector<Seed>& corpus, uint64_t seed, uint64_t index, unsigned* kindsUsed) {
+    Random random(seed, index);
+    unsigned totalWeight = 0;
+    for (const Seed& candidate : corpus) totalWeight += candidate.weight;
+    size_t pick = random.Below(totalWeight);
+    const Seed* source = &corpus[0];
+    for (const Seed& candidate : corpus) {
+        if (pick < candidate.weight) {
+            source = &candidate;
+            break;
+        }
+        pick -= candidate.weight;
+    }
+    Bytes mutant = source->bytes;
+    for (size_t n = random.OneIn(3) ? 2 + random.Below(3) : 1; n > 0 && mutant.size() <= kLargestMutant; --n) {
+        auto kind = static_cast<MutationKind>(random.Below(MUT_KINDS));
+        Mutate(mutant, kind, corpus, random);
+        *kindsUsed |= 1u << kind;
+    }
+    return mutant;
+}
+
 // ---- One check: read, classify, write back, read back
 
 struct Check {
@@ -623,7 +647,6 @@ int RunFuzz(const std::wstring& work, const std::wstring& findings, uint64_t cou
     signal(SIGABRT, OnAbort);
 
     std::vector<Seed> corpus = MakeCorpus(work);
-    unsigned totalWeight = 0;
     for (const Seed& seedPackage : corpus) {
         // Every seed must itself read and write back, or the mutations start from the wrong place.
         if (seedPackage.bytes.empty() || !WriteWhole(run.mutantPath, seedPackage.bytes)) {
@@ -636,7 +659,6 @@ int RunFuzz(const std::wstring& work, const std::wstring& findings, uint64_t cou
                     static_cast<unsigned long>(check.code), check.finding.c_str());
             return 2;
         }
-        totalWeight += seedPackage.weight;
     }
     printf("package fuzz: %llu mutations from seed %llu, corpus of %zu packages:", static_cast<unsigned long long>(count),
            static_cast<unsigned long long>(seed), corpus.size());
@@ -658,23 +680,8 @@ int RunFuzz(const std::wstring& work, const std::wstring& findings, uint64_t cou
     uint64_t slowestIndex = 0;
     size_t largest = 0;
     for (uint64_t i = 0; i < count; ++i) {
-        Random random(seed, i);
-        size_t pick = random.Below(totalWeight);
-        const Seed* source = &corpus[0];
-        for (const Seed& candidate : corpus) {
-            if (pick < candidate.weight) {
-                source = &candidate;
-                break;
-            }
-            pick -= candidate.weight;
-        }
-        Bytes mutant = source->bytes;
         unsigned kindsUsed = 0;
-        for (size_t n = random.OneIn(3) ? 2 + random.Below(3) : 1; n > 0 && mutant.size() <= kLargestMutant; --n) {
-            auto kind = static_cast<MutationKind>(random.Below(MUT_KINDS));
-            Mutate(mutant, kind, corpus, random);
-            kindsUsed |= 1u << kind;
-        }
+        Bytes mutant = MakeMutant(corpus, seed, i, &kindsUsed);
         largest = std::max(largest, mutant.size());
         if (!WriteWhole(run.mutantPath, mutant)) {
             fprintf(stderr, "package fuzz: cannot write %ls\n", run.mutantPath.c_str());
@@ -734,6 +741,19 @@ int RunFuzz(const std::wstring& work, const std::wstring& findings, uint64_t cou
     return run.findingCount.load() == 0 ? 0 : 1;
 }
 
+// Writes mutation index of the run from seed to file, to look at or replay alone.
+int MakeOne(const std::wstring& work, uint64_t seed, uint64_t index, const std::wstring& file) {
+    unsigned kindsUsed = 0;
+    Bytes mutant = MakeMutant(MakeCorpus(work), seed, index, &kindsUsed);
+    if (!WriteWhole(file, mutant)) return 2;
+    printf("mutation %llu of seed %llu: %zu bytes, by", static_cast<unsigned long long>(index),
+           static_cast<unsigned long long>(seed), mutant.size());
+    for (int kind = 0; kind < MUT_KINDS; ++kind)
+        if (kindsUsed & (1u << kind)) printf(" %s", kMutationNames[kind]);
+    printf("\n");
+    return 0;
+}
+
 // Checks files again, one by one: a reproducer before and after its fix.
 int Replay(int count, wchar_t** files) {
     wchar_t temp[MAX_PATH];
@@ -758,7 +778,10 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"run" && argc == 6)
         return RunFuzz(argv[2], argv[3], wcstoull(argv[4], nullptr, 10), wcstoull(argv[5], nullptr, 10));
     if (mode == L"replay" && argc > 2) return Replay(argc - 2, argv + 2);
+    if (mode == L"make" && argc == 6)
+        return MakeOne(argv[2], wcstoull(argv[3], nullptr, 10), wcstoull(argv[4], nullptr, 10), argv[5]);
     fprintf(stderr, "usage: package_fuzz run <work folder> <findings folder> <count> <seed>\n"
-                    "       package_fuzz replay <file>...\n");
+                    "       package_fuzz replay <file>...\n"
+                    "       package_fuzz make <work folder> <seed> <index> <file>\n");
     return 1;
 }
