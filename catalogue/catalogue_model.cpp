@@ -19,6 +19,16 @@ HRESULT DeleteResult(HRESULT status) {
 
 } // namespace
 
+StoreWriteScope::StoreWriteScope(CatalogueModel& model) : model_(model) {
+    if (model_.storeWrites) return;
+    model_.storeWrites = &session_;
+    outermost_ = true;
+}
+
+StoreWriteScope::~StoreWriteScope() {
+    if (outermost_) model_.storeWrites = nullptr;
+}
+
 CatalogueModel::~CatalogueModel() {
     for (int side = 0; side < 2; ++side) {
         delete plugIns[side];
@@ -84,9 +94,9 @@ HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const Preset
         // Into the entry's own version: a copy has already aimed the entry at the destination, and an undone
         // delete must go back where it came from, whatever destination is chosen now.
         if (entry->flags & PLUGIN_LATHMERE_TOOL)
-            result = WriteLathmerePreset(*entry, preset, 1, nullptr);
+            result = WriteLathmerePreset(*entry, preset, 1, nullptr, model.storeWrites);
         else
-            result = WriteStorePreset(*entry, preset);
+            result = WriteStorePreset(*entry, preset, model.storeWrites);
         if (result != S_OK) {
             // Nothing was stored, so nothing may appear: not even the plug-in made for it.
             if (created) list->DeleteAt(list->Count() - 1);
@@ -106,7 +116,8 @@ HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const Preset
 }
 
 HRESULT RemovePreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side) {
-    HRESULT result = SideIndex(side) == SIDE_SYSTEM ? DeleteResult(DeleteStorePreset(plugIn, preset)) : S_OK;
+    HRESULT result =
+        SideIndex(side) == SIDE_SYSTEM ? DeleteResult(DeleteStorePreset(plugIn, preset, model.storeWrites)) : S_OK;
     if (result < 0) return result; // still stored, so still shown
     PlugInList* list = model.plugIns[SideIndex(side)];
     int entryIndex = list ? list->FindByIdentity(plugIn, model.language) : -1;
@@ -118,16 +129,17 @@ HRESULT RemovePreset(CatalogueModel& model, const PlugInEntry& plugIn, const Pre
 }
 
 HRESULT AddChain(CatalogueModel& model, const ChainEntry& chain, int side) {
+    StoreWriteScope storeWrites(model); // the replaced chain goes only once the new one's data are on disk
     ChainList* list = GetChainList(model, side);
     if (!list) return KV_E_OUTOFMEMORY;
     HRESULT result = S_OK;
     ChainEntry* existing = list->FindEntryByName(chain.name);
     if (SideIndex(side) == SIDE_SYSTEM) {
-        result = WriteStoreChain(chain);
+        result = WriteStoreChain(chain, model.storeWrites);
         if (result != S_OK) return AsFailure(result);
         // The chain it replaces is stored under a key of its own, which would bring it back on the next reload.
         if (existing && !CatalogueNamesEqual(existing->identifier, chain.identifier))
-            result = DeleteResult(DeleteStoreChain(*existing));
+            result = DeleteResult(DeleteStoreChain(*existing, model.storeWrites));
     }
     if (existing) {
         existing->Assign(chain);
@@ -141,7 +153,7 @@ HRESULT AddChain(CatalogueModel& model, const ChainEntry& chain, int side) {
 }
 
 HRESULT RemoveChain(CatalogueModel& model, const ChainEntry& chain, int side) {
-    HRESULT result = SideIndex(side) == SIDE_SYSTEM ? DeleteResult(DeleteStoreChain(chain)) : S_OK;
+    HRESULT result = SideIndex(side) == SIDE_SYSTEM ? DeleteResult(DeleteStoreChain(chain, model.storeWrites)) : S_OK;
     if (result < 0) return result;
     ChainList* list = model.chains[SideIndex(side)];
     if (list) list->DeleteAt(list->FindByName(chain.name));
@@ -155,7 +167,7 @@ HRESULT RenamePreset(CatalogueModel& model, const PlugInEntry& plugIn, const wch
     PresetEntry* preset = entry ? entry->FindPreset(oldName) : nullptr;
     if (!preset) return KV_E_NOT_FOUND;
     if (SideIndex(side) == SIDE_SYSTEM) {
-        HRESULT status = RenameStorePreset(*entry, *preset, newName);
+        HRESULT status = RenameStorePreset(*entry, *preset, newName, model.storeWrites);
         if (status != S_OK) return AsFailure(status);
     }
     CatalogueCopyText(preset->name, CATALOGUE_NAME_CHARS, newName);
@@ -167,7 +179,7 @@ HRESULT RenameChain(CatalogueModel& model, const wchar_t* oldName, const wchar_t
     ChainEntry* chain = list ? list->FindEntryByName(oldName) : nullptr;
     if (!chain) return KV_E_NOT_FOUND;
     if (SideIndex(side) == SIDE_SYSTEM) {
-        HRESULT status = RenameStoreChain(*chain, newName);
+        HRESULT status = RenameStoreChain(*chain, newName, model.storeWrites);
         if (status != S_OK) return AsFailure(status);
     }
     CatalogueCopyText(chain->name, CATALOGUE_NAME_CHARS, newName);

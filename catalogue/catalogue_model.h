@@ -4,6 +4,7 @@
 #include <cstdint>
 #include "catalogue.h"
 #include "store_read.h"
+#include "store_session.h"
 
 struct tKVLANG;
 
@@ -19,6 +20,23 @@ struct CatalogueModel {
     tKVLIST* destinations = nullptr;  // LathmereDestination records, owned by the list
     int32_t selectedDestination = -1;
     tKVLANG* language = nullptr;      // supplies the Lathmere display-name formats; not owned
+    StoreWriteSession* storeWrites = nullptr; // while a StoreWriteScope lives: shared by the system side's writes
+};
+
+// For its lifetime the system side's store writes through model share one session, so a run of them (the actions
+// of one edit step) opens each key and lists each key's data files once. Keep it to one run: what the session
+// knows is not refreshed from the store. Inside another scope on the same model it changes nothing.
+class StoreWriteScope {
+public:
+    explicit StoreWriteScope(CatalogueModel& model);
+    ~StoreWriteScope();
+    StoreWriteScope(const StoreWriteScope&) = delete;
+    StoreWriteScope& operator=(const StoreWriteScope&) = delete;
+
+private:
+    CatalogueModel& model_;
+    StoreWriteSession session_;
+    bool outermost_ = false; // the model uses session_, not an outer scope's
 };
 
 // The side's collection, created empty when the model holds none. SIDE_PACKAGE selects the package side,

@@ -1,6 +1,6 @@
 // Data file paths held by the REG_SZ values of a store key.
 #include "store_file_refs.h"
-#include <vector>
+#include <algorithm>
 #include "catalogue.h"
 #include "store_files.h"
 #include "store_names.h"
@@ -8,51 +8,105 @@
 namespace {
 
 bool SamePath(const std::wstring& first, const std::wstring& second) {
-    return CompareStringOrdinal(first.c_str(), -1, second.c_str(), -1, TRUE) == CSTR_EQUAL;
+    return CompareStringOrdinal(first.c_str(), static_cast<int>(first.size()), second.c_str(),
+                                static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
 }
 
-// The paths of every REG_SZ value of key except the one named valueName.
-std::vector<std::wstring> OtherValuePaths(HKEY key, const wchar_t* valueName) {
-    std::vector<std::wstring> paths;
+// Every REG_SZ value of key as name and path. A value that grows between two calls is read again with room for it.
+LONG ListPathValues(HKEY key, std::vector<std::pair<std::wstring, std::wstring>>* values) {
+    values->clear();
     DWORD longestName = 0, longestData = 0;
-    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
-                         &longestData, nullptr, nullptr) != ERROR_SUCCESS)
-        return paths;
+    LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
+                                   &longestData, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return status;
     std::vector<wchar_t> name(longestName + 2);
     std::vector<wchar_t> data(longestData / sizeof(wchar_t) + 2);
-    for (DWORD index = 0;; ++index) {
+    int regrown = 0;
+    for (DWORD index = 0;;) {
         DWORD nameChars = static_cast<DWORD>(name.size());
         DWORD bytes = static_cast<DWORD>((data.size() - 1) * sizeof(wchar_t));
         DWORD type = 0;
-        LONG status = RegEnumValueW(key, index, name.data(), &nameChars, nullptr, &type,
-                                    reinterpret_cast<BYTE*>(data.data()), &bytes);
-        if (status == ERROR_NO_MORE_ITEMS) break;
-        if (status != ERROR_SUCCESS || type != REG_SZ) continue;
-        if (valueName && CatalogueNamesEqual(name.data(), valueName)) continue;
+        status = RegEnumValueW(key, index, name.data(), &nameChars, nullptr, &type,
+                               reinterpret_cast<BYTE*>(data.data()), &bytes);
+        if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+        if (status == ERROR_MORE_DATA && ++regrown <= 8) {
+            name.resize(name.size() * 2);
+            data.resize(std::max<size_t>(data.size() * 2, bytes / sizeof(wchar_t) + 2));
+            continue;
+        }
+        if (status != ERROR_SUCCESS) return status;
+        ++index;
+        regrown = 0;
+        if (type != REG_SZ) continue;
         data[bytes / sizeof(wchar_t)] = 0;
-        paths.emplace_back(data.data());
+        values->emplace_back(std::wstring(name.data(), nameChars), std::wstring(data.data()));
     }
-    return paths;
+}
+
+std::wstring ComparablePath(const std::wstring& path) {
+    std::wstring full = FullPathOf(path);
+    return full.empty() ? path : full;
 }
 
 } // namespace
 
-std::wstring ChooseDataFilePath(HKEY key, const wchar_t* valueName, const std::wstring& folder,
-                                const wchar_t* itemName, const wchar_t* extension) {
+LONG DataFileRefs::Load(HKEY key) {
+    refs_.clear();
+    std::vector<std::pair<std::wstring, std::wstring>> values;
+    LONG status = ListPathValues(key, &values);
+    if (status != ERROR_SUCCESS) return status;
+    refs_.reserve(values.size());
+    for (auto& [name, path] : values) {
+        std::wstring comparable = ComparablePath(path);
+        refs_.push_back({std::move(name), std::move(path), std::move(comparable)});
+    }
+    return ERROR_SUCCESS;
+}
+
+std::wstring DataFileRefs::ChoosePath(const wchar_t* valueName, const std::wstring& folder, const wchar_t* itemName,
+                                      const wchar_t* extension) const {
     const std::wstring base = folder + L"\\" + MakeDataFileName(itemName);
-    std::vector<std::wstring> taken = OtherValuePaths(key, valueName);
-    // Among taken.size() + 1 candidates at least one is free.
-    for (size_t number = 1; number <= taken.size() + 1; ++number) {
+    // Among refs_.size() + 1 candidates at least one is free.
+    for (size_t number = 1; number <= refs_.size() + 1; ++number) {
         std::wstring candidate = base + (number == 1 ? L"" : L" (" + std::to_wstring(number) + L")") + extension;
+        const std::wstring comparable = ComparablePath(candidate);
         bool used = false;
-        for (const std::wstring& path : taken) used = used || SamePath(path, candidate);
+        for (const Ref& ref : refs_)
+            used = used || (SamePath(ref.comparable, comparable) && !CatalogueNamesEqual(ref.name.c_str(), valueName));
         if (!used) return candidate;
     }
     return base + extension; // not reached
 }
 
+std::wstring DataFileRefs::FileOf(const wchar_t* valueName) const {
+    for (const Ref& ref : refs_)
+        if (CatalogueNamesEqual(ref.name.c_str(), valueName)) return ref.path;
+    return std::wstring();
+}
+
+void DataFileRefs::Set(const wchar_t* valueName, const std::wstring& path) {
+    for (Ref& ref : refs_)
+        if (CatalogueNamesEqual(ref.name.c_str(), valueName)) {
+            ref.path = path;
+            ref.comparable = ComparablePath(path);
+            return;
+        }
+    refs_.push_back({valueName, path, ComparablePath(path)});
+}
+
+void DataFileRefs::Remove(const wchar_t* valueName) {
+    for (size_t i = 0; i < refs_.size(); ++i)
+        if (CatalogueNamesEqual(refs_[i].name.c_str(), valueName)) {
+            refs_.erase(refs_.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+}
+
 bool IsDataFileShared(HKEY key, const wchar_t* valueName, const wchar_t* path) {
-    for (const std::wstring& other : OtherValuePaths(key, valueName))
-        if (IsSameFile(other, path)) return true;
+    std::vector<std::pair<std::wstring, std::wstring>> values;
+    // A key that cannot be listed might hold a reference: the file counts as shared and stays.
+    if (ListPathValues(key, &values) != ERROR_SUCCESS) return true;
+    for (const auto& [name, other] : values)
+        if (!CatalogueNamesEqual(name.c_str(), valueName) && IsSameFile(other, path)) return true;
     return false;
 }

@@ -45,7 +45,9 @@ bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION* info) {
     return file.valid() && GetFileInformationByHandle(file.get(), info);
 }
 
-std::wstring FullPath(const std::wstring& path) {
+} // namespace
+
+std::wstring FullPathOf(const std::wstring& path) {
     DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (needed == 0) return std::wstring();
     std::wstring full(needed, L'\0');
@@ -54,8 +56,6 @@ std::wstring FullPath(const std::wstring& path) {
     full.resize(got);
     return full;
 }
-
-} // namespace
 
 bool IsSameFile(const std::wstring& first, const std::wstring& second) {
     if (CompareStringOrdinal(first.c_str(), -1, second.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
@@ -66,7 +66,7 @@ bool IsSameFile(const std::wstring& first, const std::wstring& second) {
 }
 
 bool IsInFolder(const std::wstring& path, const std::wstring& folder) {
-    std::wstring file = FullPath(path), parent = FullPath(folder);
+    std::wstring file = FullPathOf(path), parent = FullPathOf(folder);
     while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
     size_t slash = file.find_last_of(L'\\');
     if (parent.empty() || slash != parent.size()) return false;
@@ -87,12 +87,33 @@ HRESULT CreateFolderLevels(const std::wstring& folder) {
     return IsFolder(path) ? S_OK : KV_E_WRITE;
 }
 
-HRESULT WriteDataFileReplacing(const std::wstring& path, const void* data, uint32_t size) {
+HRESULT WriteDataFileReplacing(const std::wstring& path, const void* data, uint32_t size, KvCommitFlush flush,
+                               bool* flushed) {
     KvReplacingFile file;
     if (file.Create(path.c_str()) < 0) return KV_E_WRITE;
     DWORD written = 0;
     if (size != 0 && (!WriteFile(file.File(), data, size, &written, nullptr) || written != size)) return KV_E_WRITE;
-    return file.Commit() < 0 ? KV_E_WRITE : S_OK;
+    if (file.Commit(flush) < 0) return KV_E_WRITE;
+    if (flushed) *flushed = file.Flushed();
+    return S_OK;
+}
+
+HRESULT WriteDataFileInFolder(const std::wstring& folder, const std::wstring& path, const void* data, uint32_t size,
+                              KvCommitFlush flush, bool* flushed) {
+    HRESULT hr = WriteDataFileReplacing(path, data, size, flush, flushed);
+    if (hr >= 0 || IsFolder(folder)) return hr;
+    hr = CreateFolderLevels(folder);
+    return hr < 0 ? hr : WriteDataFileReplacing(path, data, size, flush, flushed);
+}
+
+HRESULT FlushDataFile(const std::wstring& path) {
+    KvFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? S_OK : KV_E_WRITE;
+    }
+    return FlushFileBuffers(file.get()) ? S_OK : KV_E_WRITE;
 }
 
 HRESULT ReadDataFile(const wchar_t* path, uint8_t** data, uint32_t* size) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <cstdint>
 #include <string>
+#include "kvreplacefile.h"
 
 // The folder of the program's own file, with its trailing backslash.
 std::wstring ProgramFolder();
@@ -12,11 +13,25 @@ HRESULT CreateFolderLevels(const std::wstring& folder);
 
 // Writes data to a temporary file beside path and renames it over path only when complete, so a failure, even the
 // death of the process, leaves no partial file and any old file untouched. 0x8004E009 on failure, also for a
-// read-only file at path.
-HRESULT WriteDataFileReplacing(const std::wstring& path, const void* data, uint32_t size);
+// read-only file at path. flush says whether a new file is flushed first (KvReplacingFile::Commit); flushed, when
+// given, receives whether it was.
+HRESULT WriteDataFileReplacing(const std::wstring& path, const void* data, uint32_t size,
+                               KvCommitFlush flush = KV_COMMIT_FLUSH, bool* flushed = nullptr);
+
+// WriteDataFileReplacing for a path inside folder. The folder's missing levels are created only when the write
+// finds no folder, so a folder that exists costs no checks.
+HRESULT WriteDataFileInFolder(const std::wstring& folder, const std::wstring& path, const void* data, uint32_t size,
+                              KvCommitFlush flush, bool* flushed);
+
+// Flushes a file written without a flush, so that its data survive a power loss. S_OK also when no file is at path
+// any more (nothing of it is left to keep); 0x8004E009 when it cannot be opened or flushed.
+HRESULT FlushDataFile(const std::wstring& path);
 
 // True when both paths name the same file: equal ignoring case, or two spellings of one existing file.
 bool IsSameFile(const std::wstring& first, const std::wstring& second);
+
+// path made absolute, with "." and ".." levels resolved (text only: nothing is looked up); empty on failure.
+std::wstring FullPathOf(const std::wstring& path);
 
 // True when path names an entry directly inside folder (both taken as full paths, compared ignoring case).
 bool IsInFolder(const std::wstring& path, const std::wstring& folder);

@@ -5,13 +5,14 @@
 #include <vector>
 #include "store_handles.h"
 #include "store_names.h"
+#include "store_session.h"
 #include "store_write.h"
 
 namespace {
 
-HRESULT WritePresetToOwnStore(const PlugInEntry& plugIn, const PresetEntry& preset) {
-    if (plugIn.flags & PLUGIN_LATHMERE_TOOL) return WriteLathmerePreset(plugIn, preset, 1, nullptr);
-    return WriteStorePreset(plugIn, preset);
+HRESULT WritePresetToOwnStore(const PlugInEntry& plugIn, const PresetEntry& preset, StoreWriteSession* session) {
+    if (plugIn.flags & PLUGIN_LATHMERE_TOOL) return WriteLathmerePreset(plugIn, preset, 1, nullptr, session);
+    return WriteStorePreset(plugIn, preset, session);
 }
 
 std::wstring ChainKeyPath(const ChainEntry& chain) { return std::wstring(STORE_CHAINS_KEY) + L"\\" + chain.identifier; }
@@ -32,26 +33,33 @@ std::wstring StreamFile(const ChainEntry& chain) {
 
 } // namespace
 
-HRESULT RenameStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset, const wchar_t* newName) {
+HRESULT RenameStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset, const wchar_t* newName,
+                          StoreWriteSession* session) {
+    // One session for both steps: the old entry goes only once the new one's data are on disk.
+    StoreWriteSession own;
+    if (!session) session = &own;
     PresetEntry renamed;
     renamed.Assign(preset);
     CatalogueCopyText(renamed.name, CATALOGUE_NAME_CHARS, newName);
-    HRESULT status = WritePresetToOwnStore(plugIn, renamed);
+    HRESULT status = WritePresetToOwnStore(plugIn, renamed, session);
     if (status != S_OK) return status;
-    status = DeleteStorePreset(plugIn, preset);
+    status = DeleteStorePreset(plugIn, preset, session);
     if (status == S_OK || status == ERROR_FILE_NOT_FOUND) return S_OK;
-    DeleteStorePreset(plugIn, renamed); // one entry under the old name, not two
+    DeleteStorePreset(plugIn, renamed, session); // one entry under the old name, not two
     return status;
 }
 
-HRESULT RenameStoreChain(const ChainEntry& chain, const wchar_t* newName) {
+HRESULT RenameStoreChain(const ChainEntry& chain, const wchar_t* newName, StoreWriteSession* session) {
+    StoreWriteSession own;
+    if (!session) session = &own;
     std::wstring oldFile = StreamFile(chain);
     ChainEntry renamed;
     renamed.Assign(chain);
     CatalogueCopyText(renamed.name, CATALOGUE_NAME_CHARS, newName);
-    HRESULT status = WriteStoreChain(renamed);
+    HRESULT status = WriteStoreChain(renamed, session);
     if (status != S_OK) {
-        // "Stream" still holds the old data; only the name may have changed already.
+        // "Stream" still holds the old data; only the name may have changed already. (The failed write has left
+        // the session holding nothing, so this write past it leaves nothing stale there.)
         KvRegKey key;
         if (OpenKey(&key, HKEY_CURRENT_USER, ChainKeyPath(chain).c_str(), KEY_SET_VALUE) == ERROR_SUCCESS)
             RegSetValueExW(key.get(), L"Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(chain.name),
@@ -59,7 +67,9 @@ HRESULT RenameStoreChain(const ChainEntry& chain, const wchar_t* newName) {
         return status;
     }
     std::wstring newFile = StreamFile(chain);
-    if (!oldFile.empty() && CompareStringOrdinal(oldFile.c_str(), -1, newFile.c_str(), -1, TRUE) != CSTR_EQUAL)
+    // The old file goes only once the new one is on disk; one that stays is only a file too many.
+    if (!oldFile.empty() && CompareStringOrdinal(oldFile.c_str(), -1, newFile.c_str(), -1, TRUE) != CSTR_EQUAL &&
+        session->FlushWrittenFiles() >= 0)
         DeleteFileW(oldFile.c_str());
     return S_OK;
 }

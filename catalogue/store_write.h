@@ -3,15 +3,19 @@
 // 0x80070057 before anything is written; deletes accept any name that stays one key level deep, since they only
 // remove what the store already holds. A data file that another value of the key points at is never replaced or
 // deleted: a write picks a free file name instead.
+// A run of calls may share a StoreWriteSession, which keeps keys open and each key's values listed between them;
+// without one, each call opens and lists what it needs itself.
 #pragma once
 #include <windows.h>
 #include "catalogue.h"
 #include "store_read.h"
 
-HRESULT WriteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset);
+class StoreWriteSession;
+
+HRESULT WriteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset, StoreWriteSession* session = nullptr);
 // useOwnVersion 0 writes into destination's store when one is given; otherwise into the tool's own store.
 HRESULT WriteLathmerePreset(const PlugInEntry& plugIn, const PresetEntry& preset, int useOwnVersion,
-                            const LathmereDestination* destination);
-HRESULT DeleteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset);
-HRESULT WriteStoreChain(const ChainEntry& chain);
-HRESULT DeleteStoreChain(const ChainEntry& chain);
+                            const LathmereDestination* destination, StoreWriteSession* session = nullptr);
+HRESULT DeleteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset, StoreWriteSession* session = nullptr);
+HRESULT WriteStoreChain(const ChainEntry& chain, StoreWriteSession* session = nullptr);
+HRESULT DeleteStoreChain(const ChainEntry& chain, StoreWriteSession* session = nullptr);

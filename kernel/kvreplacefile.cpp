@@ -61,8 +61,11 @@ HRESULT KvReplacingFile::Create(const wchar_t* target) {
     Abandon();
     if (!target || !*target) return KV_E_FILE_CREATE;
     DWORD attributes = GetFileAttributesW(target);
+    DWORD lookup = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_SUCCESS;
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         return KV_E_FILE_CREATE;
+    targetExisted_ = lookup != ERROR_FILE_NOT_FOUND && lookup != ERROR_PATH_NOT_FOUND;
+    flushed_ = false;
     target_ = target;
     for (int attempt = 0; attempt < 64; ++attempt) {
         std::wstring temp = KvTemporaryPathBeside(target_, NextTag());
@@ -81,9 +84,11 @@ HRESULT KvReplacingFile::Create(const wchar_t* target) {
     return KV_E_FILE_CREATE;
 }
 
-HRESULT KvReplacingFile::Commit() {
+HRESULT KvReplacingFile::Commit(KvCommitFlush flush) {
     if (file_ == INVALID_HANDLE_VALUE) return KV_E_FILE_CREATE;
-    if (!FlushFileBuffers(file_)) {
+    // Without the flush a power loss may leave the file empty: never in place of a file that held data.
+    const bool flushing = flush == KV_COMMIT_FLUSH || targetExisted_;
+    if (flushing && !FlushFileBuffers(file_)) {
         Abandon();
         return KV_E_WRITE;
     }
@@ -99,11 +104,14 @@ HRESULT KvReplacingFile::Commit() {
         Abandon();
         return KV_E_WRITE;
     }
-    // A target that cannot be replaced (read-only, in use) is a file that could not be created.
-    if (!MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // A target that cannot be replaced (read-only, in use) is a file that could not be created; so is, for an
+    // unflushed file, a target that appeared since Create.
+    DWORD moveFlags = MOVEFILE_WRITE_THROUGH | (flushing ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!MoveFileExW(temp_.c_str(), target_.c_str(), moveFlags)) {
         Abandon();
         return KV_E_FILE_CREATE;
     }
     temp_.clear();
+    flushed_ = flushing;
     return S_OK;
 }

@@ -3,6 +3,16 @@
 #include <windows.h>
 #include <string>
 
+// How Commit makes the data durable before the move.
+enum KvCommitFlush {
+    // Always flushed: a power loss can never leave an empty or partial file at the target.
+    KV_COMMIT_FLUSH,
+    // Flushed only when a file is replaced. A new file is moved unflushed, and never over a file that appeared at
+    // the target after Create: only the new data are at stake, so the caller must not delete another copy of them
+    // before the file is flushed (see Flushed).
+    KV_COMMIT_FLUSH_REPLACING,
+};
+
 // Until Commit the temporary file is marked for deletion, so the system removes it whenever its handle closes
 // without a commit, also when the process dies half-way: no partly written file ever stays behind.
 class KvReplacingFile {
@@ -17,9 +27,11 @@ public:
     HRESULT Create(const wchar_t* target);
     HANDLE File() const { return file_; }
     const std::wstring& TemporaryPath() const { return temp_; }
-    // Flushes and closes the file (0x8004E009), then moves it over the target (0x8004E006). On failure the
-    // temporary file is gone and the target is as it was.
-    HRESULT Commit();
+    // Flushes (as flush says) and closes the file (0x8004E009), then moves it over the target (0x8004E006). On
+    // failure the temporary file is gone and the target is as it was.
+    HRESULT Commit(KvCommitFlush flush = KV_COMMIT_FLUSH);
+    // Whether the last successful Commit flushed the data before the move.
+    bool Flushed() const { return flushed_; }
     void Abandon();
 
 private:
@@ -27,6 +39,8 @@ private:
     std::wstring temp_;
     HANDLE file_ = INVALID_HANDLE_VALUE;
     bool marked_ = false; // the system deletes the file when its handle closes
+    bool targetExisted_ = true; // what Create found at the target; unknown counts as a file
+    bool flushed_ = false;
 };
 
 // The temporary path Create tries for target with the given tag: in target's folder, "~kvp", eight hexadecimal

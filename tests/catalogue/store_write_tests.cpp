@@ -5,6 +5,7 @@
 #include "kvresult.h"
 #include "store_files.h"
 #include "store_fixture.h"
+#include "store_session.h"
 #include "store_write.h"
 
 using namespace storetest;
@@ -26,6 +27,14 @@ struct SystemSide {
         sandbox.UseScratchDefLocations();
         model.language = TestLanguage();
     }
+};
+
+// A store whose data files go to the scratch folder, and one plug-in with its data folder there.
+struct ScratchPlugIn {
+    StoreSandbox sandbox;
+    std::unique_ptr<PlugInEntry> plugIn{MakePlugIn(L"Alpha", kClass)};
+    const std::wstring folder = sandbox.folder() + L"\\presets\\" + kClass + L"\\";
+    ScratchPlugIn() { sandbox.UseScratchDefLocations(); }
 };
 
 } // namespace
@@ -99,11 +108,7 @@ TEST_CASE("writing and deleting DirectShow presets") {
     }
 }
 
-TEST_CASE("a rewritten preset or chain leaves no data file of its own behind") {
-    StoreSandbox sandbox;
-    sandbox.UseScratchDefLocations();
-    std::unique_ptr<PlugInEntry> plugIn(MakePlugIn(L"Alpha", kClass));
-    const std::wstring folder = sandbox.folder() + L"\\presets\\" + kClass + L"\\";
+TEST_CASE_FIXTURE(ScratchPlugIn, "a rewritten preset or chain leaves no data file of its own behind") {
     std::unique_ptr<PresetEntry> large(MakePreset(L"Grown", Pattern(300, 1)));
     std::unique_ptr<PresetEntry> small(MakePreset(L"Grown", Pattern(10, 2)));
     REQUIRE(WriteStorePreset(*plugIn, *large) == S_OK);
@@ -146,6 +151,44 @@ TEST_CASE("a rewritten preset or chain leaves no data file of its own behind") {
         REQUIRE(SetText(kPlugInKey, L"Grown", outside));
         REQUIRE(WriteStorePreset(*plugIn, *small) == S_OK);
         CHECK(ReadWholeFile(outside) == Pattern(300, 5));
+    }
+}
+
+TEST_CASE_FIXTURE(ScratchPlugIn, "a file another value points at under another spelling is not taken") {
+    REQUIRE(CreateFolderLevels(folder) == S_OK);
+    REQUIRE(testsupport::WriteWholeFile(folder + L"Grown.dxp", "twin", 4));
+    REQUIRE(SetText(kPlugInKey, L"Twin", folder + L"..\\" + kClass + L"\\.\\Grown.dxp"));
+    std::unique_ptr<PresetEntry> grown(MakePreset(L"Grown", Pattern(300, 1)));
+    REQUIRE(WriteStorePreset(*plugIn, *grown) == S_OK);
+    CHECK(ValueText(kPlugInKey, L"Grown") == folder + L"Grown (2).dxp");
+    CHECK(ReadWholeFile(folder + L"Grown.dxp") == Bytes{'t', 'w', 'i', 'n'});
+}
+
+TEST_CASE_FIXTURE(ScratchPlugIn, "writes that share a session") {
+    std::unique_ptr<PresetEntry> kept(MakePreset(L"Kept", Pattern(300, 1)));
+    REQUIRE(WriteStorePreset(*plugIn, *kept) == S_OK);
+    StoreWriteSession session;
+    SUBCASE("a key someone else deletes meanwhile is made again") {
+        std::unique_ptr<PresetEntry> first(MakePreset(L"First", Pattern(10, 2)));
+        std::unique_ptr<PresetEntry> second(MakePreset(L"Second", Pattern(400, 3)));
+        REQUIRE(WriteStorePreset(*plugIn, *first, &session) == S_OK);
+        REQUIRE(RegDeleteTreeW(HKEY_CURRENT_USER, kPlugInKey.c_str()) == ERROR_SUCCESS);
+        CHECK(WriteStorePreset(*plugIn, *second, &session) == S_OK);
+        CHECK(ValueText(kPlugInKey, L"Second") == folder + L"Second.dxp");
+        CHECK(ReadWholeFile(folder + L"Second.dxp") == Pattern(400, 3));
+    }
+    SUBCASE("nothing is deleted while a file written in the session cannot be flushed") {
+        std::unique_ptr<PresetEntry> added(MakePreset(L"Added", Pattern(500, 4)));
+        REQUIRE(WriteStorePreset(*plugIn, *added, &session) == S_OK);
+        HANDLE held = CreateFileW((folder + L"Added.dxp").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        REQUIRE(held != INVALID_HANDLE_VALUE);
+        CHECK(DeleteStorePreset(*plugIn, *kept, &session) == KV_E_WRITE);
+        CHECK(ValueType(kPlugInKey, L"Kept") == REG_SZ);
+        CHECK(ReadWholeFile(folder + L"Kept.dxp") == Pattern(300, 1));
+        CloseHandle(held);
+        CHECK(DeleteStorePreset(*plugIn, *kept, &session) == S_OK);
+        CHECK(ValueType(kPlugInKey, L"Kept") == REG_NONE);
+        CHECK(ReadWholeFile(folder + L"Added.dxp") == Pattern(500, 4));
     }
 }
 

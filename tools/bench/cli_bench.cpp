@@ -14,6 +14,7 @@
 #include "kvkernel.h"
 #include "kvlang.h"
 #include "package_format.h"
+#include "store_session.h"
 #include "store_write.h"
 #include "store_names.h"
 
@@ -229,10 +230,12 @@ int wmain(int argc, wchar_t** argv) {
                 ok = ReadPackageFile(package.c_str(), &read, &readChains) >= 0 && ok;
                 readOnly.values.push_back(Now() - start);
                 start = Now();
+                StoreWriteSession session; // as an edit step's writes share one
                 for (int p = 0; p < read.Count(); ++p)
                     for (int i = 0; i < read.At(p)->PresetCount(); ++i)
-                        ok = WriteStorePreset(*read.At(p), *read.At(p)->PresetAt(i)) == S_OK && ok;
-                for (int c = 0; c < readChains.Count(); ++c) ok = WriteStoreChain(*readChains.At(c)) == S_OK && ok;
+                        ok = WriteStorePreset(*read.At(p), *read.At(p)->PresetAt(i), &session) == S_OK && ok;
+                for (int c = 0; c < readChains.Count(); ++c)
+                    ok = WriteStoreChain(*readChains.At(c), &session) == S_OK && ok;
                 writerOnly.values.push_back(Now() - start);
             }
             }
