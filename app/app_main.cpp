@@ -4,6 +4,7 @@
 #include "com_registration.h"
 #include "command_line.h"
 #include "crash_report.h"
+#include "frame_state.h"
 #include "frame_window.h"
 #include "kverror.h"
 #include "kvinstance.h"
@@ -90,7 +91,7 @@ HRESULT InitSteps(HINSTANCE instance, WINDOWPLACEMENT* placement, HWND* frame) {
     hr = AppParseCommandLine(GetCommandLineW(), TRUE, &g_appContext.document);
     if (hr < 0) return hr;
     AppRegisterServer(instance); // a failed registration does not stop the program
-    return FrameCreate(instance, frame);
+    return CreateFrameWindow(instance, frame);
 }
 
 } // namespace
