@@ -4,42 +4,21 @@
 #include <commctrl.h>
 #include "kvhandles.h"
 
-// Fonts, bitmaps, brushes and pens; stock objects must never be put in one.
-template <typename T> struct KvGdiObjectTraits {
+// Handles for which null means none, released by one function.
+template <typename T, auto Release> struct KvNullHandleTraits {
     using Handle = T;
     static Handle Empty() noexcept { return nullptr; }
     static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
-    static void Close(Handle handle) noexcept { DeleteObject(handle); }
+    static void Close(Handle handle) noexcept { Release(handle); }
 };
 
-struct KvImageListTraits {
-    using Handle = HIMAGELIST;
-    static Handle Empty() noexcept { return nullptr; }
-    static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
-    static void Close(Handle handle) noexcept { ImageList_Destroy(handle); }
-};
-
-// A menu that is not attached to a window (a window destroys its own menu bar).
-struct KvMenuTraits {
-    using Handle = HMENU;
-    static Handle Empty() noexcept { return nullptr; }
-    static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
-    static void Close(Handle handle) noexcept { DestroyMenu(handle); }
-};
-
-// A memory device context made with CreateCompatibleDC.
-struct KvMemoryDCTraits {
-    using Handle = HDC;
-    static Handle Empty() noexcept { return nullptr; }
-    static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
-    static void Close(Handle handle) noexcept { DeleteDC(handle); }
-};
-
-using KvFont = KvUniqueHandle<KvGdiObjectTraits<HFONT>>;
-using KvBitmap = KvUniqueHandle<KvGdiObjectTraits<HBITMAP>>;
-using KvImageList = KvUniqueHandle<KvImageListTraits>;
-using KvMenu = KvUniqueHandle<KvMenuTraits>;
-using KvMemoryDC = KvUniqueHandle<KvMemoryDCTraits>;
+// Fonts and bitmaps (never stock objects), image lists, menus not attached to a window (a window destroys its own
+// menu bar), memory device contexts made with CreateCompatibleDC.
+using KvFont = KvUniqueHandle<KvNullHandleTraits<HFONT, DeleteObject>>;
+using KvBitmap = KvUniqueHandle<KvNullHandleTraits<HBITMAP, DeleteObject>>;
+using KvImageList = KvUniqueHandle<KvNullHandleTraits<HIMAGELIST, ImageList_Destroy>>;
+using KvMenu = KvUniqueHandle<KvNullHandleTraits<HMENU, DestroyMenu>>;
+using KvMemoryDC = KvUniqueHandle<KvNullHandleTraits<HDC, DeleteDC>>;
 // Events and other kernel objects that report failure as null (the file traits accept both null and -1).
 using KvEvent = KvUniqueHandle<KvFileTraits>;
 

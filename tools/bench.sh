@@ -20,12 +20,7 @@ BUILD="${TARROW_BUILD_DIR:-$TARROW_ROOT/build}"
 tarrow_build "$BUILD" || exit 1
 tarrow_wine_env
 export WINEPREFIX="$BUILD/benchprefix"
-TARROW_XVFB_PID=""
-cleanup() {
-    wineserver -k >/dev/null 2>&1
-    [ -n "$TARROW_XVFB_PID" ] && kill "$TARROW_XVFB_PID" 2>/dev/null
-}
-trap cleanup EXIT
+tarrow_cleanup_on_exit
 tarrow_wine_prefix
 
 # Write and read run as separate processes, so each peak working set is its own.

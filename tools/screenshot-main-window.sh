@@ -15,12 +15,7 @@ tarrow_build "$BUILD" >/dev/null || exit 1
 
 tarrow_wine_env
 export WINEPREFIX="$BUILD/demoprefix"
-TARROW_XVFB_PID=""
-cleanup() {
-    wineserver -k >/dev/null 2>&1
-    [ -n "$TARROW_XVFB_PID" ] && kill "$TARROW_XVFB_PID" 2>/dev/null
-}
-trap cleanup EXIT
+tarrow_cleanup_on_exit
 tarrow_wine_prefix
 FONTS="$WINEPREFIX/drive_c/windows/Fonts"
 [ -f "$FONTS/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$FONTS/" 2>/dev/null || true
