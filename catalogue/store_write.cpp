@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "kvresult.h"
+#include "store_file_refs.h"
 #include "store_files.h"
 #include "store_handles.h"
 #include "store_names.h"
@@ -35,17 +36,24 @@ LONG SetPathValue(HKEY key, const wchar_t* valueName, const std::wstring& path) 
                           static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
 }
 
+// The folder that the data files of one plug-in or chain go to: "<DefLocation>\<folderName>".
+LONG DataFolder(HKEY rootKey, const wchar_t* folderName, std::wstring* folder) {
+    LONG status = ReadDefLocation(rootKey, folder);
+    if (status != ERROR_SUCCESS) return status;
+    if (folder->empty() || folder->back() != L'\\') *folder += L'\\';
+    *folder += folderName;
+    return ERROR_SUCCESS;
+}
+
 // Writes data into "<DefLocation>\<folderName>\<itemName><extension>" and points valueName at it.
 HRESULT WriteThroughDataFile(HKEY rootKey, HKEY valueKey, const wchar_t* valueName, const wchar_t* folderName,
                              const wchar_t* itemName, const wchar_t* extension, const uint8_t* data, uint32_t size) {
     std::wstring folder;
-    LONG status = ReadDefLocation(rootKey, &folder);
+    LONG status = DataFolder(rootKey, folderName, &folder);
     if (status != ERROR_SUCCESS) return status;
-    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    folder += folderName;
     HRESULT hr = CreateFolderLevels(folder);
     if (hr < 0) return hr;
-    std::wstring path = folder + L"\\" + MakeDataFileName(itemName) + extension;
+    std::wstring path = ChooseDataFilePath(valueKey, valueName, folder, itemName, extension);
     hr = WriteDataFileReplacing(path, data, size);
     if (hr < 0) return hr;
     return SetPathValue(valueKey, valueName, path);
@@ -58,8 +66,35 @@ void DeleteReferencedFile(HKEY key, const wchar_t* valueName, DWORD type, DWORD 
     DWORD read = bytes;
     if (RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(path.data()), &read) ==
             ERROR_SUCCESS &&
-        path[0])
+        path[0] && !IsDataFileShared(key, valueName, path.data())) // another name's data stays
         DeleteFileW(path.data());
+}
+
+// The file a REG_SZ value points at; empty for an inline value or none.
+std::wstring ReferencedFile(HKEY key, const wchar_t* valueName) {
+    DWORD type = 0, bytes = 0;
+    if (RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS || type != REG_SZ)
+        return std::wstring();
+    std::vector<wchar_t> path(bytes / sizeof(wchar_t) + 2, L'\0');
+    if (RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(path.data()), &bytes) !=
+        ERROR_SUCCESS)
+        return std::wstring();
+    return path.data();
+}
+
+// Called once valueName holds its new data: deletes the data file it pointed at before, unless the value still
+// points there, another value does, or the file lies outside the item's own data folder (a file elsewhere may
+// belong to someone else).
+void RemoveReplacedFile(HKEY rootKey, HKEY valueKey, const wchar_t* valueName, const wchar_t* folderName,
+                        const std::wstring& oldFile) {
+    if (oldFile.empty()) return;
+    std::wstring folder;
+    if (DataFolder(rootKey, folderName, &folder) != ERROR_SUCCESS || !IsInFolder(oldFile, folder)) return;
+    std::wstring newFile = ReferencedFile(valueKey, valueName);
+    if (!newFile.empty() && IsSameFile(oldFile, newFile)) return;
+    if (IsDataFileShared(valueKey, valueName, oldFile.c_str())) return;
+    // The new data are stored already: a file that cannot be deleted only stays as it would have without this.
+    DeleteFileW(oldFile.c_str());
 }
 
 std::wstring LathmereToolKey(bool versioned, uint32_t major, uint32_t minor, const wchar_t* toolName) {
@@ -69,6 +104,9 @@ std::wstring LathmereToolKey(bool versioned, uint32_t major, uint32_t minor, con
 
 bool IsValidToolName(const wchar_t* name) { return IsValidStoreKeyName(name, CATALOGUE_NAME_CHARS); }
 bool IsValidChainIdentifier(const wchar_t* id) { return IsValidStoreKeyName(id, CATALOGUE_ID_CHARS); }
+// A delete addresses an entry that is already stored, under whatever name the loader found: the name only has to
+// stay one key level below its parent.
+bool IsStoredKeyName(const wchar_t* name) { return name && *name && !wcschr(name, L'\\'); }
 
 } // namespace
 
@@ -82,10 +120,15 @@ HRESULT WriteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset) {
     KvRegKey plugInKey;
     status = CreateKey(&plugInKey, root.get(), plugIn.classIdText);
     if (status != ERROR_SUCCESS) return status;
-    if (preset.dataSize < kInlineLimit)
-        return RegSetValueExW(plugInKey.get(), preset.name, 0, REG_BINARY, preset.data, preset.dataSize);
-    return WriteThroughDataFile(root.get(), plugInKey.get(), preset.name, plugIn.classIdText, preset.name, L".dxp",
-                                preset.data, preset.dataSize);
+    std::wstring oldFile = ReferencedFile(plugInKey.get(), preset.name);
+    HRESULT result =
+        preset.dataSize < kInlineLimit
+            ? RegSetValueExW(plugInKey.get(), preset.name, 0, REG_BINARY, preset.data, preset.dataSize)
+            : WriteThroughDataFile(root.get(), plugInKey.get(), preset.name, plugIn.classIdText, preset.name, L".dxp",
+                                   preset.data, preset.dataSize);
+    if (result == ERROR_SUCCESS)
+        RemoveReplacedFile(root.get(), plugInKey.get(), preset.name, plugIn.classIdText, oldFile);
+    return result;
 }
 
 HRESULT WriteLathmerePreset(const PlugInEntry& plugIn, const PresetEntry& preset, int useOwnVersion,
@@ -108,11 +151,11 @@ HRESULT WriteLathmerePreset(const PlugInEntry& plugIn, const PresetEntry& preset
 HRESULT DeleteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset) {
     std::wstring path;
     if (plugIn.flags & PLUGIN_LATHMERE_TOOL) {
-        if (!IsValidToolName(plugIn.name)) return KV_E_INVALIDARG;
+        if (!IsStoredKeyName(plugIn.name)) return KV_E_INVALIDARG;
         path = LathmereToolKey((plugIn.flags & PLUGIN_LATHMERE_VERSIONED) != 0, plugIn.majorVersion,
                                plugIn.minorVersion, plugIn.name);
     } else {
-        if (!IsValidClassIdText(plugIn.classIdText)) return KV_E_INVALIDARG;
+        if (!IsStoredKeyName(plugIn.classIdText)) return KV_E_INVALIDARG;
         path = std::wstring(STORE_PRESETS_KEY) + L"\\" + plugIn.classIdText;
     }
     KvRegKey key;
@@ -144,14 +187,18 @@ HRESULT WriteStoreChain(const ChainEntry& chain) {
         status = RegSetValueExW(chainKey.get(), L"Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type),
                                 sizeof(type));
     if (status != ERROR_SUCCESS) return status;
-    if (chain.streamSize < kInlineLimit)
-        return RegSetValueExW(chainKey.get(), L"Stream", 0, REG_BINARY, chain.stream, chain.streamSize);
-    return WriteThroughDataFile(root.get(), chainKey.get(), L"Stream", chain.identifier, chain.name, L".kvg",
-                                chain.stream, chain.streamSize);
+    std::wstring oldFile = ReferencedFile(chainKey.get(), L"Stream");
+    HRESULT result =
+        chain.streamSize < kInlineLimit
+            ? RegSetValueExW(chainKey.get(), L"Stream", 0, REG_BINARY, chain.stream, chain.streamSize)
+            : WriteThroughDataFile(root.get(), chainKey.get(), L"Stream", chain.identifier, chain.name, L".kvg",
+                                   chain.stream, chain.streamSize);
+    if (result == ERROR_SUCCESS) RemoveReplacedFile(root.get(), chainKey.get(), L"Stream", chain.identifier, oldFile);
+    return result;
 }
 
 HRESULT DeleteStoreChain(const ChainEntry& chain) {
-    if (!IsValidChainIdentifier(chain.identifier)) return KV_E_INVALIDARG;
+    if (!IsStoredKeyName(chain.identifier)) return KV_E_INVALIDARG;
     std::wstring path = std::wstring(STORE_CHAINS_KEY) + L"\\" + chain.identifier;
     KvRegKey key;
     LONG status = OpenKey(&key, HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS);

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds Tarrow and runs one benchmark (or all) under Wine in a throwaway prefix: tools/bench.sh [store|package|frame|all]
+# Builds Tarrow and runs one benchmark (or all) under Wine in a throwaway prefix:
+# tools/bench.sh [store|package|cli|frame|all]
 set -uo pipefail
 TARROW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 source "$TARROW_ROOT/tools/common.sh"
 
-BENCHES=(store package frame)
+BENCHES=(store package cli frame)
 which="${1:-all}"
 if [ "$which" = "all" ]; then
     selected=("${BENCHES[@]}")
@@ -35,6 +36,18 @@ bench_package() {
     return $result
 }
 
+# Import and export of the command-line tool, in process, against plain writes (tools/bench/cli_bench.cpp).
+bench_cli() {
+    local dir="$BUILD/bench-cli"
+    mkdir -p "$dir"
+    local winDir
+    winDir="$(winepath -w "$dir" 2>/dev/null)"
+    wine "$BUILD/cli_bench.exe" "$winDir"
+    local result=$?
+    rm -rf "$dir"
+    return $result
+}
+
 # The frame bench shows real windows: on a virtual display of its own when none is set.
 bench_frame() {
     if [ -z "${DISPLAY:-}" ] && [ -z "$TARROW_XVFB_PID" ]; then
@@ -48,6 +61,7 @@ for bench in "${selected[@]}"; do
     case "$bench" in
         store) wine "$BUILD/store_bench.exe" || status=1 ;;
         package) bench_package || status=1 ;;
+        cli) bench_cli || status=1 ;;
         frame) bench_frame || status=1 ;;
     esac
 done
