@@ -2,8 +2,10 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <memory>
 #include "catalogue_model.h"
 #include "document_record.h"
+#include "edit_history.h"
 #include "kvgdi_handles.h"
 #include "pane_focus.h"
 #include "side_panes.h"
@@ -35,6 +37,7 @@ struct FrameState : PaneFocus {
 
     // Both sides' collections, the Lathmere destinations and selectedDestination.
     CatalogueModel catalogue;
+    std::unique_ptr<EditHistory> history; // null when it could not be made: Undo and Redo are then never available
     StoreWatch storeWatch; // lets an activation with nothing changed skip the reload
     KvFont uiFont;
     bool ready = false;    // the creation message has run to its end

@@ -205,6 +205,7 @@ HRESULT CreateFrameWindow(HINSTANCE instance, HWND* frame) {
     creation.state.reset(new (std::nothrow) FrameState());
     if (!creation.state) return KV_E_OUTOFMEMORY;
     FrameState* state = creation.state.get();
+    state->history.reset(new (std::nothrow) EditHistory());
     state->language = g_appContext.language;
     state->settings = g_appContext.settings;
     state->document = &g_appContext.document;

@@ -224,10 +224,21 @@ TEST_CASE("opening packages: a missing or damaged one leaves the document as it 
     AppSession session(package.path);
     TestFrame frame(session);
     REQUIRE(SelectNode(frame.pane(PANE_PACKAGE), {L"Sample Set.kvpreset", L"FX Chains"}) != nullptr);
+    EditHistory& history = *frame.state().history;
+    std::unique_ptr<ChainEntry> rig(storetest::MakeChain(L"Bass Rig", L"{C4}", Pattern(8, 1)));
+    auto chain = std::make_unique<AddChainAction>(SIDE_PACKAGE);
+    REQUIRE(chain->SetChain(*rig) == S_OK);
+    REQUIRE(history.BeginEdit(SIDE_PACKAGE) == S_OK);
+    REQUIRE(history.AppendAction(std::move(chain)) == S_OK);
+    EditOutcome outcome;
+    REQUIRE(history.CommitEdit(frame.state().catalogue, &outcome) == S_OK);
+    UpdateToolbarStates(frame.state());
+    CHECK(frame.Enabled(ID_EDIT_UNDO));
     DocumentRecord request{};
     wcscpy(request.path, other.c_str());
     request.flags = DOC_MODIFIED | DOC_UNTITLED; // only the read-only flag of a request counts
     CHECK(OpenPackage(frame.state(), request) == S_OK);
+    CHECK(history.undoSteps.Count() == 0);
     CHECK(g_appContext.document.flags == DOC_READONLY); // from the file's attribute
     CHECK(Text(frame.window()) == L"Varden Tarrow 2.0 - Other.kvpreset (Read-Only)");
     const std::wstring shown = L"Other.kvpreset\n  FX Plug-Ins\n    Gate\n";
