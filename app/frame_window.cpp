@@ -102,6 +102,7 @@ LRESULT OnCreate(FrameState& state) {
 }
 
 void OnDestroy(FrameState& state) {
+    // The window is going whatever happens: a setting that cannot be written only means the defaults next time.
     KvWindowPlacement(state.frame, state.settings, SETTING_WINDOW_PLACEMENT, KV_PLACEMENT_SAVE);
     for (int side = 0; side < state.sideCount; ++side)
         KvSetMetric(state.settings, kTreeWidthSettings[side], state.sides[side].treeWidth);

@@ -213,9 +213,13 @@ int wmain() {
     const PlugInEntry* big = plugIns ? plugIns->FindEntryByName(L"Big Plug-In", state.catalogue.language) : nullptr;
     std::vector<std::wstring> presetNames;
     for (int i = 0; big && i < big->PresetCount(); ++i) presetNames.emplace_back(big->PresetAt(i)->name);
+    sortNames(presetNames); // the rows in the order the pane shows them
 
     HWND bareTree = BareControl(pane, pane.tree);
     HWND bareList = BareControl(pane, pane.list);
+    TreeView_SetImageList(bareTree, pane.treeImages.get(), TVSIL_NORMAL);
+    ListView_SetImageList(bareList, pane.listImages.get(), LVSIL_SMALL);
+    ListView_SetImageList(bareList, pane.listImages.get(), LVSIL_NORMAL);
     ShowWindow(bareTree, SW_HIDE);
     ShowWindow(bareList, SW_HIDE);
     const std::wstring folderText = PluginsFolderText(pane);
@@ -231,6 +235,7 @@ int wmain() {
         ShowWindow(pane.tree, SW_HIDE);
         ShowWindow(bareTree, SW_SHOW);
         TreeView_DeleteAllItems(bareTree);
+        Pump();
         bareTreeTimes.push_back(Time([&] { BareTreeFill(bareTree, folderText, sortedNames); }));
         TreeView_DeleteAllItems(bareTree);
         bareSortedTreeTimes.push_back(Time([&] {
@@ -241,12 +246,14 @@ int wmain() {
         ShowWindow(bareTree, SW_HIDE);
         ShowWindow(pane.tree, SW_SHOW);
 
+        Pump();
         HTREEITEM bigNode = FindTreeItem(pane, L"Big Plug-In", NODE_PLUGIN);
         pane.currentNodeKind = NODE_PLUGIN;
         fillList.push_back(Time([&] { FillList(pane, bigNode); }));
         listRows = ListView_GetItemCount(pane.list);
         ShowWindow(pane.list, SW_HIDE);
         ShowWindow(bareList, SW_SHOW);
+        Pump();
         bareListTimes.push_back(Time([&] { BareListFill(bareList, presetNames); }));
         bareRows = ListView_GetItemCount(bareList);
         ShowWindow(bareList, SW_HIDE);
@@ -275,7 +282,7 @@ int wmain() {
             tree / bareTreeMedian);
     wprintf(L"  FillTree, nothing changed:  %8.1f ms (%.2fx the first fill)\n", Median(refill) * 1000,
             Median(refill) / tree);
-    wprintf(L"  FillList, %d presets:    %8.1f ms (%d rows)   bare list inserts (catalogue order): %8.1f ms (%d rows)   ratio %.2fx (target <= 1.5x)\n",
+    wprintf(L"  FillList, %d presets:    %8.1f ms (%d rows)   bare list inserts (the same rows, sorted beforehand): %8.1f ms (%d rows)   ratio %.2fx (target <= 1.5x)\n",
             kBigPresets, list * 1000, listRows, bareListMedian * 1000, bareRows, list / bareListMedian);
     wprintf(L"  activation, nothing changed:%8.2f ms   full reload: %8.1f ms   ratio %.3fx (target <= 0.1x); %d of %d activations reloaded\n",
             cheap * 1000, full * 1000, cheap / full, reloads, kRounds);
