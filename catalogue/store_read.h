@@ -4,6 +4,7 @@
 #include <cstdint>
 #include "catalogue.h"
 #include "store_watch.h"
+#include "kvhandles.h"
 
 // One installed Lathmere version that can receive presets; 6.0 stands for the unversioned store.
 struct LathmereDestination {
@@ -21,6 +22,18 @@ HRESULT ReadValueData(HKEY key, const wchar_t* valueName, uint8_t** data, uint32
 // The registered display name of a class (the default value of "CLSID\<id>"), looked up in this program's own
 // registry view first and then in the other one. Returns a Win32 status.
 LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes);
+
+// The same look-up for many classes in a row: the classes root of each view is resolved once, on construction,
+// rather than once per class, which is most of a single look-up's cost. FriendlyName gives what
+// GetPlugInFriendlyName gives for the same class.
+class PlugInClassNames {
+public:
+    PlugInClassNames();
+    LONG FriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) const;
+
+private:
+    KvRegKey views_[2]; // "CLSID" in this program's own registry view, then in the other one
+};
 
 // New collections from the store; null out-values when nothing loadable was found. The codes are informational.
 // With stamps, every data file the load looked at is recorded.

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include "catalogue.h"
 #include "kvresult.h"
 #include "package_format.h"
@@ -26,6 +27,7 @@ struct ChunkHeader {
 struct PackageReader {
     PackageSource& source;
     uint32_t version = 0; // from "fmt ": decides the plug-in header's layout
+    std::optional<PlugInClassNames> classNames = std::nullopt; // opened at the first plug-in that needs a look-up
 
     // Reads the header of the next chunk inside a list with remaining declared bytes, which must hold the
     // header and the chunk's rounded size. A LIST too short for its own type is damage, like a chunk too large.
@@ -224,7 +226,8 @@ struct PackageReader {
         if (!(plugIn->flags & PLUGIN_LATHMERE_TOOL) && plugIn->classIdText[0]) {
             // A class registered on this computer shows its registered name, cut to fit.
             wchar_t registered[4 * CATALOGUE_NAME_CHARS] = {};
-            if (GetPlugInFriendlyName(plugIn->classIdText, registered, sizeof registered) == ERROR_SUCCESS &&
+            if (!classNames) classNames.emplace();
+            if (classNames->FriendlyName(plugIn->classIdText, registered, sizeof registered) == ERROR_SUCCESS &&
                 registered[0])
                 CatalogueCopyText(plugIn->name, CATALOGUE_NAME_CHARS, registered);
         }

@@ -56,13 +56,18 @@ bench_frame() {
     wine "$BUILD/frame_bench.exe"
 }
 
+# The machine may be shared: say how busy it was, as the figures depend on it.
+machine_load() { echo "machine load $1: $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min) on $(nproc) cores"; }
+
 status=0
 for bench in "${selected[@]}"; do
+    machine_load "before the $bench benchmark"
     case "$bench" in
         store) wine "$BUILD/store_bench.exe" || status=1 ;;
         package) bench_package || status=1 ;;
         cli) bench_cli || status=1 ;;
         frame) bench_frame || status=1 ;;
     esac
+    machine_load "after the $bench benchmark"
 done
 exit $status

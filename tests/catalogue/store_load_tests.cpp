@@ -1,5 +1,6 @@
 // Loading seeded registry keys and data files into whole catalogues.
 #include <doctest.h>
+#include <functional>
 #include <memory>
 #include "catalogue_model.h"
 #include "kvresult.h"
@@ -182,14 +183,45 @@ TEST_CASE("reading one value, and friendly names from either registry view") {
         CHECK(DataOf(&holder) == row.data);
     }
 
+    // One look-up at a time, and many through the classes roots opened once, must agree.
     Registrations registrations;
-    wchar_t name[CATALOGUE_NAME_CHARS];
-    CHECK(GetPlugInFriendlyName(kAlpha, name, sizeof(name)) == ERROR_SUCCESS);
-    CHECK(std::wstring(name) == L"Alpha Reverb");
-    CHECK(GetPlugInFriendlyName(kEcho, name, sizeof(name)) == ERROR_SUCCESS);
-    CHECK(std::wstring(name) == L"Echo Delay");
-    CHECK(GetPlugInFriendlyName(kBravo, name, sizeof(name)) == ERROR_FILE_NOT_FOUND);
-    // 13 characters and terminator fit in 40 bytes, not in 39
-    CHECK(GetPlugInFriendlyName(kAlpha, name, 39) == ERROR_MORE_DATA);
-    CHECK(GetPlugInFriendlyName(kAlpha, name, 40) == ERROR_SUCCESS);
+    PlugInClassNames classNames;
+    const std::pair<const char*, std::function<LONG(const wchar_t*, wchar_t*, DWORD)>> lookUps[] = {
+        {"GetPlugInFriendlyName", GetPlugInFriendlyName},
+        {"PlugInClassNames", [&](const wchar_t* id, wchar_t* text, DWORD bytes) {
+             return classNames.FriendlyName(id, text, bytes);
+         }}};
+    for (const auto& [what, lookUp] : lookUps) {
+        CAPTURE(what);
+        wchar_t name[CATALOGUE_NAME_CHARS];
+        CHECK(lookUp(kAlpha, name, sizeof(name)) == ERROR_SUCCESS);
+        CHECK(std::wstring(name) == L"Alpha Reverb");
+        CHECK(lookUp(kEcho, name, sizeof(name)) == ERROR_SUCCESS);
+        CHECK(std::wstring(name) == L"Echo Delay");
+        CHECK(lookUp(kBravo, name, sizeof(name)) == ERROR_FILE_NOT_FOUND);
+        // 13 characters and terminator fit in 40 bytes, not in 39
+        CHECK(lookUp(kAlpha, name, 39) == ERROR_MORE_DATA);
+        CHECK(lookUp(kAlpha, name, 40) == ERROR_SUCCESS);
+    }
+}
+
+TEST_CASE("preset values larger than one enumeration call holds are loaded whole, their neighbours too") {
+    StoreSandbox sandbox;
+    // Values come with their data in one call while the data fit 4096 bytes; larger ones are asked for again.
+    const struct { const wchar_t* name; size_t size; } values[] = {
+        {L"A", 1}, {L"B", 4095}, {L"C", 4096}, {L"D", 4097}, {L"E", 70000}, {L"F", 2}};
+    std::vector<PresetEntry*> presets;
+    for (const auto& value : values) {
+        REQUIRE(SetBinary(PlugInKey(kBravo), value.name, Pattern(value.size, unsigned(value.size))));
+        presets.push_back(MakePreset(value.name, Pattern(value.size, unsigned(value.size))));
+    }
+    REQUIRE(SetText(PlugInKey(kBravo), L"G", sandbox.WriteFile(L"g.dxp", Pattern(9000, 3))));
+    presets.push_back(MakePreset(L"G", Pattern(9000, 3)));
+    // A path too long for one call names no file: left out, and the next value still loads.
+    REQUIRE(SetText(PlugInKey(kBravo), L"H", sandbox.folder() + L"\\" + std::wstring(3000, L'h') + L".dxp"));
+    REQUIRE(SetBinary(PlugInKey(kBravo), L"I", Pattern(3, 3)));
+    presets.push_back(MakePreset(L"I", Pattern(3, 3)));
+    PlugInList expected;
+    expected.Append(MakePlugIn(L"Not Installed 000", kBravo, 0, 0, 0, presets));
+    CHECK(Dump(Load().get()) == Dump(&expected));
 }

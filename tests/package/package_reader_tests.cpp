@@ -5,6 +5,7 @@
 #include "package_format.h"
 #include "package_test_util.h"
 #include "test_support.h"
+#include "../catalogue/store_fixture.h"
 
 using namespace pkgtest;
 
@@ -141,4 +142,33 @@ TEST_CASE("each kind of damage fails with its code and leaves the caller's colle
     REQUIRE(lists.Read(good) == S_OK); // the base of the damage above is sound
     CHECK(ReadPackageFile(L"C:\\no such folder\\none.kvpreset", &lists.plugIns, &lists.chains) == KV_E_FILE_OPEN);
     CHECK(ReadPackageFile(nullptr, &lists.plugIns, &lists.chains) == KV_E_INVALIDARG);
+}
+
+TEST_CASE("registered class names replace the stored ones, from either registry view; tools keep their own") {
+    const std::wstring own = L"{A1000000-0000-4000-8000-0000000000A1}", other = L"{A2000000-0000-4000-8000-0000000000A2}",
+                       absent = L"{A3000000-0000-4000-8000-0000000000A3}", longer = L"{A4000000-0000-4000-8000-0000000000A4}";
+    const std::wstring longName(300, L'n');
+    struct Registered {
+        std::vector<std::wstring> ids;
+        ~Registered() {
+            for (const std::wstring& id : ids) storetest::UnregisterClass(id.c_str());
+        }
+    } registered{{own, other, longer}};
+    storetest::RegisterClassName(own.c_str(), L"Own View Name");
+    storetest::RegisterClassName(other.c_str(), L"Other View Name", sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
+    storetest::RegisterClassName(longer.c_str(), longName.c_str());
+    auto plug = [](const std::wstring& id, const std::wstring& name, uint32_t flags) {
+        return List("plug", {Chunk("plgh", PlugInHeader(1, flags, id, name)), List("plst", {OnePreset(L"p", {1})})});
+    };
+    const Bytes image = Riff({kFmt11, List("plgs", {plug(own, L"Stored 1", 0), plug(other, L"Stored 2", 0),
+                                                    plug(absent, L"Stored 3", 0), plug(own, L"Tool", PLUGIN_LATHMERE_TOOL),
+                                                    plug(longer, L"Stored 5", 0)})});
+    CallerLists lists;
+    REQUIRE(lists.Read(image) == S_OK);
+    const std::wstring want[] = {L"Own View Name", L"Other View Name", L"Stored 3", L"Tool", longName.substr(0, 259)};
+    REQUIRE(lists.plugIns.Count() == 6); // the caller's own entry first
+    for (int i = 0; i < 5; ++i) {
+        CAPTURE(i);
+        CHECK(std::wstring(lists.plugIns.At(i + 1)->name) == want[i]);
+    }
 }
