@@ -41,7 +41,7 @@ bool QueryDword(HKEY key, const wchar_t* name, uint32_t* value) {
 // of the data file whose path they are. probe holds all bytes when complete; otherwise bytes is their size and they
 // are asked for again by name.
 HRESULT ValueToBlob(HKEY key, const wchar_t* valueName, DWORD type, const BYTE* probe, DWORD bytes, bool complete,
-                    uint8_t** data, uint32_t* size) {
+                    uint8_t** data, uint32_t* size, StoreFileStamps* stamps) {
     if (type == REG_BINARY) {
         if (bytes == 0) return KV_E_OUTOFMEMORY; // empty data are never loaded
         if (complete) return AllocCopy(probe, bytes, data, size);
@@ -62,7 +62,7 @@ HRESULT ValueToBlob(HKEY key, const wchar_t* valueName, DWORD type, const BYTE* 
                 RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(path.data()), &read);
             if (status != ERROR_SUCCESS) return status;
         }
-        return ReadDataFile(path.data(), data, size);
+        return ReadDataFile(path.data(), data, size, stamps);
     }
     return ERROR_INVALID_DATA;
 }
@@ -70,7 +70,7 @@ HRESULT ValueToBlob(HKEY key, const wchar_t* valueName, DWORD type, const BYTE* 
 // Appends every loadable preset of an open plug-in or tool key; skipUntitled for DirectShow plug-ins. Each value
 // comes with its data in one enumeration call, which halves the registry round trips of a load; only data too
 // large for the probe buffer are asked for again by name.
-void LoadPresetValues(HKEY key, DWORD longestName, bool skipUntitled, PlugInEntry* entry) {
+void LoadPresetValues(HKEY key, DWORD longestName, bool skipUntitled, PlugInEntry* entry, StoreFileStamps* stamps) {
     std::vector<wchar_t> name(longestName + 1);
     std::vector<BYTE> probe(kInlineProbeBytes);
     for (DWORD index = 0;; ++index) {
@@ -89,8 +89,8 @@ void LoadPresetValues(HKEY key, DWORD longestName, bool skipUntitled, PlugInEntr
         PresetEntry* preset = new (std::nothrow) PresetEntry(name.data());
         if (!preset) continue;
         HRESULT hr = complete ? ValueToBlob(key, name.data(), type, probe.data(), bytes, true, &preset->data,
-                                            &preset->dataSize)
-                              : ReadValueData(key, name.data(), &preset->data, &preset->dataSize);
+                                            &preset->dataSize, stamps)
+                              : ReadValueData(key, name.data(), &preset->data, &preset->dataSize, stamps);
         if (hr != S_OK) {
             delete preset;
             continue;
@@ -127,7 +127,7 @@ constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_6
 
 bool IsNotFound(LONG status) { return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND; }
 
-void ScanDirectShowPlugIns(PlugInList* list) {
+void ScanDirectShowPlugIns(PlugInList* list, StoreFileStamps* stamps) {
     KvRegKey root;
     if (OpenKey(&root, HKEY_CURRENT_USER, STORE_PRESETS_KEY, KEY_READ) != ERROR_SUCCESS) return;
     unsigned notInstalled = 0;
@@ -145,7 +145,7 @@ void ScanDirectShowPlugIns(PlugInList* list) {
         bool registered = registrations.FriendlyName(keyName, friendly, sizeof(friendly)) == ERROR_SUCCESS;
         PlugInEntry* entry = new (std::nothrow) PlugInEntry(registered ? friendly : L"", keyName);
         if (!entry) continue;
-        LoadPresetValues(plugInKey.get(), longestName, true, entry);
+        LoadPresetValues(plugInKey.get(), longestName, true, entry, stamps);
         if (entry->PresetCount() == 0) {
             delete entry;
             continue;
@@ -155,7 +155,8 @@ void ScanDirectShowPlugIns(PlugInList* list) {
     }
 }
 
-void ScanLathmereTools(HKEY presetsKey, uint32_t flags, uint32_t major, uint32_t minor, PlugInList* list) {
+void ScanLathmereTools(HKEY presetsKey, uint32_t flags, uint32_t major, uint32_t minor, PlugInList* list,
+                       StoreFileStamps* stamps) {
     wchar_t keyName[kKeyNameChars];
     for (DWORD index = 0;; ++index) {
         DWORD chars = kKeyNameChars;
@@ -171,7 +172,7 @@ void ScanLathmereTools(HKEY presetsKey, uint32_t flags, uint32_t major, uint32_t
         entry->flags = flags;
         entry->majorVersion = major;
         entry->minorVersion = minor;
-        LoadPresetValues(toolKey.get(), longestName, false, entry);
+        LoadPresetValues(toolKey.get(), longestName, false, entry, stamps);
         if (entry->PresetCount() == 0) delete entry;
         else list->Append(entry);
     }
@@ -196,25 +197,26 @@ template <class Visit> HRESULT ForEachLathmereVersion(Visit visit) {
     return S_OK;
 }
 
-void ScanVersionedLathmere(PlugInList* list) {
-    ForEachLathmereVersion([list](HKEY versions, unsigned major, unsigned minor) -> HRESULT {
+void ScanVersionedLathmere(PlugInList* list, StoreFileStamps* stamps) {
+    ForEachLathmereVersion([list, stamps](HKEY versions, unsigned major, unsigned minor) -> HRESULT {
         // The key is found again through the parsed numbers; a version without presets ends the scan.
         std::wstring presetsPath = std::to_wstring(major) + L"." + std::to_wstring(minor) + L"\\Presets";
         KvRegKey presets;
         if (OpenKey(&presets, versions, presetsPath.c_str(), KEY_READ) != ERROR_SUCCESS) return S_FALSE;
-        ScanLathmereTools(presets.get(), PLUGIN_LATHMERE_TOOL | PLUGIN_LATHMERE_VERSIONED, major, minor, list);
+        ScanLathmereTools(presets.get(), PLUGIN_LATHMERE_TOOL | PLUGIN_LATHMERE_VERSIONED, major, minor, list,
+                          stamps);
         return S_OK;
     });
 }
 
 } // namespace
 
-HRESULT ReadValueData(HKEY key, const wchar_t* valueName, uint8_t** data, uint32_t* size) {
+HRESULT ReadValueData(HKEY key, const wchar_t* valueName, uint8_t** data, uint32_t* size, StoreFileStamps* stamps) {
     BYTE probe[kInlineProbeBytes];
     DWORD type = 0, bytes = sizeof(probe);
     LONG status = RegQueryValueExW(key, valueName, nullptr, &type, probe, &bytes);
     if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) return status;
-    return ValueToBlob(key, valueName, type, probe, bytes, status == ERROR_SUCCESS, data, size);
+    return ValueToBlob(key, valueName, type, probe, bytes, status == ERROR_SUCCESS, data, size, stamps);
 }
 
 LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) {
@@ -248,7 +250,7 @@ LONG PlugInClassNames::FriendlyName(const wchar_t* classIdText, wchar_t* buffer,
     return status;
 }
 
-HRESULT LoadStoreChains(ChainList** chainList) {
+HRESULT LoadStoreChains(ChainList** chainList, StoreFileStamps* stamps) {
     *chainList = nullptr;
     KvRegKey root;
     LONG status = OpenKey(&root, HKEY_CURRENT_USER, STORE_CHAINS_KEY, KEY_READ);
@@ -279,7 +281,7 @@ HRESULT LoadStoreChains(ChainList** chainList) {
         chain->type = type;
         CatalogueCopyText(chain->identifier, CATALOGUE_ID_CHARS, keyName);
         CatalogueCopyText(chain->name, CATALOGUE_NAME_CHARS, name);
-        if (ReadValueData(chainKey.get(), L"Stream", &chain->stream, &chain->streamSize) != S_OK) {
+        if (ReadValueData(chainKey.get(), L"Stream", &chain->stream, &chain->streamSize, stamps) != S_OK) {
             delete chain;
             continue;
         }
@@ -293,15 +295,15 @@ HRESULT LoadStoreChains(ChainList** chainList) {
     return S_OK;
 }
 
-HRESULT LoadStorePresets(PlugInList** plugInList) {
+HRESULT LoadStorePresets(PlugInList** plugInList, StoreFileStamps* stamps) {
     *plugInList = nullptr;
     PlugInList* list = new (std::nothrow) PlugInList();
     if (!list) return KV_E_OUTOFMEMORY;
-    ScanDirectShowPlugIns(list);
+    ScanDirectShowPlugIns(list, stamps);
     KvRegKey lathmere;
     if (OpenKey(&lathmere, HKEY_CURRENT_USER, STORE_LATHMERE_KEY, KEY_READ) == ERROR_SUCCESS)
-        ScanLathmereTools(lathmere.get(), PLUGIN_LATHMERE_TOOL, 6, 0, list);
-    ScanVersionedLathmere(list);
+        ScanLathmereTools(lathmere.get(), PLUGIN_LATHMERE_TOOL, 6, 0, list, stamps);
+    ScanVersionedLathmere(list, stamps);
     if (list->Count() == 0) {
         delete list;
         return S_OK;

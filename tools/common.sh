@@ -75,3 +75,9 @@ tarrow_start_xvfb() {
     echo "Could not start Xvfb" >&2
     return 1
 }
+
+# When the calling script ends: stop the Wine processes of $WINEPREFIX and the Xvfb that tarrow_start_xvfb started.
+tarrow_cleanup_on_exit() {
+    TARROW_XVFB_PID=""
+    trap 'wineserver -k >/dev/null 2>&1; [ -n "$TARROW_XVFB_PID" ] && kill "$TARROW_XVFB_PID" 2>/dev/null' EXIT
+}

@@ -1,0 +1,131 @@
+// The frame's rules without windows: layout arithmetic, the splitter, pane order, text order and command states.
+#include <doctest.h>
+#include <windows.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+#include "command_state.h"
+#include "document_record.h"
+#include "frame_layout.h"
+#include "pane_focus.h"
+#include "pane_text.h"
+
+namespace {
+
+std::string Text(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+}
+
+} // namespace
+
+TEST_CASE("layout: the toolbar, the two sides, and a side's caption, tree and list") {
+    FrameRects frame = ComputeFrameRects(RECT{0, 0, 800, 500}, 810, SIZE{0, 24});
+    CHECK(Text(frame.toolbar) == "3,2,810,28"); // the wider of client and new width, less 3; ideal height + 2
+    CHECK(Text(frame.sides[0]) == "6,42,794,244");
+    CHECK(Text(frame.sides[1]) == "6,250,794,494");
+    CHECK(Text(ComputeFrameRects(RECT{0, 0, 20, 11}, 20, SIZE{}).sides[0]) == "6,42,14,-1"); // signed, not wrapped
+
+    const RECT side{6, 42, 406, 300}; // 400 wide
+    SideRects rects = ComputeSideRects(side, SIZE{90, 14}, 150);
+    CHECK(Text(rects.caption) == "6,42,96,56");
+    CHECK(Text(rects.tree) == "6,56,156,300");
+    CHECK(Text(rects.list) == "162,56,406,300");
+    // A tree of 390 would leave the list 4 pixels: it gives way by 6 so that the list keeps exactly 10.
+    CHECK(ComputeSideRects(side, SIZE{90, 14}, 390).treeWidth == 384);
+    CHECK(ComputeSideRects(side, SIZE{90, 14}, 380).treeWidth == 380);
+    CHECK(ComputeSideRects(RECT{0, 0, 12, 50}, SIZE{}, 300).treeWidth == 0); // never below nothing
+}
+
+TEST_CASE("the splitter's hit test, drag distance and clamps") {
+    const RECT splitters[2] = {SplitterRect(RECT{6, 56, 306, 240}, RECT{312, 56, 794, 240}),
+                               SplitterRect(RECT{6, 266, 206, 494}, RECT{212, 266, 794, 494})};
+    CHECK(SplitterHitTest(POINT{306, 56}, 500, splitters) == 1); // left and top edges count
+    CHECK(SplitterHitTest(POINT{311, 239}, 500, splitters) == 1);
+    CHECK(SplitterHitTest(POINT{312, 100}, 500, splitters) == 0);
+    CHECK(SplitterHitTest(POINT{306, 240}, 500, splitters) == 0);
+    CHECK(SplitterHitTest(POINT{208, 300}, 500, splitters) == 2);
+    CHECK(SplitterHitTest(POINT{208, 200}, 500, splitters) == 0); // the upper half only looks at the upper side
+
+    const POINT press{100, 100};
+    const SIZE drag{4, 4}; // half-width (4 + 1) / 2 = 2: 98..101 stay still
+    CHECK_FALSE(BeyondDragDistance(press, POINT{101, 98}, drag));
+    CHECK(BeyondDragDistance(press, POINT{102, 100}, drag));
+    CHECK(BeyondDragDistance(press, POINT{97, 100}, drag));
+    CHECK(DraggedTreeWidth(150, 30, RECT{6, 42, 406, 240}) == 180);
+    CHECK(DraggedTreeWidth(150, 1000, RECT{6, 42, 406, 240}) == 384);
+}
+
+TEST_CASE("Ctrl+Tab order: both ways, wrapping, passing over panes without items") {
+    const bool all[4] = {true, true, true, true}, emptySystem[4] = {true, true, false, false};
+    const bool onlySystemList[4] = {false, false, false, true}, none[4] = {};
+    struct Row {
+        PaneFocus focus;
+        bool forward;
+        const bool* items;
+        int expected;
+    };
+    const Row rows[] = {
+        {{PANE_SYSTEM, PANE_LIST}, true, all, 0},          {{PANE_PACKAGE, PANE_TREE}, false, all, 3},
+        {{PANE_SYSTEM, PANE_TREE}, false, all, 1},         {{PANE_SYSTEM, PANE_NONE}, true, all, 3},
+        {{PANE_SYSTEM, PANE_NONE}, false, all, 2},         {{PANE_PACKAGE, PANE_TREE}, false, emptySystem, 1},
+        {{PANE_PACKAGE, PANE_TREE}, true, onlySystemList, 3}, {{PANE_SYSTEM, PANE_LIST}, true, onlySystemList, 3},
+        {{PANE_PACKAGE, PANE_TREE}, true, none, -1},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(row.focus.activeSide);
+        CAPTURE(static_cast<int>(row.focus.focusedPaneKind));
+        CAPTURE(row.forward);
+        CHECK(NextPaneIndex(row.focus, row.forward, row.items) == row.expected);
+    }
+}
+
+TEST_CASE("pane texts: sorted as the user's locale sorts them ignoring case, equal as ordinal comparison ignoring case") {
+    const std::vector<std::wstring> texts = {L"zeta", L"Alpha", L"co-op", L"coop", L"Beta 10", L"beta 9", L"_under",
+                                             L"\u00c9clair", L"eclair", L"Delta", L"alpha", L"10 Band", L"ab", L"a b"};
+    std::vector<size_t> order = SortedOrder(texts);
+    REQUIRE(order.size() == texts.size());
+    for (size_t i = 1; i < order.size(); ++i) {
+        CAPTURE(i);
+        CHECK(lstrcmpiW(texts[order[i - 1]].c_str(), texts[order[i]].c_str()) <= 0);
+    }
+    auto position = [&order](size_t index) { return std::find(order.begin(), order.end(), index) - order.begin(); };
+    CHECK(position(1) < position(10)); // equal ignoring case: "Alpha" stays before "alpha"
+
+    const std::pair<const wchar_t*, const wchar_t*> pairs[] = {
+        {L"Bright Reverb", L"bRIGHT rEVERB"}, {L"\u00e9t\u00e9", L"\u00c9T\u00c9"}, {L"stra\u00dfe", L"STRASSE"},
+        {L"a-b", L"A_B"}, {L"\u03c3\u03bf\u03c6\u03af\u03b1", L"\u03a3\u039f\u03a6\u0399\u0391"}};
+    for (const auto& [first, second] : pairs) {
+        bool ordinalEqual = CompareStringOrdinal(first, -1, second, -1, TRUE) == CSTR_EQUAL;
+        CHECK((FoldedKey(first) == FoldedKey(second)) == ordinalEqual);
+    }
+}
+
+TEST_CASE("command states over snapshots") {
+    CommandSnapshot state;
+    state.sideEmpty[PANE_PACKAGE] = state.sideEmpty[PANE_SYSTEM] = false;
+    state.focusedPaneHasSelection = true;
+    state.activeSide = PANE_SYSTEM;
+    state.focusedPane = PANE_LIST;
+    CHECK(CanCopyToFile(state));
+    CHECK_FALSE(CanCopyToSystem(state));
+    CHECK(CanDelete(state));
+    state.activeSide = PANE_PACKAGE; // whatever is selected, Copy to File needs the system side active
+    CHECK_FALSE(CanCopyToFile(state));
+    CHECK(CanCopyToSystem(state));
+    state.sideEmpty[PANE_PACKAGE] = true;
+    CHECK_FALSE(CanCopyToSystem(state));
+    CHECK_FALSE(CanDelete(state));
+    state.sideEmpty[PANE_PACKAGE] = false;
+    state.focusedPane = PANE_NONE;
+    CHECK_FALSE(CanDelete(state));
+    state.focusedPane = PANE_TREE;
+    state.focusedPaneHasSelection = false;
+    CHECK_FALSE(CanDelete(state));
+
+    CHECK_FALSE(CanSave(state));
+    state.documentFlags = DOC_MODIFIED | DOC_UNTITLED;
+    CHECK(CanSave(state));
+    state.sideEmpty[PANE_PACKAGE] = true; // a modified package that holds nothing
+    CHECK_FALSE(CanSave(state));
+}

@@ -1,0 +1,527 @@
+// The real frame window in the test process, driven with messages: what both sides show, how they navigate, the
+// toolbar and menus, the layout and settings, opening packages, and the reload of the store on activation.
+#include <doctest.h>
+#include <memory>
+#include "document_open.h"
+#include "frame_fixture.h"
+#include "frame_layout.h"
+#include "kvresult.h"
+#include "settings_ids.h"
+#include "toolbar.h"
+
+using namespace frametest;
+
+TEST_CASE("start-up shows the package above and the store below, sorted, with captions; the list follows the node") {
+    SeededStore store;
+    PackageFile package;
+    AppSession session(package.path);
+    TestFrame frame(session);
+    PaneState& packageSide = frame.pane(PANE_PACKAGE);
+    PaneState& system = frame.pane(PANE_SYSTEM);
+
+    CHECK(session.boxes.empty());
+    CHECK(Text(frame.window()) == L"Varden Tarrow 2.0 - Sample Set.kvpreset");
+    CHECK(Text(GetDlgItem(frame.window(), 10)) == L"Preset Package");
+    CHECK(Text(GetDlgItem(frame.window(), 11)) == L"System Presets");
+    CHECK(GetDlgItem(frame.window(), 2) == system.tree);
+    CHECK(GetDlgItem(frame.window(), 30) == packageSide.list);
+    CHECK(TreeItemKind(packageSide.tree, TreeView_GetRoot(packageSide.tree)) == NODE_ROOT);
+    CHECK(TreeDump(packageSide.tree) == L"Sample Set.kvpreset\n  FX Chains\n  FX Plug-Ins\n    Eq One\n    Zeta Comp\n");
+    CHECK(TreeDump(system.tree) == L"FX Chains\nFX Plug-Ins\n  alpha Delay\n  Bright Reverb\n  Moravel Lathmere Tape\n"
+                                   L"  Not Installed 000\n");
+    CHECK(frame.state().catalogue.selectedDestination == 0); // the last (and only) destination
+
+    struct Row {
+        PaneState* pane;
+        std::vector<const wchar_t*> path;
+        NodeKind kind;
+        Lines rows;
+    };
+    const wchar_t* root = L"Sample Set.kvpreset";
+    const Row rows[] = {
+        {&packageSide, {root}, NODE_ROOT, {L"FX Chains", L"FX Plug-Ins"}},
+        {&packageSide, {root, L"FX Plug-Ins"}, NODE_PLUGINS, {L"Eq One", L"Zeta Comp"}},
+        {&packageSide, {root, L"FX Plug-Ins", L"Zeta Comp"}, NODE_PLUGIN, {L"a", L"B"}},
+        {&packageSide, {root, L"FX Chains"}, NODE_CHAINS, {L"Guitar Rig"}},
+        {&system, {L"FX Plug-Ins", L"bright reverb"}, NODE_PLUGIN, {L"hall", L"Plate", L"Room"}},
+        {&system, {L"FX Plug-Ins", L"Moravel Lathmere Tape"}, NODE_PLUGIN, {L"Warm"}},
+        {&system, {L"FX Chains"}, NODE_CHAINS, {L"Drum Bus", L"Vocal Chain"}},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(storetest::Narrow(row.path.back()));
+        REQUIRE(SelectNode(*row.pane, row.path) != nullptr);
+        CHECK(row.pane->currentNodeKind == row.kind);
+        CHECK(ListRows(row.pane->list) == row.rows);
+    }
+}
+
+TEST_CASE("opening rows by double click and Enter; renaming only presets and chains, 63 characters, F2") {
+    PackageFile package;
+    AppSession session(package.path);
+    TestFrame frame(session);
+    PaneState& pane = frame.pane(PANE_PACKAGE);
+    auto selected = [&pane] { return TreeItemText(pane.tree, TreeView_GetSelection(pane.tree)); };
+    REQUIRE(SelectNode(pane, {L"Sample Set.kvpreset"}) != nullptr);
+    SetFocus(pane.list);
+    CHECK(ListView_EditLabel(pane.list, 0) == nullptr); // folder rows keep their names
+
+    DoubleClickRow(pane.list, 1); // "FX Plug-Ins"
+    CHECK(selected() == L"FX Plug-Ins");
+    CHECK(ListRows(pane.list) == Lines{L"Eq One", L"Zeta Comp"});
+    CHECK(SelectedRows(pane.list) == std::vector<int>{0});
+    CHECK(ListView_EditLabel(pane.list, 0) == nullptr); // and so do plug-in rows
+
+    SelectOnly(pane.list, 1);
+    SendMessageW(pane.list, WM_KEYDOWN, VK_RETURN, 0);
+    Pump();
+    CHECK(selected() == L"Zeta Comp");
+    CHECK(ListRows(pane.list) == Lines{L"a", L"B"});
+    SendMessageW(pane.list, WM_KEYDOWN, VK_RETURN, 0); // a preset row opens nothing
+    Pump();
+    CHECK(selected() == L"Zeta Comp");
+
+    DoubleClickRow(pane.list, 1); // a preset row is renamed instead
+    HWND edit = ListView_GetEditControl(pane.list);
+    REQUIRE(edit != nullptr);
+    CHECK(Text(edit) == L"B");
+    CHECK(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0) == PANE_LABEL_LIMIT);
+    SetWindowTextW(edit, L"Brand New");
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    Pump();
+    CHECK(ListRows(pane.list) == Lines{L"a", L"B"}); // refused until renaming reaches the editing code
+
+    SelectOnly(pane.list, 0);
+    frame.Command(ID_EDIT_RENAME);
+    edit = ListView_GetEditControl(pane.list);
+    REQUIRE(edit != nullptr);
+    CHECK(Text(edit) == L"a");
+    ListView_CancelEditLabel(pane.list);
+    SetFocus(pane.tree);
+    frame.Command(ID_EDIT_RENAME); // F2 needs the list focused
+    CHECK(ListView_GetEditControl(pane.list) == nullptr);
+
+    REQUIRE(SelectNode(pane, {L"Sample Set.kvpreset", L"FX Chains"}) != nullptr);
+    SetFocus(pane.list);
+    CHECK(ListView_EditLabel(pane.list, 0) != nullptr);
+    ListView_CancelEditLabel(pane.list);
+}
+
+TEST_CASE("focus makes a side active; Ctrl+Tab passes over empty panes; Ctrl+A only in a list; the selection read") {
+    PackageFile package;
+    std::unique_ptr<SeededStore> store;
+    SUBCASE("with an empty store") { storetest::DeleteStoreKeys(); }
+    SUBCASE("with a seeded store") { store = std::make_unique<SeededStore>(); }
+    AppSession session(package.path);
+    TestFrame frame(session);
+    PaneState* sides = frame.state().sides;
+    REQUIRE(SelectNode(sides[PANE_PACKAGE], {L"Sample Set.kvpreset", L"FX Plug-Ins", L"Zeta Comp"}) != nullptr);
+    if (store) REQUIRE(SelectNode(sides[PANE_SYSTEM], {L"FX Chains"}) != nullptr);
+    else CHECK(TreeView_GetCount(sides[PANE_SYSTEM].tree) == 0);
+
+    SetFocus(sides[PANE_PACKAGE].list);
+    CHECK(frame.state().activeSide == PANE_PACKAGE);
+    CHECK(frame.state().focusedPaneKind == PANE_LIST);
+    std::vector<HWND> order = {sides[PANE_PACKAGE].tree, sides[PANE_PACKAGE].list};
+    if (store) order.insert(order.begin(), {sides[PANE_SYSTEM].tree, sides[PANE_SYSTEM].list});
+    for (HWND expected : order) {
+        frame.Command(ID_NEXT_PANE);
+        CHECK(GetFocus() == expected);
+    }
+    if (store) {
+        frame.Command(ID_PREVIOUS_PANE);
+        CHECK(GetFocus() == sides[PANE_PACKAGE].tree);
+        ListView_SetItemState(sides[PANE_SYSTEM].list, -1, 0, LVIS_SELECTED);
+        frame.Command(ID_PREVIOUS_PANE);
+        CHECK(GetFocus() == sides[PANE_SYSTEM].list);
+        CHECK(frame.state().activeSide == PANE_SYSTEM);
+        CHECK(SelectedRows(sides[PANE_SYSTEM].list) == std::vector<int>{0}); // landing on a list selects a row
+        frame.Command(ID_EDIT_SELECT_ALL);
+        CHECK(SelectedRows(sides[PANE_SYSTEM].list) == std::vector<int>{0, 1});
+
+        Selection selection;
+        REQUIRE(GetSelection(sides[PANE_SYSTEM], &selection) == S_OK);
+        CHECK(selection.side == SIDE_SYSTEM);
+        CHECK(selection.focusedPane == PANE_LIST);
+        CHECK(selection.nodeKind == NODE_CHAINS);
+        CHECK(selection.names == Lines{L"Drum Bus", L"Vocal Chain"});
+        CHECK(selection.parent == L"FX Chains");
+    }
+    SetFocus(sides[PANE_PACKAGE].tree);
+    CHECK(frame.state().activeSide == PANE_PACKAGE);
+    CHECK(frame.state().focusedPaneKind == PANE_TREE);
+    ListView_SetItemState(sides[PANE_PACKAGE].list, -1, 0, LVIS_SELECTED);
+    frame.Command(ID_EDIT_SELECT_ALL);
+    CHECK(SelectedRows(sides[PANE_PACKAGE].list).empty());
+    Selection selection;
+    REQUIRE(GetSelection(sides[PANE_PACKAGE], &selection) == S_OK);
+    CHECK(selection.side == SIDE_PACKAGE);
+    CHECK(selection.focusedPane == PANE_TREE);
+    CHECK(selection.names == Lines{L"Zeta Comp"});
+    CHECK(selection.parent == L"FX Plug-Ins");
+}
+
+TEST_CASE("a refill keeps valid nodes with their expansion and selection, and removes stale ones") {
+    PackageFile package;
+    AppSession session(package.path);
+    TestFrame frame(session);
+    PaneState& pane = frame.pane(PANE_PACKAGE);
+    CatalogueModel& model = frame.state().catalogue;
+    HTREEITEM zeta = SelectNode(pane, {L"Sample Set.kvpreset", L"FX Plug-Ins", L"Zeta Comp"});
+    REQUIRE(zeta != nullptr);
+    HTREEITEM folder = TreeView_GetParent(pane.tree, zeta);
+    SetFocus(pane.tree); // collapsing and expanding as a user does is recorded with the plug-in list
+    TreeView_SelectItem(pane.tree, folder);
+    SendMessageW(pane.tree, WM_KEYDOWN, VK_LEFT, 0);
+    CHECK(model.plugIns[SIDE_PACKAGE]->expanded == 0);
+    SendMessageW(pane.tree, WM_KEYDOWN, VK_RIGHT, 0);
+    CHECK(model.plugIns[SIDE_PACKAGE]->expanded == 1);
+    TreeView_SelectItem(pane.tree, zeta);
+
+    std::unique_ptr<PlugInEntry> added(storetest::MakePlugIn(L"Limiter", L"{7F000000-0000-4000-8000-000000000006}", 0,
+                                                             0, 0, {storetest::MakePreset(L"Soft", Pattern(4, 1))}));
+    REQUIRE(AddPreset(model, *added, *added->PresetAt(0), SIDE_PACKAGE) == S_OK);
+    PlugInEntry* eq = model.plugIns[SIDE_PACKAGE]->FindEntryByName(L"Eq One", nullptr);
+    REQUIRE(eq != nullptr);
+    REQUIRE(RemovePreset(model, *eq, *eq->PresetAt(0), SIDE_PACKAGE) == S_OK); // its last preset
+    FillTree(pane, package.path.c_str());
+    CHECK(TreeDump(pane.tree) == L"Sample Set.kvpreset\n  FX Chains\n  FX Plug-Ins\n    Limiter\n    Zeta Comp\n");
+    CHECK(TreeView_GetSelection(pane.tree) == zeta);
+    CHECK((TreeView_GetItemState(pane.tree, folder, TVIS_EXPANDED) & TVIS_EXPANDED) != 0);
+
+    delete model.chains[SIDE_PACKAGE];
+    model.chains[SIDE_PACKAGE] = nullptr;
+    while (model.plugIns[SIDE_PACKAGE]->Count() > 0) model.plugIns[SIDE_PACKAGE]->DeleteAt(0);
+    FillTree(pane, package.path.c_str());
+    CHECK(TreeDump(pane.tree) == L"Sample Set.kvpreset\n"); // the folders go when nothing is left in them
+}
+
+TEST_CASE("opening packages: a missing or damaged one leaves the document as it was, at start-up an untitled one") {
+    testsupport::ScratchDir folder(L"frame-open");
+    const std::wstring missing = folder.file(L"gone.kvpreset"), damaged = folder.file(L"damaged.kvpreset");
+    REQUIRE(testsupport::WriteWholeFile(damaged, "RIFF\x04\0\0\0KVPDjunk", 16));
+    const std::pair<std::wstring, const wchar_t*> failures[] = {
+        {missing, L"could not be opened.\n\nMake sure you have access"},
+        {damaged, L"is not in a supported format, or contains an unrecoverable error."}};
+    for (const auto& [path, message] : failures) {
+        CAPTURE(storetest::Narrow(path));
+        AppSession session(path);
+        TestFrame frame(session);
+        REQUIRE(session.boxes.size() == 1);
+        CHECK(session.boxes[0].find(path) != std::wstring::npos);
+        CHECK(session.boxes[0].find(message) != std::wstring::npos);
+        CHECK(g_appContext.document.flags == DOC_UNTITLED);
+        CHECK(Text(frame.window()) == L"Varden Tarrow 2.0 - Untitled");
+        CHECK(TreeDump(frame.pane(PANE_PACKAGE).tree) == L"Untitled\n");
+    }
+
+    PackageFile package;
+    std::wstring other = folder.file(L"Other.kvpreset");
+    PlugInList plugIns;
+    plugIns.Append(storetest::MakePlugIn(L"Gate", L"{7F100000-0000-4000-8000-000000000007}", 0, 0, 0,
+                                         {storetest::MakePreset(L"Tight", Pattern(6, 1))}));
+    REQUIRE(WritePackageFile(other.c_str(), &plugIns, nullptr) >= 0);
+    REQUIRE(SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_READONLY));
+    AppSession session(package.path);
+    TestFrame frame(session);
+    REQUIRE(SelectNode(frame.pane(PANE_PACKAGE), {L"Sample Set.kvpreset", L"FX Chains"}) != nullptr);
+    EditHistory& history = *frame.state().history;
+    std::unique_ptr<ChainEntry> rig(storetest::MakeChain(L"Bass Rig", L"{C4}", Pattern(8, 1)));
+    auto chain = std::make_unique<AddChainAction>(SIDE_PACKAGE);
+    REQUIRE(chain->SetChain(*rig) == S_OK);
+    REQUIRE(history.BeginEdit(SIDE_PACKAGE) == S_OK);
+    REQUIRE(history.AppendAction(std::move(chain)) == S_OK);
+    EditOutcome outcome;
+    REQUIRE(history.CommitEdit(frame.state().catalogue, &outcome) == S_OK);
+    UpdateToolbarStates(frame.state());
+    CHECK(frame.Enabled(ID_EDIT_UNDO));
+    DocumentRecord request{};
+    wcscpy(request.path, other.c_str());
+    request.flags = DOC_MODIFIED | DOC_UNTITLED; // only the read-only flag of a request counts
+    CHECK(OpenPackage(frame.state(), request) == S_OK);
+    CHECK(history.undoSteps.Count() == 0);
+    CHECK(g_appContext.document.flags == DOC_READONLY); // from the file's attribute
+    CHECK(Text(frame.window()) == L"Varden Tarrow 2.0 - Other.kvpreset (Read-Only)");
+    const std::wstring shown = L"Other.kvpreset\n  FX Plug-Ins\n    Gate\n";
+    CHECK(TreeDump(frame.pane(PANE_PACKAGE).tree) == shown);
+    CHECK(ListRows(frame.pane(PANE_PACKAGE).list).empty());
+    for (const std::wstring& path : {missing, damaged}) {
+        wcscpy(request.path, path.c_str());
+        CHECK(OpenPackage(frame.state(), request) < 0);
+        CHECK(std::wstring(g_appContext.document.path) == other);
+        CHECK(TreeDump(frame.pane(PANE_PACKAGE).tree) == shown);
+    }
+    SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_CASE("toolbar: buttons, image strips, tooltips, the destination drop-down and the enabled states") {
+    SeededStore store;
+    PackageFile package;
+    AppSession session(package.path);
+    TestFrame frame(session);
+    HWND toolbar = frame.state().toolbar;
+    REQUIRE(toolbar != nullptr);
+    CHECK(GetDlgCtrlID(toolbar) == TOOLBAR_ID);
+    const int commands[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_UNDO, ID_EDIT_REDO, 0,
+                            ID_EDIT_COPY_TO_FILE, ID_EDIT_COPY_TO_SYSTEM, ID_EDIT_DELETE, 0, ID_DESTINATION_BUTTON};
+    REQUIRE(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0) == 12);
+    for (int i = 0; i < 12; ++i) {
+        TBBUTTON button{};
+        SendMessageW(toolbar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
+        CHECK(button.idCommand == commands[i]);
+    }
+    for (UINT message : {TB_GETIMAGELIST, TB_GETHOTIMAGELIST, TB_GETDISABLEDIMAGELIST}) {
+        auto images = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, message, 0, 0));
+        int width = 0, height = 0;
+        ImageList_GetIconSize(images, &width, &height);
+        CHECK(ImageList_GetImageCount(images) == 17);
+        CHECK(width == 18);
+        CHECK(height == 17);
+    }
+    const std::pair<UINT, const wchar_t*> tips[] = {
+        {ID_FILE_NEW, L"New (Ctrl+N)"}, {ID_EDIT_REDO, L"Redo (Ctrl+Shift+Z)"}, {ID_EDIT_DELETE, L"Delete (Delete)"},
+        {ID_HELP_WHATS_THIS, L"What's This Help (Shift+F1)"}, {ID_DESTINATION_BUTTON, L"Lathmere Preset Destination"}};
+    for (const auto& [command, text] : tips) {
+        NMTTDISPINFOW info{};
+        info.hdr = NMHDR{reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0)), command,
+                         static_cast<UINT>(TTN_GETDISPINFOW)};
+        SendMessageW(frame.window(), WM_NOTIFY, command, reinterpret_cast<LPARAM>(&info));
+        CHECK(std::wstring(info.lpszText ? info.lpszText : L"") == text);
+    }
+
+    // The drop-down opens menu 110; a timer inside the menu's own loop reads it and closes it.
+    static Lines seen;
+    seen.clear();
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        auto menu = reinterpret_cast<HMENU>(SendMessageW(FindWindowW(L"#32768", nullptr), MN_GETHMENU, 0, 0));
+        for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
+            wchar_t text[64] = L"";
+            GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+            seen.push_back(std::to_wstring(GetMenuItemID(menu, i)) + L" " + text);
+        }
+        if (menu) EndMenu();
+    });
+    NMTOOLBARW drop{};
+    drop.hdr = NMHDR{toolbar, TOOLBAR_ID, static_cast<UINT>(TBN_DROPDOWN)};
+    drop.iItem = ID_DESTINATION_BUTTON;
+    CHECK(SendMessageW(frame.window(), WM_NOTIFY, TOOLBAR_ID, reinterpret_cast<LPARAM>(&drop)) == TBDDRET_DEFAULT);
+    KillTimer(nullptr, timer);
+    CHECK(seen == Lines{L"32806 Moravel Lathmere"});
+    frame.Command(ID_DESTINATION_FIRST + 2);
+    CHECK(frame.state().catalogue.selectedDestination == 2);
+
+    PaneState& system = frame.pane(PANE_SYSTEM);
+    REQUIRE(SelectNode(system, {L"FX Plug-Ins", L"alpha Delay"}) != nullptr);
+    SetFocus(system.list);
+    SelectOnly(system.list, 0);
+    CHECK(frame.Enabled(ID_EDIT_COPY_TO_FILE));
+    CHECK_FALSE(frame.Enabled(ID_EDIT_COPY_TO_SYSTEM));
+    CHECK(frame.Enabled(ID_EDIT_DELETE));
+    ListView_SetItemState(system.list, -1, 0, LVIS_SELECTED);
+    CHECK_FALSE(frame.Enabled(ID_EDIT_COPY_TO_FILE));
+    CHECK_FALSE(frame.Enabled(ID_EDIT_DELETE));
+    SetFocus(frame.pane(PANE_PACKAGE).tree);
+    CHECK(frame.Enabled(ID_EDIT_COPY_TO_SYSTEM));
+    CHECK_FALSE(frame.Enabled(ID_EDIT_COPY_TO_FILE));
+    CHECK_FALSE(frame.Enabled(ID_FILE_SAVE)); // a clean document
+    CHECK_FALSE(frame.Enabled(ID_EDIT_UNDO));
+    CHECK(frame.Enabled(ID_DESTINATION_BUTTON));
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Moravel");
+    frame.Command(ID_EDIT_REFRESH);
+    CHECK_FALSE(frame.Enabled(ID_DESTINATION_BUTTON)); // no destination installed any more
+}
+
+TEST_CASE("the menu bar, the destination popup and the accelerator table") {
+    AppSession session;
+    TestFrame frame(session);
+    auto items = [](HMENU menu) {
+        std::wstring text;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t label[128] = L"";
+            GetMenuStringW(menu, static_cast<UINT>(i), label, 128, MF_BYPOSITION);
+            UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+            text += (state & MF_SEPARATOR) ? L"-\n"
+                                           : std::to_wstring(static_cast<int>(GetMenuItemID(menu, i))) + L" " + label +
+                                                 ((state & MF_GRAYED) ? L" (grayed)\n" : L"\n");
+        }
+        return storetest::Narrow(text);
+    };
+    HMENU bar = GetMenu(frame.window());
+    CHECK(GetMenuItemCount(bar) == 3);
+    CHECK(items(GetSubMenu(bar, 0)) ==
+          "32779 &New\tCtrl+N\n32778 &Open...\tCtrl+O\n-\n32780 &Save\tCtrl+S\n32781 Save &As...\n-\n32772 E&xit\n");
+    CHECK(items(GetSubMenu(bar, 1)) == "32784 &Undo\tCtrl+Z (grayed)\n32785 &Redo\tCtrl+Shift+Z (grayed)\n-\n"
+                                       "32774 Re&fresh System Presets\tF5\n-\n32775 &Delete\tDelete\n-\n"
+                                       "32782 Copy to &File\n32783 Copy to &System\n-\n-1 Lathmere Preset &Destination\n");
+    CHECK(items(GetSubMenu(GetSubMenu(bar, 1), 10)) == "32806 Moravel Lathmere\n");
+    CHECK(items(GetSubMenu(bar, 2)) ==
+          "33100 &Contents and Index\bF1\n-\n33103 Varden Media Software Home &Page\n-\n32771 &About Tarrow...\n");
+    KvMenu popup(KvLoadMenu(g_appContext.language, IDR_DESTINATION_MENU));
+    CHECK(items(GetSubMenu(popup.get(), 0)) == "32806 Moravel Lathmere\n");
+
+    std::vector<ACCEL> rows(static_cast<size_t>(CopyAcceleratorTableW(g_appContext.accelerators, nullptr, 0)));
+    CopyAcceleratorTableW(g_appContext.accelerators, rows.data(), static_cast<int>(rows.size()));
+    std::string keys;
+    for (const ACCEL& row : rows)
+        keys += std::to_string(row.cmd) + ":" + std::to_string(row.key) + ":" + std::to_string(row.fVirt & 0x1D) + " ";
+    // fVirt: 1 virtual key, 4 Shift, 8 Ctrl, 16 Alt.
+    CHECK(keys == "32771:47:16 32771:63:16 32801:65:9 32779:78:9 32778:79:9 32780:83:9 32784:90:9 32785:90:13 "
+                  "32775:46:1 32802:9:9 32803:9:13 32774:116:1 33100:112:1 33101:112:5 32804:113:1 ");
+}
+
+TEST_CASE("activation reloads the store only when it changed; F5 always reloads") {
+    SeededStore store;
+    std::wstring dataFile = store.sandbox.file(L"big.dxp");
+    REQUIRE(storetest::SetText(PlugInKey(kReverbClass), L"From File", dataFile)); // missing at start-up
+    AppSession session;
+    TestFrame frame(session);
+    PaneState& system = frame.pane(PANE_SYSTEM);
+    HTREEITEM reverb = SelectNode(system, {L"FX Plug-Ins", L"Bright Reverb"});
+    REQUIRE(reverb != nullptr);
+    CHECK(ListRows(system.list) == Lines{L"hall", L"Plate", L"Room"});
+    // A reload refills the list, so a selected row tells whether one ran.
+    SelectOnly(system.list, 1);
+    auto activate = [&frame](BOOL active = TRUE) {
+        SendMessageW(frame.window(), WM_ACTIVATEAPP, active, 0);
+        Pump();
+    };
+    auto presetSize = [&frame] {
+        const PlugInEntry* entry = frame.state().catalogue.plugIns[SIDE_SYSTEM]->FindEntryByName(L"Bright Reverb", nullptr);
+        const PresetEntry* preset = entry ? entry->FindPreset(L"From File") : nullptr;
+        return preset ? preset->dataSize : 0u;
+    };
+    activate();
+    CHECK(SelectedRows(system.list) == std::vector<int>{1}); // nothing changed: nothing reloaded
+
+    SUBCASE("another program adds a preset") {
+        std::wstring line = L"reg.exe add \"HKCU\\" + PlugInKey(kReverbClass) + L"\" /v Cathedral /t REG_BINARY /d 0102 /f";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        REQUIRE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup, &process));
+        CHECK(WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        activate();
+        CHECK(ListRows(system.list) == Lines{L"Cathedral", L"hall", L"Plate", L"Room"});
+        CHECK(TreeView_GetSelection(system.tree) == reverb);
+    }
+    SUBCASE("a data file appears, then changes") {
+        testsupport::WriteWholeFile(dataFile, Pattern(400, 1).data(), 400);
+        activate();
+        CHECK(ListRows(system.list) == Lines{L"From File", L"hall", L"Plate", L"Room"});
+        CHECK(presetSize() == 400);
+        testsupport::WriteWholeFile(dataFile, Pattern(500, 1).data(), 500);
+        activate();
+        CHECK(presetSize() == 500);
+    }
+    SUBCASE("a deactivation does nothing; F5 reloads even with nothing changed") {
+        REQUIRE(storetest::SetBinary(PlugInKey(kDelayClass), L"Tape Echo", Pattern(4, 9)));
+        activate(FALSE);
+        CHECK(SelectedRows(system.list) == std::vector<int>{1});
+        frame.Command(ID_EDIT_REFRESH);
+        CHECK(SelectedRows(system.list).empty());
+        SelectOnly(system.list, 2);
+        frame.Command(ID_EDIT_REFRESH);
+        CHECK(SelectedRows(system.list).empty());
+        CHECK(ListRows(system.list) == Lines{L"hall", L"Plate", L"Room"});
+    }
+}
+
+TEST_CASE("the splitter: hit test, cursor, a move within the drag distance, clamps at both ends") {
+    AppSession session;
+    TestFrame frame(session, 800, 600);
+    FrameState& state = frame.state();
+    PaneState& pane = state.sides[PANE_PACKAGE];
+    CHECK(pane.treeWidth == PANE_DEFAULT_TREE_WIDTH);
+    auto hitTest = [&frame](POINT client) {
+        ClientToScreen(frame.window(), &client);
+        return SendMessageW(frame.window(), WM_NCHITTEST, 0, MAKELPARAM(client.x, client.y));
+    };
+    const RECT splitter = SplitterRect(pane.treeRect, pane.listRect);
+    const POINT inside{splitter.left, (splitter.top + splitter.bottom) / 2};
+    const LPARAM press = MAKELPARAM(inside.x, inside.y);
+    CHECK(hitTest(inside) == HTCLIENT);
+    CHECK(state.splitHit == 1);
+    CHECK(SendMessageW(frame.window(), WM_SETCURSOR, reinterpret_cast<WPARAM>(frame.window()), HTCLIENT) == TRUE);
+    CHECK(GetCursor() == LoadCursorW(nullptr, IDC_SIZEWE));
+
+    SendMessageW(frame.window(), WM_LBUTTONDOWN, MK_LBUTTON, press);
+    CHECK(GetCapture() == frame.window());
+    SendMessageW(frame.window(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(inside.x + 1, inside.y));
+    CHECK(state.splitStage == SPLIT_PRESSED);
+    SendMessageW(frame.window(), WM_LBUTTONUP, 0, MAKELPARAM(inside.x + 1, inside.y));
+    CHECK(state.splitStage == SPLIT_IDLE);
+    CHECK(GetCapture() == nullptr);
+    CHECK(pane.treeWidth == PANE_DEFAULT_TREE_WIDTH);
+
+    auto drag = [&](int toX) {
+        SendMessageW(frame.window(), WM_LBUTTONDOWN, MK_LBUTTON, press);
+        SendMessageW(frame.window(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(inside.x + 40, inside.y));
+        SendMessageW(frame.window(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(toX, inside.y));
+        SendMessageW(frame.window(), WM_LBUTTONUP, 0, MAKELPARAM(toX, inside.y));
+    };
+    drag(inside.x - 40);
+    CHECK(pane.treeWidth == PANE_DEFAULT_TREE_WIDTH - 40);
+    CHECK(pane.listRect.left == pane.treeRect.right + SPLITTER_WIDTH);
+    drag(-600); // left of the window: a negative coordinate
+    CHECK(pane.treeWidth == MIN_TREE_WIDTH);
+    drag(5000);
+    CHECK(pane.treeWidth == (pane.rect.right - pane.rect.left) - TREE_RESERVE);
+    CHECK(state.sides[PANE_SYSTEM].treeWidth == PANE_DEFAULT_TREE_WIDTH);
+
+    const PaneState& lower = state.sides[PANE_SYSTEM];
+    hitTest(POINT{lower.treeRect.right + 1, lower.treeRect.bottom - 1});
+    CHECK(state.splitHit == 2);
+    hitTest(POINT{lower.treeRect.left + 5, lower.treeRect.top + 5});
+    CHECK(state.splitHit == 0);
+}
+
+TEST_CASE("tree widths and placement are saved at destruction and applied at the next creation") {
+    AppSession session;
+    {
+        TestFrame frame(session, 900, 700);
+        frame.pane(PANE_SYSTEM).treeWidth = 222;
+        SetWindowPos(frame.window(), nullptr, 40, 30, 600, 400, SWP_NOZORDER);
+        CHECK(frame.pane(PANE_PACKAGE).treeWidth == PANE_DEFAULT_TREE_WIDTH);
+        CHECK(frame.pane(PANE_SYSTEM).treeWidth == 222);
+        // Narrower than the tree plus 16 pixels: the tree gives way so that the list keeps 10 pixels.
+        SetWindowPos(frame.window(), nullptr, 0, 0, 200, 400, SWP_NOZORDER | SWP_NOMOVE);
+        for (uint32_t side : {PANE_PACKAGE, PANE_SYSTEM}) {
+            CHECK(frame.pane(side).listRect.right - frame.pane(side).listRect.left == MIN_LIST_WIDTH);
+            CHECK(frame.pane(side).treeWidth == (frame.pane(side).rect.right - frame.pane(side).rect.left) - 16);
+        }
+        const int shrunk = frame.pane(PANE_SYSTEM).treeWidth;
+        SendMessageW(frame.window(), WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(1, 1));
+        CHECK(frame.pane(PANE_SYSTEM).treeWidth == shrunk); // a minimised window is not laid out
+    }
+    const int saved = KvGetMetric(g_appContext.settings, SETTING_PACKAGE_TREE_WIDTH);
+    CHECK(saved > 0);
+    CHECK(saved < 200);
+    CHECK(KvGetMetric(g_appContext.settings, SETTING_SYSTEM_TREE_WIDTH) == saved);
+    WINDOWPLACEMENT stored{};
+    REQUIRE(KvGetMetricBinary(g_appContext.settings, SETTING_WINDOW_PLACEMENT, &stored, sizeof(stored)) == sizeof(stored));
+    CHECK(stored.rcNormalPosition.left == 40);
+    CHECK(stored.rcNormalPosition.right == 240);
+
+    TestFrame next(session);
+    CHECK(next.pane(PANE_PACKAGE).treeWidth == saved);
+    CHECK(next.pane(PANE_SYSTEM).treeWidth == saved);
+    ApplyStoredPlacement(next.window(), g_appContext.settings);
+    WINDOWPLACEMENT applied{};
+    applied.length = sizeof(applied);
+    GetWindowPlacement(next.window(), &applied);
+    CHECK(applied.rcNormalPosition.top == 30);
+    CHECK(applied.rcNormalPosition.right == 240);
+}
+
+TEST_CASE("several frames at once share the one window class") {
+    AppSession session;
+    TestFrame first(session);
+    TestFrame second(session);
+    CHECK(&first.state() != &second.state());
+    first.Destroy();
+    CHECK(IsWindow(second.window()));
+    TestFrame third(session);
+    CHECK(TreeDump(third.pane(PANE_PACKAGE).tree) == L"Untitled\n");
+}
