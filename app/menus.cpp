@@ -1,6 +1,7 @@
 // The menu-popup preparation of the File, Edit and destination menus.
 #include "menus.h"
 #include "catalogue_model.h"
+#include "edit_history.h"
 #include "kvlang.h"
 #include "kvresult.h"
 #include "recent_files.h"
@@ -20,19 +21,6 @@ void Enable(HMENU menu, UINT command, bool enabled) {
 bool SetItem(HMENU menu, UINT command, const wchar_t* text, bool enabled) {
     return ModifyMenuW(menu, command, MF_BYCOMMAND | MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), command,
                        text) != FALSE;
-}
-
-// "&Undo Copy\tCtrl+Z" with a step to revert, else the grayed "Can't &Undo\tCtrl+Z".
-void SetHistoryItem(HMENU menu, UINT command, const wchar_t* label, UINT verbId, UINT shortcutId, UINT cannotId,
-                    tKVLANG* language) {
-    if (!label) {
-        SetItem(menu, command, KvGetString(language, cannotId), false);
-        return;
-    }
-    wchar_t text[kMenuTextChars];
-    KvPrintFN(text, kMenuTextChars, L"%s %s\t%s", KvGetString(language, verbId), label,
-              KvGetString(language, shortcutId));
-    SetItem(menu, command, text, true);
 }
 
 // The unversioned store goes by the name its item has in the destination menu's resource.
@@ -79,9 +67,11 @@ void PrepareEditMenu(HMENU menu, const EditMenuState& state, tKVLANG* language) 
     Enable(menu, ID_EDIT_COPY_TO_SYSTEM, state.canCopyToSystem);
     Enable(menu, ID_EDIT_COPY_TO_FILE, state.canCopyToFile);
     Enable(menu, ID_EDIT_DELETE, state.canDelete);
-    if (!state.hasHistory) return;
-    SetHistoryItem(menu, ID_EDIT_REDO, state.redoLabel, IDS_REDO, IDS_REDO_SHORTCUT, IDS_CANT_REDO, language);
-    SetHistoryItem(menu, ID_EDIT_UNDO, state.undoLabel, IDS_UNDO, IDS_UNDO_SHORTCUT, IDS_CANT_UNDO, language);
+    if (!state.history) return;
+    EditMenuItem redo = RedoMenuItem(*state.history, language);
+    SetItem(menu, ID_EDIT_REDO, redo.text.c_str(), redo.enabled);
+    EditMenuItem undo = UndoMenuItem(*state.history, language);
+    SetItem(menu, ID_EDIT_UNDO, undo.text.c_str(), undo.enabled);
 }
 
 HRESULT PrepareDestinationMenu(HMENU menu, const tKVLIST* destinations, int selected, tKVLANG* language) {

@@ -7,6 +7,7 @@
 struct tKVLANG;
 struct RecentFileList;
 struct CatalogueModel;
+class EditHistory;
 
 // What IdentifyMenu tells a popup by.
 enum MenuKind : int {
@@ -23,14 +24,12 @@ int IdentifyMenu(HMENU popup);
 // Save and Save As enabled as given; then the recent files below the fixed items.
 HRESULT PrepareFileMenu(HMENU menu, bool canSave, bool canSaveAs, const RecentFileList& recentFiles);
 
-// The Edit menu's inputs, read from the panes and the edit history by the frame.
+// The Edit menu's inputs, read from the panes by the frame.
 struct EditMenuState {
     bool canCopyToSystem = false;
     bool canCopyToFile = false;
     bool canDelete = false;
-    bool hasHistory = false;           // without a history Undo and Redo stay as the resource has them
-    const wchar_t* undoLabel = nullptr; // the step Undo would revert, null when there is none
-    const wchar_t* redoLabel = nullptr;
+    const EditHistory* history = nullptr; // without one, Undo and Redo stay as the resource has them
 };
 void PrepareEditMenu(HMENU menu, const EditMenuState& state, tKVLANG* language);
 

@@ -1,6 +1,7 @@
 // Menu preparation: telling the popups apart, File and Edit states, Undo and Redo texts, the destination items.
 #include <doctest.h>
 #include "document_fixture.h"
+#include "edit_history.h"
 #include "kvresult.h"
 #include "menus.h"
 #include "resource.h"
@@ -127,11 +128,15 @@ TEST_CASE("the Edit menu: command states, and Undo and Redo named after their st
     CHECK(Item(menu, ID_EDIT_UNDO).text == L"&Undo\tCtrl+Z"); // without a history, as the resource has it
     CHECK_FALSE(Item(menu, ID_EDIT_UNDO).enabled);
 
+    // A history with a copy to undo and nothing to redo, as after one copy.
+    EditHistory history;
+    auto step = std::make_unique<EditStep>(SIDE_PACKAGE);
+    wcscpy(step->label, L"Copy");
+    REQUIRE(history.undoSteps.Insert(0, std::move(step)) == S_OK);
     state = EditMenuState{};
     state.canCopyToSystem = true;
     state.canDelete = true;
-    state.hasHistory = true;
-    state.undoLabel = L"Copy";
+    state.history = &history;
     PrepareEditMenu(menu, state, language.instance);
     CHECK(Item(menu, ID_EDIT_COPY_TO_SYSTEM).enabled);
     CHECK_FALSE(Item(menu, ID_EDIT_COPY_TO_FILE).enabled);
@@ -141,12 +146,11 @@ TEST_CASE("the Edit menu: command states, and Undo and Redo named after their st
     CHECK(Item(menu, ID_EDIT_REDO).text == L"Can't &Redo\tCtrl+Shift+Z");
     CHECK_FALSE(Item(menu, ID_EDIT_REDO).enabled);
 
-    state.undoLabel = nullptr;
-    state.redoLabel = L"Delete";
+    REQUIRE(history.redoSteps.Insert(0, history.undoSteps.Take(0)) == S_OK); // as after Undo
     PrepareEditMenu(menu, state, language.instance);
     CHECK(Item(menu, ID_EDIT_UNDO).text == L"Can't &Undo\tCtrl+Z");
     CHECK_FALSE(Item(menu, ID_EDIT_UNDO).enabled);
-    CHECK(Item(menu, ID_EDIT_REDO).text == L"&Redo Delete\tCtrl+Shift+Z");
+    CHECK(Item(menu, ID_EDIT_REDO).text == L"&Redo Copy\tCtrl+Shift+Z");
     CHECK(Item(menu, ID_EDIT_REDO).enabled);
     DestroyMenu(menu);
 }
