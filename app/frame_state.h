@@ -2,8 +2,10 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <memory>
 #include "catalogue_model.h"
 #include "document_record.h"
+#include "edit_history.h"
 #include "kvgdi_handles.h"
 #include "pane_focus.h"
 #include "side_panes.h"
@@ -11,6 +13,7 @@
 
 struct tKVLANG;
 struct KvMetricHandle;
+struct RecentFileList;
 
 constexpr int FRAME_SIDE_COUNT = 2;
 
@@ -36,6 +39,7 @@ struct FrameState : PaneFocus {
     // Both sides' collections, the Lathmere destinations and selectedDestination.
     CatalogueModel catalogue;
     StoreWatch storeWatch; // lets an activation with nothing changed skip the reload
+    std::unique_ptr<EditHistory> history; // null when it could not be made: Undo and Redo are then never offered
     KvFont uiFont;
     bool ready = false;    // the creation message has run to its end
 
@@ -43,6 +47,7 @@ struct FrameState : PaneFocus {
     tKVLANG* language = nullptr;
     KvMetricHandle* settings = nullptr;
     DocumentRecord* document = nullptr;
+    RecentFileList* recentFiles = nullptr;
 };
 
 // The record of a frame window, or null.
