@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <doctest.h>
 #include <deque>
+#include <memory>
 #include <functional>
 #include <optional>
 #include <string>
@@ -11,14 +12,13 @@
 #include "app_context.h"
 #include "document_open.h"
 #include "file_dialogs.h"
-#include "frame_state.h"
-#include "frame_window.h"
 #include "kvkernel.h"
 #include "kvmetric.h"
 #include "kvmsgbox.h"
 #include "package_format.h"
 #include "test_support.h"
-#include "../catalogue/store_fixture.h"
+#include "frame_fixture.h"
+#include "recent_files.h"
 #include "../kernel/wide_string_maker.h"
 
 namespace apptest {
@@ -102,14 +102,14 @@ inline void WritePackage(const std::wstring& path, std::initializer_list<const w
     REQUIRE(WritePackageFile(path.c_str(), &plugIns, nullptr) == S_OK);
 }
 
-// The real frame over the process's application record, a clean store (seeded by the caller beforehand when it
-// wants) and an untitled document.
+// The real frame with an untitled document over a clean store (seeded by the caller when it wants), its boxes
+// and dialogs answered from the queues.
 struct FrameFixture {
-    TestLanguage language;
-    TestSettings settings;
+    frametest::AppSession session;
     storetest::StoreSandbox store;
     testsupport::ScratchDir dir{L"frame"};
     Answers answers;
+    std::unique_ptr<frametest::TestFrame> window;
     HWND frame = nullptr;
     FrameState* state = nullptr;
 
@@ -118,34 +118,24 @@ struct FrameFixture {
         if (seedStore) seedStore();
         Create();
     }
-    ~FrameFixture() { Destroy(); }
+    // Starts as the program does: an untitled document, the recent files read from the settings, the frame.
     void Create() {
-        for (auto [name, value] : {std::pair{L"AppName", L"Tarrow"}, {L"AppName.Title", L"Varden Tarrow 2.0"}})
-            KvPrintF_AddToken(name, value);
-        g_appContext.language = language.instance;
-        g_appContext.settings = settings.handle;
-        wcscpy(g_appContext.productName, L"Varden Tarrow");
-        MakeUntitledDocument(g_appContext.document, language.instance);
-        LoadRecentFiles(g_appContext.recentFiles, settings.handle); // as start-up does
-        REQUIRE(CreateFrameWindow(GetModuleHandleW(nullptr), &frame) == S_OK);
-        state = FrameStateOf(frame);
+        MakeUntitledDocument(g_appContext.document, g_appContext.language);
+        LoadRecentFiles(g_appContext.recentFiles, g_appContext.settings);
+        window = std::make_unique<frametest::TestFrame>(session);
         answers.Hook();
-        ShowWindow(frame, SW_SHOW);
+        frame = window->window();
+        state = &window->state();
     }
-    // Destroys the frame and takes back the quit message its destruction posts.
     void Destroy() {
-        if (IsWindow(frame)) DestroyWindow(frame);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) if (msg.message != WM_QUIT) DispatchMessageW(&msg);
+        window.reset();
         frame = nullptr;
         state = nullptr;
     }
     DocumentRecord& document() { return g_appContext.document; }
-    void Command(UINT id) { SendMessageW(frame, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    void Command(UINT id) { window->Command(id); }
     std::wstring Title() {
-        wchar_t text[300] = L"";
-        GetWindowTextW(frame, text, 300);
-        std::wstring title = text;
+        std::wstring title = frametest::WindowText(frame);
         return title.substr(title.find(L" - ") + 3); // after "Varden Tarrow 2.0 - "
     }
     std::wstring RootText() {

@@ -118,7 +118,7 @@ TEST_CASE("the unsaved-changes question before New and Exit") {
         CHECK(g_appContext.recentFiles.count == 1);
     }
     SUBCASE("Yes on an untitled document with the Save dialog cancelled lets New go on") {
-        MakeUntitledDocument(f.document(), f.language.instance);
+        MakeUntitledDocument(f.document(), g_appContext.language);
         f.MarkModified();
         f.answers.boxAnswers = {IDYES};
         f.answers.dialogAnswers = {{std::nullopt}};
@@ -191,7 +191,7 @@ TEST_CASE("recent files on the frame: the File menu, opening entries, and the li
     CHECK(f.answers.boxes.at(0).text ==
           L"The file " + gone + L" could not be opened.\n\nMake sure you have access to the specified file.");
     CHECK(g_appContext.recentFiles.count == 1);
-    MakeUntitledDocument(f.document(), f.language.instance);
+    MakeUntitledDocument(f.document(), g_appContext.language);
     f.MarkModified();
     f.Command(ID_FILE_RECENT_FIRST); // no question; opened read-only as it was
     CHECK(f.Title() == L"a&b.kvpreset (Read-Only)");

@@ -142,7 +142,8 @@ TEST_CASE("the destination menu lists what is installed, marked on the chosen ve
             CHECK(Read(submenu, ID_DESTINATION_FIRST + row.markedAfterStart).marked);
             f.Command(ID_DESTINATION_FIRST); // choose the first version
             CHECK(f.state->catalogue.selectedDestination == 0);
-            Opened(f, submenu);
+            Opened(f, submenu); // prepared again from scratch
+            CHECK(Texts(submenu) == row.texts);
             CHECK(Read(submenu, ID_DESTINATION_FIRST).marked);
             CHECK_FALSE(Read(submenu, ID_DESTINATION_FIRST + row.markedAfterStart).marked);
         }

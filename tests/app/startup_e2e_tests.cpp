@@ -5,6 +5,7 @@
 #include "crash_report.h"
 #include "frame_fixture.h"
 #include "kvlang.h"
+#include "kvmetric.h"
 #include "resource.h"
 #include "test_support.h"
 #include <string>
@@ -198,6 +199,30 @@ TEST_CASE("a 300-character package path that names no file starts untitled after
     CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - Untitled");
     PostMessageW(frame, WM_CLOSE, 0, 0);
     CHECK(program.WaitExit(20000) == 0);
+}
+
+TEST_CASE("the recent files outlive the program: written when it closes, read when it starts") {
+    KvMetric_DeleteAll(L"Tarrow", APP_VERSION_WORD);
+    ScratchDir folder(L"recent");
+    const std::wstring package = folder.file(L"again.kvpreset");
+    REQUIRE(frametest::WriteSamplePackage(package));
+    {
+        Program first(L"\"" + package + L"\"");
+        HWND frame = first.WaitWindow(L"Tarrow.Class.Frame", 20000);
+        REQUIRE(frame != nullptr);
+        PostMessageW(frame, WM_CLOSE, 0, 0);
+        REQUIRE(first.WaitExit(20000) == 0);
+    }
+    Program second(L"");
+    HWND frame = second.WaitWindow(L"Tarrow.Class.Frame", 20000);
+    REQUIRE(frame != nullptr);
+    CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - Untitled");
+    PostMessageW(frame, WM_COMMAND, MAKEWPARAM(ID_FILE_RECENT_FIRST, 0), 0); // the first entry of the File menu
+    for (int waited = 0; waited < 100 && WindowText(frame) != L"Varden Tarrow 2.0 - again.kvpreset"; ++waited) Sleep(50);
+    CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - again.kvpreset");
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    CHECK(second.WaitExit(20000) == 0);
+    KvMetric_DeleteAll(L"Tarrow", APP_VERSION_WORD);
 }
 
 TEST_CASE("a start while another process holds the start-up lock ends with 0 after the wait") {
