@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Builds Tarrow and runs one benchmark (or all) under Wine in a throwaway prefix: tools/bench.sh [store|package|all]
+# Builds Tarrow and runs one benchmark (or all) under Wine in a throwaway prefix: tools/bench.sh [store|package|cli|all]
 set -uo pipefail
 TARROW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 source "$TARROW_ROOT/tools/common.sh"
 
-BENCHES=(store package)
+BENCHES=(store package cli)
 which="${1:-all}"
 if [ "$which" = "all" ]; then
     selected=("${BENCHES[@]}")
@@ -35,11 +35,24 @@ bench_package() {
     return $result
 }
 
+# Import and export of the command-line tool, in process, against plain writes (tools/bench/cli_bench.cpp).
+bench_cli() {
+    local dir="$BUILD/bench-cli"
+    mkdir -p "$dir"
+    local winDir
+    winDir="$(winepath -w "$dir" 2>/dev/null)"
+    wine "$BUILD/cli_bench.exe" "$winDir"
+    local result=$?
+    rm -rf "$dir"
+    return $result
+}
+
 status=0
 for bench in "${selected[@]}"; do
     case "$bench" in
         store) wine "$BUILD/store_bench.exe" || status=1 ;;
         package) bench_package || status=1 ;;
+        cli) bench_cli || status=1 ;;
     esac
 done
 exit $status
