@@ -65,7 +65,7 @@ TEST_CASE("the title and Save through the document's states") {
 
 TEST_CASE("the unsaved-changes question before New and Exit") {
     FrameFixture f;
-    const std::wstring target = f.dir.file(L"kept.kvpreset");
+    const std::wstring target = f.dir.file(L"50%s $(AppName) $s.kvpreset"); // shown as it is
     REQUIRE(OpenPackage(*f.state, Request(f.Package(L"mix.kvpreset"))) == S_OK);
     REQUIRE(f.state->history->undoSteps.Insert(0, std::make_unique<EditStep>(SIDE_PACKAGE)) == S_OK);
     f.MarkModified();

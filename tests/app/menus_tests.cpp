@@ -12,7 +12,9 @@ struct Item { std::wstring text; bool enabled, marked; };
 
 Item Read(HMENU popup, UINT command) {
     wchar_t text[300] = L"";
-    MENUITEMINFOW info{sizeof(info), MIIM_STATE | MIIM_FTYPE | MIIM_STRING};
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_STATE | MIIM_FTYPE | MIIM_STRING;
     info.dwTypeData = text;
     info.cch = 300;
     if (!GetMenuItemInfoW(popup, command, FALSE, &info)) return {L"(missing)", false, false};
