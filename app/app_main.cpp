@@ -13,6 +13,7 @@
 #include "kvmetric.h"
 #include "kvmsgbox.h"
 #include "kvresult.h"
+#include "recent_files.h"
 #include "resource.h"
 #include <commctrl.h>
 #include <objbase.h>
@@ -76,6 +77,7 @@ HRESULT InitSteps(HINSTANCE instance, HWND* frame) {
     if (hr < 0) return hr;
     MakeUntitledDocument(g_appContext.document, g_appContext.language);
     InitCommonControlClasses();
+    LoadRecentFiles(g_appContext.recentFiles, g_appContext.settings);
     hr = AppParseCommandLine(GetCommandLineW(), TRUE, &g_appContext.document);
     if (hr < 0) return hr;
     AppRegisterServer(instance); // a failed registration does not stop the program

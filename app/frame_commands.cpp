@@ -1,6 +1,7 @@
 // The frame's command dispatch: one line per command.
 #include "frame_commands.h"
 #include "about_box.h"
+#include "document_frame.h"
 #include "frame_state.h"
 #include "resource.h"
 #include "system_refresh.h"
@@ -30,6 +31,7 @@ bool OnFrameCommand(FrameState& state, UINT command, HWND, UINT) {
         state.catalogue.selectedDestination = static_cast<int32_t>(command - ID_DESTINATION_FIRST);
         return true;
     }
+    if (OnDocumentCommand(state, command)) return true;
     switch (command) {
     case ID_HELP_ABOUT: ShowAboutBox(state.frame); return true;
     case ID_FILE_EXIT: PostMessageW(state.frame, WM_CLOSE, 0, 0); return true;

@@ -13,6 +13,7 @@
 
 struct tKVLANG;
 struct KvMetricHandle;
+struct RecentFileList;
 
 constexpr int FRAME_SIDE_COUNT = 2;
 
@@ -46,6 +47,7 @@ struct FrameState : PaneFocus {
     tKVLANG* language = nullptr;
     KvMetricHandle* settings = nullptr;
     DocumentRecord* document = nullptr;
+    RecentFileList* recentFiles = nullptr;
 };
 
 // The record of a frame window, or null.

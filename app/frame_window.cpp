@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 #include "app_context.h"
+#include "document_frame.h"
 #include "document_open.h"
 #include "frame_commands.h"
 #include "frame_layout.h"
@@ -13,6 +14,7 @@
 #include "kvmetric.h"
 #include "kvmsgbox.h"
 #include "kvresult.h"
+#include "menus.h"
 #include "resource.h"
 #include "settings_ids.h"
 #include "system_refresh.h"
@@ -104,6 +106,7 @@ LRESULT OnCreate(FrameState& state) {
 void OnDestroy(FrameState& state) {
     // The window is going whatever happens: a setting that cannot be written only means the defaults next time.
     KvWindowPlacement(state.frame, state.settings, SETTING_WINDOW_PLACEMENT, KV_PLACEMENT_SAVE);
+    SaveFrameRecentFiles(state);
     for (int side = 0; side < state.sideCount; ++side)
         KvSetMetric(state.settings, kTreeWidthSettings[side], state.sides[side].treeWidth);
     DestroyToolbar(state);
@@ -170,6 +173,13 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: OnSplitterButtonDown(*state, lParam); return 0;
     case WM_LBUTTONUP: OnSplitterButtonUp(*state); return 0;
+    case WM_CLOSE:
+        if (!OnFrameClose(*state)) return 0;
+        break; // the default processing destroys the window
+    case WM_INITMENUPOPUP:
+        if (!HIWORD(lParam)) PrepareMenuPopup(*state, reinterpret_cast<HMENU>(wParam));
+        return 0;
+    case WM_DROPFILES: OnFilesDropped(*state, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_CAPTURECHANGED: state->splitStage = SPLIT_IDLE; return 0; // a lost capture ends a splitter drag
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -210,6 +220,7 @@ HRESULT CreateFrameWindow(HINSTANCE instance, HWND* frame) {
     state->language = g_appContext.language;
     state->settings = g_appContext.settings;
     state->document = &g_appContext.document;
+    state->recentFiles = &g_appContext.recentFiles;
     state->catalogue.language = g_appContext.language;
 
     HWND window = CreateWindowExW(WS_EX_ACCEPTFILES, FRAME_CLASS_NAME, g_appContext.productName, kFrameStyle,

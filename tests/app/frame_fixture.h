@@ -36,20 +36,25 @@ inline void Pump() {
     }
 }
 
+// The process-wide things start-up would have made, once per test process.
+inline void PrepareApplication() {
+    static bool prepared = [] {
+        KvKernel_Init(GetModuleHandleW(nullptr));
+        g_appContext.language = storetest::TestLanguage();
+        KvPrintF_AddToken(L"AppName.Title", L"Varden Tarrow 2.0");
+        wcscpy(g_appContext.productName, L"Varden Tarrow");
+        INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES};
+        return InitCommonControlsEx(&classes) != FALSE;
+    }();
+    (void)prepared;
+}
+
 // What start-up would have made, with settings of their own and the given document (untitled when empty).
 struct AppSession {
     static constexpr wchar_t kSettings[] = L"TarrowFrameTests";
     Lines boxes; // every box shown, answered with OK
     explicit AppSession(const std::wstring& packagePath = L"") {
-        static bool prepared = [] {
-            KvKernel_Init(GetModuleHandleW(nullptr));
-            g_appContext.language = storetest::TestLanguage();
-            KvPrintF_AddToken(L"AppName.Title", L"Varden Tarrow 2.0");
-            wcscpy(g_appContext.productName, L"Varden Tarrow");
-            INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES};
-            return InitCommonControlsEx(&classes) != FALSE;
-        }();
-        (void)prepared;
+        PrepareApplication();
         KvMetric_DeleteAll(kSettings, APP_VERSION_WORD);
         KvMetric_Open(&g_appContext.settings, kSettings, APP_VERSION_WORD, nullptr);
         g_appContext.document = DocumentRecord{};
