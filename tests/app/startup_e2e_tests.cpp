@@ -16,8 +16,8 @@ namespace {
 // A started tarrow.exe; terminated if a test leaves it running.
 class Program {
 public:
-    explicit Program(const std::wstring& arguments) {
-        std::wstring line = L"\"" + BuildPath(TARROW_EXE) + L"\" " + arguments;
+    explicit Program(const std::wstring& arguments, const std::wstring& exe = BuildPath(TARROW_EXE)) {
+        std::wstring line = L"\"" + exe + L"\" " + arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
@@ -177,6 +177,27 @@ TEST_CASE("normal start, title from the command line, single instance and class 
     std::wstring server = value;
     CHECK(server.size() > 10);
     CHECK(_wcsicmp(server.substr(server.size() - 10).c_str(), L"tarrow.exe") == 0);
+}
+
+TEST_CASE("a copied program without its guide: Shift+F1 does nothing, F1 says where the guide should be") {
+    ScratchDir dir(L"copied");
+    std::wstring exe = dir.file(L"tarrow.exe");
+    REQUIRE(CopyFileW(BuildPath(TARROW_EXE).c_str(), exe.c_str(), FALSE));
+    Program program(L"", exe);
+    REQUIRE(program.started());
+    HWND frame = program.WaitWindow(L"Tarrow.Class.Frame", 20000);
+    REQUIRE(frame != nullptr);
+    // What's This goes first: a box of its own would be the one found below.
+    PostMessageW(frame, WM_COMMAND, MAKEWPARAM(ID_HELP_WHATS_THIS, 1), 0);
+    PostMessageW(frame, WM_COMMAND, MAKEWPARAM(ID_HELP_CONTENTS, 1), 0);
+    HWND box = program.WaitWindow(L"#32770", 10000);
+    REQUIRE(box != nullptr);
+    std::wstring text = DialogText(box);
+    CHECK(Contains(text, L"The Tarrow user guide could not be opened."));
+    CHECK(Contains(text, dir.file(L"help\\index.html").c_str()));
+    CHECK(PressButton(box, L"OK"));
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    CHECK(program.WaitExit(20000) == 0);
 }
 
 TEST_CASE("a 300-character package path starts normally") {
