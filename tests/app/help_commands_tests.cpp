@@ -1,6 +1,7 @@
 // The Help menu's commands with the shell's open call replaced: what is opened, and what the user is told.
 #include <doctest.h>
 #include "app_context.h"
+#include "frame_fixture.h"
 #include "help_commands.h"
 #include "kvkernel.h"
 #include "kvlang.h"
@@ -24,8 +25,7 @@ struct HelpProbe {
     HWND boxOwner = nullptr;
     UINT boxStyle = 0;
     HelpProbe() {
-        if (!KvKernel_GetLanguage()) KvKernel_Init(GetModuleHandleW(nullptr));
-        if (!g_appContext.language) KvLang_Open(&g_appContext.language, GetModuleHandleW(nullptr), 3, 0);
+        frametest::PrepareApplication();
         KvMsgBoxSetHook([](void* data, HWND owner, const wchar_t* text, const wchar_t*, UINT style) {
             auto* self = static_cast<HelpProbe*>(data);
             self->told.emplace_back(text);
@@ -88,6 +88,19 @@ TEST_CASE("F1 opens the guide beside the running program; what cannot be opened 
     CHECK(probe.LastToldHas(Reason(reason)));
     CHECK(probe.boxOwner == kFrame);
     CHECK((probe.boxStyle & KVMB_ICONMASK) == KVMB_ICONEXCLAMATION);
+}
+
+TEST_CASE("The frame sends F1 to the guide and leaves Shift+F1 alone") {
+    frametest::AppSession session;
+    frametest::TestFrame frame(session);
+    HelpFolderBesideTests help; // no guide: the message must come, naming the place
+    std::wstring title = frametest::WindowText(frame.window());
+    frame.Command(ID_HELP_WHATS_THIS);
+    CHECK(session.boxes.texts.empty());
+    CHECK(frametest::WindowText(frame.window()) == title);
+    frame.Command(ID_HELP_CONTENTS);
+    REQUIRE(session.boxes.texts.size() == 1);
+    CHECK(session.boxes.texts[0].find(help.guide) != std::wstring::npos);
 }
 
 TEST_CASE("The home page opens the string table's address; What's This and other commands are left to the frame") {
