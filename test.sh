@@ -20,7 +20,8 @@ tarrow_wine_prefix
 tarrow_start_xvfb || exit 1
 wineserver -p >/dev/null 2>&1
 # Start Wine's background services now, detached from ctest's output pipes: a service that inherits them
-# keeps ctest waiting for the end of the output after every test has finished.
-wine cmd /c exit >/dev/null 2>&1 </dev/null
+# keeps ctest waiting for the end of the output after every test has finished. The same call marks this prefix's
+# store as a throwaway one; test executables refuse to run in a store without the mark.
+tarrow_mark_throwaway_store || exit 1
 
 ctest --test-dir "$BUILD" --output-on-failure "$@"

@@ -2,6 +2,7 @@
 #include "catalogue_model.h"
 #include <new>
 #include "kvresult.h"
+#include "store_rename.h"
 #include "store_write.h"
 
 namespace {
@@ -10,6 +11,11 @@ int SideIndex(int side) { return side == SIDE_PACKAGE ? SIDE_PACKAGE : SIDE_SYST
 
 // The store keeps Win32 statuses positive; here a refusal must never look like success.
 HRESULT AsFailure(HRESULT status) { return status > 0 ? HRESULT_FROM_WIN32(static_cast<unsigned long>(status)) : status; }
+
+// A delete that finds the entry already gone has nothing left to do.
+HRESULT DeleteResult(HRESULT status) {
+    return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND ? S_OK : AsFailure(status);
+}
 
 } // namespace
 
@@ -75,8 +81,10 @@ HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const Preset
     }
     HRESULT result = S_OK;
     if (SideIndex(side) == SIDE_SYSTEM) {
+        // Into the entry's own version: a copy has already aimed the entry at the destination, and an undone
+        // delete must go back where it came from, whatever destination is chosen now.
         if (entry->flags & PLUGIN_LATHMERE_TOOL)
-            result = WriteLathmerePreset(*entry, preset, 0, CurrentLathmereDestination(model));
+            result = WriteLathmerePreset(*entry, preset, 1, nullptr);
         else
             result = WriteStorePreset(*entry, preset);
         if (result != S_OK) {
@@ -98,7 +106,8 @@ HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const Preset
 }
 
 HRESULT RemovePreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side) {
-    HRESULT result = SideIndex(side) == SIDE_SYSTEM ? AsFailure(DeleteStorePreset(plugIn, preset)) : S_OK;
+    HRESULT result = SideIndex(side) == SIDE_SYSTEM ? DeleteResult(DeleteStorePreset(plugIn, preset)) : S_OK;
+    if (result < 0) return result; // still stored, so still shown
     PlugInList* list = model.plugIns[SideIndex(side)];
     int entryIndex = list ? list->FindByIdentity(plugIn, model.language) : -1;
     if (entryIndex < 0) return result;
@@ -112,11 +121,14 @@ HRESULT AddChain(CatalogueModel& model, const ChainEntry& chain, int side) {
     ChainList* list = GetChainList(model, side);
     if (!list) return KV_E_OUTOFMEMORY;
     HRESULT result = S_OK;
+    ChainEntry* existing = list->FindEntryByName(chain.name);
     if (SideIndex(side) == SIDE_SYSTEM) {
         result = WriteStoreChain(chain);
         if (result != S_OK) return AsFailure(result);
+        // The chain it replaces is stored under a key of its own, which would bring it back on the next reload.
+        if (existing && !CatalogueNamesEqual(existing->identifier, chain.identifier))
+            result = DeleteResult(DeleteStoreChain(*existing));
     }
-    ChainEntry* existing = list->FindEntryByName(chain.name);
     if (existing) {
         existing->Assign(chain);
         return result;
@@ -129,8 +141,35 @@ HRESULT AddChain(CatalogueModel& model, const ChainEntry& chain, int side) {
 }
 
 HRESULT RemoveChain(CatalogueModel& model, const ChainEntry& chain, int side) {
-    HRESULT result = SideIndex(side) == SIDE_SYSTEM ? AsFailure(DeleteStoreChain(chain)) : S_OK;
+    HRESULT result = SideIndex(side) == SIDE_SYSTEM ? DeleteResult(DeleteStoreChain(chain)) : S_OK;
+    if (result < 0) return result;
     ChainList* list = model.chains[SideIndex(side)];
     if (list) list->DeleteAt(list->FindByName(chain.name));
     return result;
+}
+
+HRESULT RenamePreset(CatalogueModel& model, const PlugInEntry& plugIn, const wchar_t* oldName, const wchar_t* newName,
+                     int side) {
+    PlugInList* list = model.plugIns[SideIndex(side)];
+    PlugInEntry* entry = list ? list->FindEntryByIdentity(plugIn, model.language) : nullptr;
+    PresetEntry* preset = entry ? entry->FindPreset(oldName) : nullptr;
+    if (!preset) return KV_E_NOT_FOUND;
+    if (SideIndex(side) == SIDE_SYSTEM) {
+        HRESULT status = RenameStorePreset(*entry, *preset, newName);
+        if (status != S_OK) return AsFailure(status);
+    }
+    CatalogueCopyText(preset->name, CATALOGUE_NAME_CHARS, newName);
+    return S_OK;
+}
+
+HRESULT RenameChain(CatalogueModel& model, const wchar_t* oldName, const wchar_t* newName, int side) {
+    ChainList* list = model.chains[SideIndex(side)];
+    ChainEntry* chain = list ? list->FindEntryByName(oldName) : nullptr;
+    if (!chain) return KV_E_NOT_FOUND;
+    if (SideIndex(side) == SIDE_SYSTEM) {
+        HRESULT status = RenameStoreChain(*chain, newName);
+        if (status != S_OK) return AsFailure(status);
+    }
+    CatalogueCopyText(chain->name, CATALOGUE_NAME_CHARS, newName);
+    return S_OK;
 }

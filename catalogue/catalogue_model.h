@@ -34,8 +34,15 @@ HRESULT LoadSystemCatalogue(CatalogueModel& model, StoreFileStamps* stamps = nul
 const LathmereDestination* CurrentLathmereDestination(CatalogueModel& model);
 
 // The side operations: the only way editing changes a catalogue. On the system side they write through to the
-// store first; any store status other than 0 is a failure and comes back negative.
+// store first; any store status other than 0 is a failure and comes back negative. A failed write or delete leaves
+// memory as it was; a delete that finds the stored entry already gone succeeds.
 HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side);
 HRESULT RemovePreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side);
 HRESULT AddChain(CatalogueModel& model, const ChainEntry& chain, int side);
 HRESULT RemoveChain(CatalogueModel& model, const ChainEntry& chain, int side);
+// Rename the side's preset (of the plug-in with plugIn's identity) or chain of oldName to newName in place. On the
+// system side the entry under the new name is stored before the old one goes; on failure the name, the store entry
+// and the data stay as they were. 0x8004E00A when the side holds no such item.
+HRESULT RenamePreset(CatalogueModel& model, const PlugInEntry& plugIn, const wchar_t* oldName, const wchar_t* newName,
+                     int side);
+HRESULT RenameChain(CatalogueModel& model, const wchar_t* oldName, const wchar_t* newName, int side);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "kvresult.h"
+#include "store_file_refs.h"
 #include "store_files.h"
 #include "store_handles.h"
 #include "store_names.h"
@@ -45,7 +46,7 @@ HRESULT WriteThroughDataFile(HKEY rootKey, HKEY valueKey, const wchar_t* valueNa
     folder += folderName;
     HRESULT hr = CreateFolderLevels(folder);
     if (hr < 0) return hr;
-    std::wstring path = folder + L"\\" + MakeDataFileName(itemName) + extension;
+    std::wstring path = ChooseDataFilePath(valueKey, valueName, folder, itemName, extension);
     hr = WriteDataFileReplacing(path, data, size);
     if (hr < 0) return hr;
     return SetPathValue(valueKey, valueName, path);
@@ -58,7 +59,7 @@ void DeleteReferencedFile(HKEY key, const wchar_t* valueName, DWORD type, DWORD 
     DWORD read = bytes;
     if (RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(path.data()), &read) ==
             ERROR_SUCCESS &&
-        path[0])
+        path[0] && !IsDataFileShared(key, valueName, path.data())) // another name's data stays
         DeleteFileW(path.data());
 }
 
@@ -69,6 +70,9 @@ std::wstring LathmereToolKey(bool versioned, uint32_t major, uint32_t minor, con
 
 bool IsValidToolName(const wchar_t* name) { return IsValidStoreKeyName(name, CATALOGUE_NAME_CHARS); }
 bool IsValidChainIdentifier(const wchar_t* id) { return IsValidStoreKeyName(id, CATALOGUE_ID_CHARS); }
+// A delete addresses an entry that is already stored, under whatever name the loader found: the name only has to
+// stay one key level below its parent.
+bool IsStoredKeyName(const wchar_t* name) { return name && *name && !wcschr(name, L'\\'); }
 
 } // namespace
 
@@ -108,11 +112,11 @@ HRESULT WriteLathmerePreset(const PlugInEntry& plugIn, const PresetEntry& preset
 HRESULT DeleteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset) {
     std::wstring path;
     if (plugIn.flags & PLUGIN_LATHMERE_TOOL) {
-        if (!IsValidToolName(plugIn.name)) return KV_E_INVALIDARG;
+        if (!IsStoredKeyName(plugIn.name)) return KV_E_INVALIDARG;
         path = LathmereToolKey((plugIn.flags & PLUGIN_LATHMERE_VERSIONED) != 0, plugIn.majorVersion,
                                plugIn.minorVersion, plugIn.name);
     } else {
-        if (!IsValidClassIdText(plugIn.classIdText)) return KV_E_INVALIDARG;
+        if (!IsStoredKeyName(plugIn.classIdText)) return KV_E_INVALIDARG;
         path = std::wstring(STORE_PRESETS_KEY) + L"\\" + plugIn.classIdText;
     }
     KvRegKey key;
@@ -151,7 +155,7 @@ HRESULT WriteStoreChain(const ChainEntry& chain) {
 }
 
 HRESULT DeleteStoreChain(const ChainEntry& chain) {
-    if (!IsValidChainIdentifier(chain.identifier)) return KV_E_INVALIDARG;
+    if (!IsStoredKeyName(chain.identifier)) return KV_E_INVALIDARG;
     std::wstring path = std::wstring(STORE_CHAINS_KEY) + L"\\" + chain.identifier;
     KvRegKey key;
     LONG status = OpenKey(&key, HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS);

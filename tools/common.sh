@@ -45,6 +45,15 @@ tarrow_wine_prefix() {
     fi
 }
 
+# Marks $WINEPREFIX's per-user store as one the tests may wipe (tests/support/test_support.h reads the mark).
+# Only for prefixes made by this project's scripts, never for a user's own prefix.
+tarrow_mark_throwaway_store() {
+    wine reg add 'HKCU\Software\Tarrow Tests' /v ThrowawayStore /t REG_DWORD /d 1 /f >/dev/null 2>&1 </dev/null \
+        && return 0
+    echo "Could not mark the test prefix $WINEPREFIX" >&2
+    return 1
+}
+
 # Starts Xvfb on a free display; sets DISPLAY and TARROW_XVFB_PID.
 tarrow_start_xvfb() {
     local d

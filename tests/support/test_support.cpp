@@ -3,6 +3,13 @@
 
 namespace testsupport {
 
+bool InThrowawayStore() {
+    DWORD mark = 0, size = sizeof(mark);
+    return RegGetValueW(HKEY_CURRENT_USER, kThrowawayKey, kThrowawayValue, RRF_RT_REG_DWORD, nullptr, &mark, &size) ==
+               ERROR_SUCCESS &&
+           mark == 1;
+}
+
 ScratchDir::ScratchDir(const wchar_t* tag) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);

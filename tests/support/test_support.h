@@ -6,6 +6,11 @@
 
 namespace testsupport {
 
+// The mark test.sh sets in the throwaway prefix's registry; test executables refuse to run without it.
+inline const wchar_t* const kThrowawayKey = L"Software\\Tarrow Tests";
+inline const wchar_t* const kThrowawayValue = L"ThrowawayStore";
+bool InThrowawayStore();
+
 // A fresh, empty folder under the temporary folder; removed with its contents on destruction.
 class ScratchDir {
 public:

@@ -11,6 +11,7 @@
 #include "kvkernel.h"
 #include "kvlang.h"
 #include "package_format.h"
+#include "resource.h"
 #include "store_files.h"
 #include "store_names.h"
 
@@ -26,7 +27,13 @@ struct DemoPlugIn {
     const wchar_t* classId; // for a Lathmere tool: null
     uint32_t major, minor;  // Lathmere store version: 6.0 is the unversioned store
     DemoPreset presets[4];  // ends at the first null name
+    UINT nameId = 0;        // a tool of the compatibility table: its name comes from the string table
 };
+
+// The tool's name as the program's compatibility rule knows it, so that the rule can be seen at work.
+const wchar_t* DemoName(const DemoPlugIn& plugIn, tKVLANG* language) {
+    return plugIn.nameId ? KvGetString(language, plugIn.nameId) : plugIn.name;
+}
 
 struct DemoChain {
     const wchar_t* name;
@@ -54,12 +61,14 @@ const DemoPlugIn kStorePlugIns[] = {
     {L"Demo Compressor", kCompressor, 0, 0, {{L"Gentle", 64}, {L"Vocal Leveler", 300}, {L"Drums: Punchy?", 1024}}},
     {L"Demo Equalizer", kEqualizer, 0, 0, {{L"Flat", 32}, {L"Low Cut", 80}, {L"Air Boost", 2048}, {L"Mastering Curve", 65536}}},
     {L"", kTapeWobble, 0, 0, {{L"Light Wobble", 96}, {L"Worn Cassette", 700}}},
-    {L"Graphic EQ", nullptr, 6, 0, {{L"Telephone", 40}, {L"Radio", 56}}},
-    {L"Noise Gate", nullptr, 6, 0, {{L"Default Gate", 24}}},
-    {L"Graphic EQ", nullptr, 7, 0, {{L"Bright Vocal", 72}}},
-    {L"Chorus", nullptr, 7, 0, {{L"Wide Chorus", 88}, {L"Subtle", 64}}},
-    {L"Chorus", nullptr, 8, 1, {{L"Ensemble", 128}}},
-    {L"Time Stretch", nullptr, 8, 1, {{L"Half Speed", 4096}}}, // Lathmere keeps even this inline
+    {nullptr, nullptr, 6, 0, {{L"Telephone", 40}, {L"Radio", 56}}, IDS_LATHMERE_TOOL_GRAPHIC_EQ},
+    {nullptr, nullptr, 6, 0, {{L"Default Gate", 24}}, IDS_LATHMERE_TOOL_NOISE_GATE},
+    {nullptr, nullptr, 7, 0, {{L"Bright Vocal", 72}}, IDS_LATHMERE_TOOL_GRAPHIC_EQ},
+    {nullptr, nullptr, 7, 0, {{L"Wide Chorus", 88}, {L"Subtle", 64}}, IDS_LATHMERE_TOOL_CHORUS},
+    {nullptr, nullptr, 8, 1, {{L"Ensemble", 128}}, IDS_LATHMERE_TOOL_CHORUS},
+    {nullptr, nullptr, 8, 1, {{L"Half Speed", 4096}}, IDS_LATHMERE_TOOL_TIME_STRETCH}, // Lathmere keeps this inline
+    {nullptr, nullptr, 8, 1, {{L"Hum Removal", 160}}, IDS_LATHMERE_TOOL_SPECTRAL_REPAIR},
+    {L"Click Remover", nullptr, 8, 1, {{L"Vinyl", 48}}}, // not in the table: any destination takes it
 };
 
 const DemoChain kStoreChains[] = {
@@ -72,7 +81,10 @@ const DemoChain kStoreChains[] = {
 const DemoPlugIn kPackagePlugIns[] = {
     {L"Demo Reverb", kReverb, 0, 0, {{L"Spring", 200}, {L"Large Hall", 600}}},
     {L"Demo Delay", kDelay, 0, 0, {{L"Slapback", 40}, {L"Ping Pong", 1024}}},
-    {L"Graphic EQ", nullptr, 7, 0, {{L"Bright Vocal Alt", 72}}},
+    // With the 6.0 destination chosen, copying these to the system refuses the two table tools and copies the third.
+    {nullptr, nullptr, 7, 0, {{L"Bright Vocal Alt", 72}}, IDS_LATHMERE_TOOL_GRAPHIC_EQ},
+    {nullptr, nullptr, 7, 0, {{L"Octave Up", 64}, {L"Fifth Down", 64}}, IDS_LATHMERE_TOOL_PITCH_SHIFT},
+    {L"Click Remover", nullptr, 7, 0, {{L"Crackle", 40}}},
 };
 
 const DemoChain kPackageChains[] = {
@@ -103,7 +115,7 @@ void MarkLathmereTool(PlugInEntry& entry, const DemoPlugIn& source) {
 
 HRESULT AddDemoPresets(CatalogueModel& model, const DemoPlugIn* plugIns, size_t count, int side, const wchar_t* salt) {
     for (size_t p = 0; p < count; ++p) {
-        PlugInEntry plugIn(plugIns[p].name, plugIns[p].classId);
+        PlugInEntry plugIn(DemoName(plugIns[p], model.language), plugIns[p].classId);
         MarkLathmereTool(plugIn, plugIns[p]);
         for (const DemoPreset& item : plugIns[p].presets) {
             if (!item.name) break;
@@ -115,7 +127,7 @@ HRESULT AddDemoPresets(CatalogueModel& model, const DemoPlugIn* plugIns, size_t 
             HRESULT hr = AddPreset(model, plugIn, preset, side);
             if (hr < 0) {
                 fwprintf(stderr, L"make_demo: preset \"%ls\" of \"%ls\" failed: 0x%08lX\n", item.name,
-                         plugIns[p].name, static_cast<unsigned long>(hr));
+                         plugIn.name, static_cast<unsigned long>(hr));
                 return hr;
             }
         }
@@ -191,7 +203,7 @@ bool VerifyStore(CatalogueModel& model) {
     ChainList* chains = model.chains[SIDE_SYSTEM];
     bool good = plugIns && chains;
     for (const DemoPlugIn& source : kStorePlugIns) {
-        PlugInEntry probe(source.name, source.classId);
+        PlugInEntry probe(DemoName(source, model.language), source.classId);
         MarkLathmereTool(probe, source);
         PlugInEntry* entry = good ? plugIns->FindEntryByIdentity(probe, model.language) : nullptr;
         for (const DemoPreset& item : source.presets) {
@@ -201,7 +213,7 @@ bool VerifyStore(CatalogueModel& model) {
             FillDemoBytes(expected.data(), item.size, L"store", item.name);
             if (!preset || preset->dataSize != item.size || memcmp(expected.data(), preset->data, item.size) != 0) {
                 fwprintf(stderr, L"make_demo: \"%ls\" of \"%ls\" did not come back from the store\n", item.name,
-                         source.name);
+                         probe.name);
                 good = false;
             }
         }

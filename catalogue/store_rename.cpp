@@ -1,0 +1,65 @@
+// Renames in the system store: write under the new name first, remove the old entry only after that succeeded.
+#include "store_rename.h"
+#include <cwchar>
+#include <string>
+#include <vector>
+#include "store_handles.h"
+#include "store_names.h"
+#include "store_write.h"
+
+namespace {
+
+HRESULT WritePresetToOwnStore(const PlugInEntry& plugIn, const PresetEntry& preset) {
+    if (plugIn.flags & PLUGIN_LATHMERE_TOOL) return WriteLathmerePreset(plugIn, preset, 1, nullptr);
+    return WriteStorePreset(plugIn, preset);
+}
+
+std::wstring ChainKeyPath(const ChainEntry& chain) { return std::wstring(STORE_CHAINS_KEY) + L"\\" + chain.identifier; }
+
+// The data file the chain's "Stream" points at; empty when the stream is inline or absent.
+std::wstring StreamFile(const ChainEntry& chain) {
+    KvRegKey key;
+    if (OpenKey(&key, HKEY_CURRENT_USER, ChainKeyPath(chain).c_str(), KEY_READ) != ERROR_SUCCESS) return {};
+    DWORD type = 0, bytes = 0;
+    if (RegQueryValueExW(key.get(), L"Stream", nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS || type != REG_SZ)
+        return {};
+    std::vector<wchar_t> path(bytes / sizeof(wchar_t) + 2, L'\0');
+    if (RegQueryValueExW(key.get(), L"Stream", nullptr, nullptr, reinterpret_cast<BYTE*>(path.data()), &bytes) !=
+        ERROR_SUCCESS)
+        return {};
+    return path.data();
+}
+
+} // namespace
+
+HRESULT RenameStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset, const wchar_t* newName) {
+    PresetEntry renamed;
+    renamed.Assign(preset);
+    CatalogueCopyText(renamed.name, CATALOGUE_NAME_CHARS, newName);
+    HRESULT status = WritePresetToOwnStore(plugIn, renamed);
+    if (status != S_OK) return status;
+    status = DeleteStorePreset(plugIn, preset);
+    if (status == S_OK || status == ERROR_FILE_NOT_FOUND) return S_OK;
+    DeleteStorePreset(plugIn, renamed); // one entry under the old name, not two
+    return status;
+}
+
+HRESULT RenameStoreChain(const ChainEntry& chain, const wchar_t* newName) {
+    std::wstring oldFile = StreamFile(chain);
+    ChainEntry renamed;
+    renamed.Assign(chain);
+    CatalogueCopyText(renamed.name, CATALOGUE_NAME_CHARS, newName);
+    HRESULT status = WriteStoreChain(renamed);
+    if (status != S_OK) {
+        // "Stream" still holds the old data; only the name may have changed already.
+        KvRegKey key;
+        if (OpenKey(&key, HKEY_CURRENT_USER, ChainKeyPath(chain).c_str(), KEY_SET_VALUE) == ERROR_SUCCESS)
+            RegSetValueExW(key.get(), L"Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(chain.name),
+                           static_cast<DWORD>((wcslen(chain.name) + 1) * sizeof(wchar_t)));
+        return status;
+    }
+    std::wstring newFile = StreamFile(chain);
+    if (!oldFile.empty() && CompareStringOrdinal(oldFile.c_str(), -1, newFile.c_str(), -1, TRUE) != CSTR_EQUAL)
+        DeleteFileW(oldFile.c_str());
+    return S_OK;
+}

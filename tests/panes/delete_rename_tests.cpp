@@ -1,0 +1,157 @@
+// Delete and its undo against the real store, overwrite undo, and rename on both sides.
+#include "edit_fixture.h"
+#include "kvresult.h"
+#include "store_write.h"
+
+using namespace edittest;
+
+namespace {
+
+const std::wstring kChainKey = std::wstring(STORE_CHAINS_KEY) + L"\\{C0000000-0000-4000-8000-000000000001}";
+const std::wstring kOtherChainKey = std::wstring(STORE_CHAINS_KEY) + L"\\{C0000000-0000-4000-8000-000000000002}";
+
+void StoreChain(const std::wstring& key, const wchar_t* name, const std::wstring& file, const Bytes& stream) {
+    REQUIRE(SetDword(key, L"Flags", 1));
+    REQUIRE(SetText(key, L"Name", name));
+    REQUIRE(SetDword(key, L"Type", 2));
+    testsupport::WriteWholeFile(file, stream.data(), stream.size());
+    REQUIRE(SetText(key, L"Stream", file));
+}
+
+} // namespace
+
+TEST_CASE("deleting FX Plug-Ins empties the system side; Undo restores every preset in order, bytes and all") {
+    EditFixture f;
+    const std::wstring two = f.sandbox.WriteFile(L"two.dxp", Pattern(300, 2));
+    const std::wstring solo = f.sandbox.WriteFile(L"solo.dxp", Pattern(600, 4));
+    REQUIRE(SetBinary(kAlphaKey, L"One", Pattern(20, 1)));
+    REQUIRE(SetText(kAlphaKey, L"Two", two));
+    REQUIRE(SetBinary(kAlphaKey, L"Three", Pattern(30, 3)));
+    REQUIRE(SetText(std::wstring(STORE_PRESETS_KEY) + L"\\" + kBeta, L"Solo", solo));
+    REQUIRE(SetBinary(LathmereToolKey(L"Echo", 6, 0), L"Dry", Pattern(40, 5)));
+    REQUIRE(SetBinary(LathmereToolKey(L"Chorus", 8, 1), L"Wide", Pattern(50, 6)));
+    REQUIRE(LoadSystemCatalogue(f.model) >= 0);
+    const LathmereDestination* chosen = CurrentLathmereDestination(f.model);
+    REQUIRE(chosen != nullptr);
+    CHECK(chosen->majorVersion == 8); // undo must not follow the chosen destination
+    const std::string before = f.State(SIDE_SYSTEM), stored = f.Stored();
+
+    EditOutcome deleted;
+    REQUIRE(DeleteSelection(f.Session(), TreeNode(SIDE_SYSTEM, NODE_PLUGINS, L"FX Plug-Ins"), &deleted) == S_OK);
+    CHECK(f.Plugins(SIDE_SYSTEM).Count() == 0);
+    CHECK(deleted.side == SIDE_SYSTEM);
+    CHECK_FALSE(deleted.packageModified);
+    CHECK(f.history.undoSteps.At(0)->actions.Count() == 6);
+    CHECK(ValueType(kAlphaKey, L"One") == REG_NONE);
+    CHECK(ValueType(LathmereToolKey(L"Chorus", 8, 1), L"Wide") == REG_NONE);
+    CHECK(CountFiles(f.sandbox.folder()) == 0);
+
+    REQUIRE(f.history.UndoEdit(f.model, nullptr) == S_OK);
+    CHECK(f.State(SIDE_SYSTEM) == before);
+    CHECK(f.Stored() == stored);
+    CHECK(ValueBytes(kAlphaKey, L"One") == Pattern(20, 1));
+    CHECK(ReadWholeFile(ValueText(kAlphaKey, L"Two")) == Pattern(300, 2));
+
+    REQUIRE(f.history.RedoEdit(f.model, nullptr) == S_OK);
+    CHECK(f.Stored() == "(none)\n(none)\n");
+}
+
+TEST_CASE("undo of an overwrite in the store brings the old bytes back, redo the new ones") {
+    EditFixture f;
+    std::unique_ptr<PlugInEntry> alpha(MakePlugIn(L"Alpha", kAlpha));
+    std::unique_ptr<PresetEntry> old(MakePreset(L"Big", Pattern(300, 1)));
+    REQUIRE(WriteStorePreset(*alpha, *old) == S_OK);
+    // The same chain name under another identifier: the overwritten key must not come back on reload.
+    StoreChain(kChainKey, L"Bus", f.sandbox.file(L"bus.kvg"), Pattern(400, 7));
+    REQUIRE(LoadSystemCatalogue(f.model) >= 0);
+    const std::string stored = f.Stored();
+    f.Add(SIDE_PACKAGE, MakePlugIn(L"Alpha", kAlpha, 0, 0, 0, {MakePreset(L"Big", Pattern(500, 2))}));
+    f.Chains(SIDE_PACKAGE).Append(MakeChain(L"bus", L"{C0000000-0000-4000-8000-000000000002}", Pattern(20, 8)));
+
+    CopyOptions overwrite;
+    overwrite.answer = ANSWER_YES_TO_ALL;
+    REQUIRE(CopySelection(f.Session(), TreeNode(SIDE_PACKAGE, NODE_ROOT, L"Package"), overwrite, nullptr) == S_OK);
+    const std::string copied = f.Stored();
+    CHECK(ReadWholeFile(ValueText(kAlphaKey, L"Big")) == Pattern(500, 2));
+    CHECK(ValueBytes(kOtherChainKey, L"Stream") == Pattern(20, 8));
+    CHECK_FALSE(KeyExists(kChainKey));
+
+    REQUIRE(f.history.UndoEdit(f.model, nullptr) == S_OK);
+    CHECK(ReadWholeFile(ValueText(kAlphaKey, L"Big")) == Pattern(300, 1));
+    CHECK(f.Stored() == stored);
+    CHECK_FALSE(KeyExists(kOtherChainKey));
+    REQUIRE(f.history.RedoEdit(f.model, nullptr) == S_OK);
+    CHECK(f.Stored() == copied);
+}
+
+TEST_CASE("rename in the package: length, conflicts and letter case") {
+    EditFixture f;
+    f.Add(SIDE_PACKAGE, MakePlugIn(L"Alpha", kAlpha, 0, 0, 0,
+                                   {MakePreset(L"Soft", Pattern(4, 1)), MakePreset(L"Hard", Pattern(4, 2))}));
+    f.Chains(SIDE_PACKAGE).Append(MakeChain(L"Bus", L"bus", Pattern(4, 3)));
+    const Selection soft = Rows(SIDE_PACKAGE, NODE_PLUGIN, L"Alpha", {L"Soft"});
+    EditOutcome outcome;
+
+    const std::wstring longest(63, L'n'), tooLong(64, L'n');
+    CHECK(RenameListItem(f.Session(), soft, tooLong.c_str(), &outcome) == KV_S_NOTHING_TO_DO);
+    REQUIRE(f.answers.asked.size() == 1);
+    CHECK(f.answers.asked[0].text == L"Preset names cannot exceed 64 characters.");
+    CHECK(f.answers.asked[0].caption == L"Invalid Preset Name");
+    CHECK(f.answers.asked[0].style == 0x30);
+    CHECK(f.answers.asked[0].owner == nullptr);
+
+    f.answers.Script({});
+    CHECK(RenameListItem(f.Session(), soft, L"HARD", &outcome) == KV_S_NOTHING_TO_DO);
+    REQUIRE(f.answers.asked.size() == 1);
+    CHECK(f.answers.asked[0].text == L"The new preset name conflicts with an existing preset.");
+    CHECK(f.answers.asked[0].caption == L"Preset Name Conflict");
+
+    f.answers.Script({});
+    CHECK(RenameListItem(f.Session(), soft, L"SOFT", &outcome) == KV_S_NOTHING_TO_DO);
+    CHECK(RenameListItem(f.Session(), soft, L"", &outcome) == KV_S_NOTHING_TO_DO);
+    CHECK(f.answers.asked.empty());
+    CHECK(std::wstring(f.Plugins(SIDE_PACKAGE).At(0)->PresetAt(0)->name) == L"Soft");
+
+    REQUIRE(RenameListItem(f.Session(), soft, longest.c_str(), &outcome) == S_OK);
+    CHECK(std::wstring(f.Plugins(SIDE_PACKAGE).At(0)->PresetAt(0)->name) == longest);
+    CHECK(outcome.packageModified); // or the new name would be lost on close without a question
+    REQUIRE(RenameListItem(f.Session(), Rows(SIDE_PACKAGE, NODE_CHAINS, L"FX Chains", {L"Bus"}), L"Main", nullptr) ==
+            S_OK);
+    CHECK(std::wstring(f.Chains(SIDE_PACKAGE).At(0)->name) == L"Main");
+    CHECK(f.history.undoSteps.Count() == 0);
+}
+
+TEST_CASE("rename in the store writes the new entry first and keeps the old one when that fails") {
+    EditFixture f;
+    std::unique_ptr<PlugInEntry> alpha(MakePlugIn(L"Alpha", kAlpha));
+    std::unique_ptr<PresetEntry> soft(MakePreset(L"Soft", Pattern(300, 1)));
+    REQUIRE(WriteStorePreset(*alpha, *soft) == S_OK);
+    StoreChain(kChainKey, L"Bus", f.sandbox.file(L"bus.kvg"), Pattern(400, 2));
+    REQUIRE(LoadSystemCatalogue(f.model) >= 0);
+    const std::wstring softFile = ValueText(kAlphaKey, L"Soft");
+    EditOutcome outcome;
+
+    // A folder where the new data file would go makes the write fail.
+    const std::wstring blocked = f.PresetFolder(kAlpha) + L"\\Velvet.dxp";
+    REQUIRE(CreateDirectoryW(blocked.c_str(), nullptr));
+    const Selection row = Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"Soft"});
+    CHECK(RenameListItem(f.Session(), row, L"Velvet", &outcome) == KV_E_WRITE);
+    CHECK(outcome.failedItem == L"Soft");
+    CHECK(std::wstring(f.Plugins(SIDE_SYSTEM).At(0)->PresetAt(0)->name) == L"Soft");
+    CHECK(ReadWholeFile(ValueText(kAlphaKey, L"Soft")) == Pattern(300, 1));
+    CHECK(ValueType(kAlphaKey, L"Velvet") == REG_NONE);
+
+    REQUIRE(RemoveDirectoryW(blocked.c_str()));
+    REQUIRE(RenameListItem(f.Session(), row, L"Velvet", &outcome) == S_OK);
+    CHECK_FALSE(outcome.packageModified);
+    CHECK(ValueType(kAlphaKey, L"Soft") == REG_NONE);
+    CHECK(GetFileAttributesW(softFile.c_str()) == INVALID_FILE_ATTRIBUTES);
+    CHECK(ReadWholeFile(ValueText(kAlphaKey, L"Velvet")) == Pattern(300, 1));
+    CHECK(std::wstring(f.Plugins(SIDE_SYSTEM).At(0)->PresetAt(0)->name) == L"Velvet");
+
+    REQUIRE(RenameListItem(f.Session(), Rows(SIDE_SYSTEM, NODE_CHAINS, L"FX Chains", {L"Bus"}), L"Main", nullptr) ==
+            S_OK);
+    CHECK(ValueText(kChainKey, L"Name") == L"Main");
+    CHECK(ReadWholeFile(ValueText(kChainKey, L"Stream")) == Pattern(400, 2));
+    CHECK(GetFileAttributesW(f.sandbox.file(L"bus.kvg").c_str()) == INVALID_FILE_ATTRIBUTES);
+}
