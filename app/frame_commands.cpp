@@ -3,6 +3,7 @@
 #include "about_box.h"
 #include "document_frame.h"
 #include "frame_state.h"
+#include "help_commands.h"
 #include "resource.h"
 #include "system_refresh.h"
 
@@ -40,6 +41,8 @@ bool OnFrameCommand(FrameState& state, UINT command, HWND, UINT) {
     case ID_NEXT_PANE: CyclePanes(state, true); return true;
     case ID_PREVIOUS_PANE: CyclePanes(state, false); return true;
     case ID_EDIT_RENAME: RenameSelectedRow(state); return true;
+    case ID_HELP_CONTENTS:
+    case ID_HELP_HOME_PAGE: return HandleHelpCommand(state.frame, command);
     default: return false;
     }
 }

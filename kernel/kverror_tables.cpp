@@ -36,6 +36,7 @@ const tKVERRORPAIR kBuiltInErrors[] = {
     {static_cast<HRESULT>(0x800703F7), IDS_KV_ERR_REGISTRY},         // registry corrupt
     {static_cast<HRESULT>(0x800703F8), IDS_KV_ERR_REGISTRY},         // registry I/O failed
     {static_cast<HRESULT>(0x800703FA), IDS_KV_ERR_KEY_DELETED},
+    {static_cast<HRESULT>(0x80070483), IDS_KV_ERR_NO_ASSOCIATION},   // no program opens this kind of file
     {static_cast<HRESULT>(0x8004E006), IDS_KV_ERR_FILE_CREATE},
     {static_cast<HRESULT>(0x8004E007), IDS_KV_ERR_FILE_OPEN},
     {static_cast<HRESULT>(0x8004E008), IDS_KV_ERR_READ},

@@ -83,6 +83,11 @@
 #define IDS_CLI_USAGE_DIFF              3115
 #define IDS_CLI_USAGE_END               3116
 
+// Program strings: the Help menu's failure messages and the home page's address (3200-3202).
+#define IDS_HELP_GUIDE_FAILED           3200
+#define IDS_HELP_HOME_PAGE_FAILED       3201
+#define IDS_HELP_HOME_PAGE_ADDRESS      3202
+
 // Program strings: toolbar tooltips (32900-32908, and 33021 for the destination button).
 #define IDS_TIP_NEW                     32900
 #define IDS_TIP_OPEN                    32901
@@ -174,7 +179,7 @@
 #define IDS_KV_DETAILS_START            48600
 #define IDS_KV_DETAILS_END              48601
 
-// Library strings: messages for the registry's and the file system's own statuses (48003-48011).
+// Library strings: messages for the registry's and the file system's own statuses (48003-48012).
 #define IDS_KV_ERR_ACCESS_DENIED        48003
 #define IDS_KV_ERR_BUFFER_TOO_SMALL     48006
 #define IDS_KV_ERR_INVALID_DATA         48007
@@ -182,3 +187,4 @@
 #define IDS_KV_ERR_REGISTRY             48009
 #define IDS_KV_ERR_IN_USE               48010
 #define IDS_KV_ERR_WINDOW_CREATE        48011
+#define IDS_KV_ERR_NO_ASSOCIATION       48012
