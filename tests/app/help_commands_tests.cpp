@@ -94,13 +94,13 @@ TEST_CASE("The frame sends F1 to the guide and leaves Shift+F1 alone") {
     frametest::AppSession session;
     frametest::TestFrame frame(session);
     HelpFolderBesideTests help; // no guide: the message must come, naming the place
-    std::wstring title = frametest::WindowText(frame.window());
+    std::wstring title = frametest::Text(frame.window());
     frame.Command(ID_HELP_WHATS_THIS);
-    CHECK(session.boxes.texts.empty());
-    CHECK(frametest::WindowText(frame.window()) == title);
+    CHECK(session.boxes.empty());
+    CHECK(frametest::Text(frame.window()) == title);
     frame.Command(ID_HELP_CONTENTS);
-    REQUIRE(session.boxes.texts.size() == 1);
-    CHECK(session.boxes.texts[0].find(help.guide) != std::wstring::npos);
+    REQUIRE(session.boxes.size() == 1);
+    CHECK(session.boxes[0].find(help.guide) != std::wstring::npos);
 }
 
 TEST_CASE("The home page opens the string table's address; What's This and other commands are left to the frame") {
