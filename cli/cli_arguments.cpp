@@ -12,22 +12,22 @@ bool Fail(CliUsageProblem* problem, UINT messageId, const std::wstring& first, c
     return false;
 }
 
-const CliOptionSpec* FindSpec(const CliOptionSpec* specs, size_t specCount, const wchar_t* name, size_t length) {
-    for (size_t i = 0; i < specCount; ++i)
-        if (wcslen(specs[i].name) == length && wcsncmp(specs[i].name, name, length) == 0) return &specs[i];
+const CliOptionRule* FindRule(const CliOptionRule* rules, size_t ruleCount, const wchar_t* name, size_t length) {
+    for (size_t i = 0; i < ruleCount; ++i)
+        if (wcslen(rules[i].name) == length && wcsncmp(rules[i].name, name, length) == 0) return &rules[i];
     return nullptr;
 }
 
-bool Has(const CliArguments& arguments, const CliOptionSpec& spec) {
+bool Has(const CliArguments& arguments, const CliOptionRule& rule) {
     for (const CliOption& option : arguments.options)
-        if (option.spec == &spec) return true;
+        if (option.rule == &rule) return true;
     return false;
 }
 
 // Parses the words and checks the operand count; the common start of every command's parser.
-bool ParseWithOperands(const wchar_t* command, int count, wchar_t* const* words, const CliOptionSpec* specs,
-                       size_t specCount, size_t operands, CliArguments* arguments, CliUsageProblem* problem) {
-    if (!ParseCliArguments(count, words, specs, specCount, arguments, problem)) return false;
+bool ParseWithOperands(const wchar_t* command, int count, wchar_t* const* words, const CliOptionRule* rules,
+                       size_t ruleCount, size_t operands, CliArguments* arguments, CliUsageProblem* problem) {
+    if (!ParseCliArguments(count, words, rules, ruleCount, arguments, problem)) return false;
     if (arguments->operands.size() != operands) return Fail(problem, IDS_CLI_WRONG_ARGUMENTS, command);
     return true;
 }
@@ -46,7 +46,7 @@ bool ParseNumber(const wchar_t* begin, const wchar_t* end, uint32_t* value) {
 
 } // namespace
 
-bool ParseCliArguments(int count, wchar_t* const* words, const CliOptionSpec* specs, size_t specCount,
+bool ParseCliArguments(int count, wchar_t* const* words, const CliOptionRule* rules, size_t ruleCount,
                        CliArguments* arguments, CliUsageProblem* problem) {
     bool optionsEnded = false;
     for (int i = 0; i < count; ++i) {
@@ -61,17 +61,17 @@ bool ParseCliArguments(int count, wchar_t* const* words, const CliOptionSpec* sp
         }
         const wchar_t* equals = wcschr(word, L'=');
         size_t nameLength = equals ? static_cast<size_t>(equals - word) : wcslen(word);
-        const CliOptionSpec* spec = FindSpec(specs, specCount, word, nameLength);
-        if (!spec) return Fail(problem, IDS_CLI_UNKNOWN_OPTION, std::wstring(word, nameLength));
+        const CliOptionRule* rule = FindRule(rules, ruleCount, word, nameLength);
+        if (!rule) return Fail(problem, IDS_CLI_UNKNOWN_OPTION, std::wstring(word, nameLength));
         const wchar_t* value = nullptr;
-        if (spec->takesValue) {
+        if (rule->takesValue) {
             if (equals) value = equals + 1;
             else if (i + 1 < count) value = words[++i];
-            else return Fail(problem, IDS_CLI_OPTION_NEEDS_VALUE, spec->name);
+            else return Fail(problem, IDS_CLI_OPTION_NEEDS_VALUE, rule->name);
         } else if (equals) {
-            return Fail(problem, IDS_CLI_OPTION_TAKES_NO_VALUE, spec->name);
+            return Fail(problem, IDS_CLI_OPTION_TAKES_NO_VALUE, rule->name);
         }
-        arguments->options.push_back({spec, value});
+        arguments->options.push_back({rule, value});
     }
     return true;
 }
@@ -83,48 +83,48 @@ bool ParseDestinationText(const wchar_t* text, uint32_t* major, uint32_t* minor)
 
 bool ParseDiffArguments(const wchar_t* command, int count, wchar_t* const* words, DiffOptions* options,
                         CliUsageProblem* problem) {
-    static const CliOptionSpec kSpecs[] = {{L"--exit-code", false}};
+    static const CliOptionRule kRules[] = {{L"--exit-code", false}};
     CliArguments arguments;
-    if (!ParseWithOperands(command, count, words, kSpecs, _countof(kSpecs), 2, &arguments, problem)) return false;
+    if (!ParseWithOperands(command, count, words, kRules, _countof(kRules), 2, &arguments, problem)) return false;
     options->first = arguments.operands[0];
     options->second = arguments.operands[1];
-    options->exitCode = Has(arguments, kSpecs[0]);
+    options->exitCode = Has(arguments, kRules[0]);
     return true;
 }
 
 bool ParseExportArguments(const wchar_t* command, int count, wchar_t* const* words, ExportOptions* options,
                           CliUsageProblem* problem) {
     enum { PLUGIN, CHAIN, NO_CHAINS };
-    static const CliOptionSpec kSpecs[] = {{L"--plugin", true}, {L"--chain", true}, {L"--no-chains", false}};
+    static const CliOptionRule kRules[] = {{L"--plugin", true}, {L"--chain", true}, {L"--no-chains", false}};
     CliArguments arguments;
-    if (!ParseWithOperands(command, count, words, kSpecs, _countof(kSpecs), 1, &arguments, problem)) return false;
+    if (!ParseWithOperands(command, count, words, kRules, _countof(kRules), 1, &arguments, problem)) return false;
     options->path = arguments.operands[0];
     for (const CliOption& option : arguments.options) {
-        if (option.spec == &kSpecs[PLUGIN]) options->plugIns.push_back(option.value);
-        else if (option.spec == &kSpecs[CHAIN]) options->chains.push_back(option.value);
+        if (option.rule == &kRules[PLUGIN]) options->plugIns.push_back(option.value);
+        else if (option.rule == &kRules[CHAIN]) options->chains.push_back(option.value);
         else options->noChains = true;
     }
     if (options->noChains && !options->chains.empty())
-        return Fail(problem, IDS_CLI_OPTIONS_CONFLICT, kSpecs[CHAIN].name, kSpecs[NO_CHAINS].name);
+        return Fail(problem, IDS_CLI_OPTIONS_CONFLICT, kRules[CHAIN].name, kRules[NO_CHAINS].name);
     return true;
 }
 
 bool ParseImportArguments(const wchar_t* command, int count, wchar_t* const* words, ImportOptions* options,
                           CliUsageProblem* problem) {
     enum { OVERWRITE, SKIP, DESTINATION, DRY_RUN };
-    static const CliOptionSpec kSpecs[] = {
+    static const CliOptionRule kRules[] = {
         {L"--overwrite", false}, {L"--skip", false}, {L"--destination", true}, {L"--dry-run", false}};
     CliArguments arguments;
-    if (!ParseWithOperands(command, count, words, kSpecs, _countof(kSpecs), 1, &arguments, problem)) return false;
+    if (!ParseWithOperands(command, count, words, kRules, _countof(kRules), 1, &arguments, problem)) return false;
     options->path = arguments.operands[0];
-    if (Has(arguments, kSpecs[OVERWRITE]) && Has(arguments, kSpecs[SKIP]))
-        return Fail(problem, IDS_CLI_OPTIONS_CONFLICT, kSpecs[OVERWRITE].name, kSpecs[SKIP].name);
-    if (Has(arguments, kSpecs[OVERWRITE])) options->answer = IMPORT_OVERWRITE_ALL;
-    if (Has(arguments, kSpecs[SKIP])) options->answer = IMPORT_SKIP_ALL;
-    options->dryRun = Has(arguments, kSpecs[DRY_RUN]);
+    if (Has(arguments, kRules[OVERWRITE]) && Has(arguments, kRules[SKIP]))
+        return Fail(problem, IDS_CLI_OPTIONS_CONFLICT, kRules[OVERWRITE].name, kRules[SKIP].name);
+    if (Has(arguments, kRules[OVERWRITE])) options->answer = IMPORT_OVERWRITE_ALL;
+    if (Has(arguments, kRules[SKIP])) options->answer = IMPORT_SKIP_ALL;
+    options->dryRun = Has(arguments, kRules[DRY_RUN]);
     for (const CliOption& option : arguments.options) {
-        if (option.spec != &kSpecs[DESTINATION]) continue;
-        if (options->hasDestination) return Fail(problem, IDS_CLI_OPTION_REPEATED, option.spec->name);
+        if (option.rule != &kRules[DESTINATION]) continue;
+        if (options->hasDestination) return Fail(problem, IDS_CLI_OPTION_REPEATED, option.rule->name);
         if (!ParseDestinationText(option.value, &options->destinationMajor, &options->destinationMinor))
             return Fail(problem, IDS_CLI_DESTINATION_FORMAT, option.value);
         options->hasDestination = true;

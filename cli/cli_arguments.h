@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-struct CliOptionSpec {
+struct CliOptionRule {
     const wchar_t* name; // with its dashes: L"--plugin"
     bool takesValue;     // given as "--name VALUE" or "--name=VALUE"
 };
 
 struct CliOption {
-    const CliOptionSpec* spec;
+    const CliOptionRule* rule;
     const wchar_t* value; // null for an option without a value
 };
 
@@ -28,7 +28,7 @@ struct CliUsageProblem {
 
 // Every word that begins with "-" and is longer than that is an option until a word "--", after which all words
 // are operands (for file names that begin with a dash). False with problem set on the first mistake.
-bool ParseCliArguments(int count, wchar_t* const* words, const CliOptionSpec* specs, size_t specCount,
+bool ParseCliArguments(int count, wchar_t* const* words, const CliOptionRule* rules, size_t ruleCount,
                        CliArguments* arguments, CliUsageProblem* problem);
 
 struct DiffOptions {

@@ -24,17 +24,17 @@ struct Words {
 } // namespace
 
 TEST_CASE("options and operands: both value forms, a lone dash, and -- before names that begin with a dash") {
-    static const CliOptionSpec specs[] = {{L"--name", true}, {L"--flag", false}};
+    static const CliOptionRule rules[] = {{L"--name", true}, {L"--flag", false}};
     Words words{L"a", L"--name", L"--flag", L"-", L"--name=x=y", L"--flag", L"--", L"--flag", L"-b"};
     CliArguments arguments;
     CliUsageProblem problem;
-    REQUIRE(ParseCliArguments(words.count(), words.data(), specs, 2, &arguments, &problem));
+    REQUIRE(ParseCliArguments(words.count(), words.data(), rules, 2, &arguments, &problem));
     std::vector<std::wstring> operands(arguments.operands.begin(), arguments.operands.end());
     CHECK(operands == std::vector<std::wstring>{L"a", L"-", L"--flag", L"-b"});
     REQUIRE(arguments.options.size() == 3);
     CHECK(std::wstring(arguments.options[0].value) == L"--flag"); // the next word is the value, whatever it is
     CHECK(std::wstring(arguments.options[1].value) == L"x=y");    // only the first "=" separates
-    CHECK(arguments.options[2].spec == &specs[1]);
+    CHECK(arguments.options[2].rule == &rules[1]);
 }
 
 TEST_CASE("mistakes in the words: each named with the option or command it concerns") {
