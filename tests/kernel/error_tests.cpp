@@ -75,18 +75,6 @@ TEST_CASE_FIXTURE(ErrorFixture, "error handler: every code the program produces 
     CHECK(Message(ERROR_INVALID_PARAMETER) == Library(IDS_KV_ERR_INVALID_ARGUMENT));
     CHECK(KvErrorHandler_GetHresultString(kUnknown) == nullptr);
     CHECK(KvErrorHandler_GetHresultString(S_OK) == nullptr);
-
-    // Added tables are searched first, at most 32.
-    static const tKVERRORPAIR first[] = {{KV_E_FAIL, AsContext(L"\n\nFirst table.")}};
-    static const tKVERRORPAIR second[] = {{KV_E_FAIL, AsContext(L"\n\nSecond table.")},
-                                          {kUnknown, IDS_KV_ERR_NOT_FOUND}};
-    CHECK(KvErrorHandler_AddErrorTable(first, 1) == 0);
-    CHECK(KvErrorHandler_AddErrorTable(second, 2) == 0);
-    CHECK(Message(KV_E_FAIL) == L"\n\nFirst table.");
-    CHECK(Message(kUnknown) == Library(IDS_KV_ERR_NOT_FOUND));
-    CHECK(Message(KV_E_READ) == Library(IDS_KV_ERR_READ));
-    for (int i = 2; i < KVERR_MAX_TABLES; ++i) CHECK(KvErrorHandler_AddErrorTable(second, 2) == 0);
-    CHECK(KvErrorHandler_AddErrorTable(second, 2) == 1);
 }
 
 TEST_CASE_FIXTURE(ErrorFixture, "error handler: what the box shows") {
