@@ -39,7 +39,6 @@ TEST_CASE("escapes, tokens and unfinished directives") {
     CheckAll({{Format(L"$$"), L"$"}, {Format(L"100%% sure"), L"100% sure"}, {Format(L"$%"), L"%"},
               {Format(L"$$(AppName)"), L"$(AppName)"}, // the doubled sign is consumed before the token rule
               {Format(L""), L""}, {Format(L"$(APPNAME)/$(appname)"), L"Tarrow/Tarrow"},
-              {Format(L"An error occurred starting $(AppName)."), L"An error occurred starting Tarrow."},
               {Format(L"x $(NoSuchToken) y"), L"x $(NoSuchToken) y"}, {Format(L"open $(AppName"), L"open $(AppName"},
               {Format(longName.c_str()), longName.c_str()}, {Format(L"50%"), L"50%"}, {Format(L"cost $"), L"cost $"},
               {Format(L"%5"), L"%5"}, {Format(L"$.2"), L"$.2"},
