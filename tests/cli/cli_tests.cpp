@@ -25,21 +25,19 @@ const wchar_t kClassB[] = L"{0C1D2E3F-1111-2222-3333-444455557777}";
 
 TEST_CASE("dump: one package as a JSON object; several as a line each, unreadable ones with exit code 1") {
     testsupport::ScratchDir dir(L"cli-dump");
-    const std::wstring classKey = std::wstring(L"CLSID\\") + kClassA, friendly = L"Friendly \"Tone\"";
-    REQUIRE(RegSetKeyValueW(HKEY_CLASSES_ROOT, classKey.c_str(), nullptr, REG_SZ, friendly.c_str(),
-                            DWORD((friendly.size() + 1) * 2)) == ERROR_SUCCESS);
     const Bytes warm = Pattern(5, 1), bright = Pattern(300, 2), smile = Pattern(1, 3), stream = Pattern(7, 5);
     const std::wstring a = dir.file(L"a.kvpreset"), junk = dir.file(L"junk.kvpreset"), gone = dir.file(L"gone");
     PlugInList plugIns;
     ChainList chains;
-    plugIns.Append(MakePlugIn(L"Stored", kClassA, {MakePreset(L"W\\B", warm), MakePreset(L"T\tN\nL\x01", bright)}));
+    plugIns.Append(
+        MakePlugIn(L"Stored \"Tone\"", kClassA, {MakePreset(L"W\\B", warm), MakePreset(L"T\tN\nL\x01", bright)}));
     plugIns.Append(MakePlugIn(L"Not Registered", kClassB, {MakePreset(L"\u00DC\u20AC\U0001F600", smile)}));
     plugIns.Append(MakePlugIn(L"Reverb", L"", {MakePreset(std::wstring(L"b\xD800x", 3), warm)}, 3, 7, 1));
     chains.Append(MakeChain(L"Chain \"one\"", L"chain-1", 0xFFFFFFFFu, 9, stream));
     REQUIRE(WritePackageFile(a.c_str(), &plugIns, &chains) == S_OK);
     REQUIRE(testsupport::WriteWholeFile(junk, "RIFF\4\0\0\0WAVE", 12));
-    // The registered name replaces the stored one; a versioned tool shows its editor version.
-    const std::string body = "\"plugins\":[{\"name\":\"Friendly \\\"Tone\\\"\",\"classId\":\"" + ToUtf8(kClassA) +
+    // A versioned tool shows its editor version.
+    const std::string body = "\"plugins\":[{\"name\":\"Stored \\\"Tone\\\"\",\"classId\":\"" + ToUtf8(kClassA) +
         "\",\"flags\":0,\"major\":0,\"minor\":0,\"presets\":[" + Preset("W\\\\B", warm) + "," +
         Preset("T\\tN\\nL\\u0001", bright) + "]},{\"name\":\"Not Registered\",\"classId\":\"" + ToUtf8(kClassB) +
         "\",\"flags\":0,\"major\":0,\"minor\":0,\"presets\":[" + Preset("\xC3\x9C\xE2\x82\xAC\xF0\x9F\x98\x80", smile) +
@@ -62,7 +60,6 @@ TEST_CASE("dump: one package as a JSON object; several as a line each, unreadabl
         if (i % 3) err += Utf8String(IDS_OPEN_BAD_FORMAT, file.c_str()) + "\n" + code + "\n";
     }
     run = RunTarrowCli(arguments);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey.c_str());
     CHECK(run.exitCode == 1);
     CHECK(run.out == out);
     CHECK(run.err == err);

@@ -4,7 +4,6 @@
 #include "kverror.h"
 #include "kvresult.h"
 #include "resource.h"
-#include <thread>
 
 using namespace msgboxtest;
 
@@ -75,18 +74,6 @@ TEST_CASE_FIXTURE(ErrorFixture, "error handler: every code the program produces 
     CHECK(Message(ERROR_INVALID_PARAMETER) == Library(IDS_KV_ERR_INVALID_ARGUMENT));
     CHECK(KvErrorHandler_GetHresultString(kUnknown) == nullptr);
     CHECK(KvErrorHandler_GetHresultString(S_OK) == nullptr);
-
-    // Added tables are searched first, at most 32.
-    static const tKVERRORPAIR first[] = {{KV_E_FAIL, AsContext(L"\n\nFirst table.")}};
-    static const tKVERRORPAIR second[] = {{KV_E_FAIL, AsContext(L"\n\nSecond table.")},
-                                          {kUnknown, IDS_KV_ERR_NOT_FOUND}};
-    CHECK(KvErrorHandler_AddErrorTable(first, 1) == 0);
-    CHECK(KvErrorHandler_AddErrorTable(second, 2) == 0);
-    CHECK(Message(KV_E_FAIL) == L"\n\nFirst table.");
-    CHECK(Message(kUnknown) == Library(IDS_KV_ERR_NOT_FOUND));
-    CHECK(Message(KV_E_READ) == Library(IDS_KV_ERR_READ));
-    for (int i = 2; i < KVERR_MAX_TABLES; ++i) CHECK(KvErrorHandler_AddErrorTable(second, 2) == 0);
-    CHECK(KvErrorHandler_AddErrorTable(second, 2) == 1);
 }
 
 TEST_CASE_FIXTURE(ErrorFixture, "error handler: what the box shows") {
@@ -114,24 +101,6 @@ TEST_CASE_FIXTURE(ErrorFixture, "error handler: what the box shows") {
         CHECK(hook.calls == 1);
         CHECK(hook.style == 0x30);
         CHECK(hook.text == L"No details");
-    }
-    SUBCASE("collected details go to the next box, then are gone") {
-        CHECK(KvErrorHandler_DetailsAddString(L"Key %s", L"Presets") == S_OK);
-        CHECK(KvErrorHandler_DetailsAddString(L"Status %d", 5) == S_OK);
-        KvErrorHandler_MsgBox(nullptr, 0x30, 0, KV_E_FAIL, nullptr, FALSE);
-        CHECK(hook.style == (0x30 | KVMB_DETAILS));
-        CHECK(hook.text.find(L"Key Presets\r\nStatus 5\r\n") != std::wstring::npos);
-        KvErrorHandler_MsgBox(nullptr, 0x30, 0, KV_E_FAIL, nullptr, FALSE);
-        CHECK(hook.style == 0x30);
-        CHECK(hook.text.find(L"Key Presets") == std::wstring::npos);
-    }
-    SUBCASE("lines from a second thread are refused while the first thread's lines wait") {
-        HRESULT other = S_OK;
-        auto theirs = [&] { std::thread([&] { other = KvErrorHandler_DetailsAddString(L"theirs"); }).join(); return other; };
-        CHECK(KvErrorHandler_DetailsAddString(L"mine") == S_OK);
-        CHECK(theirs() < 0);
-        KvErrorHandler_DetailsClear();
-        CHECK(theirs() == S_OK);
     }
 }
 

@@ -39,7 +39,6 @@ TEST_CASE("escapes, tokens and unfinished directives") {
     CheckAll({{Format(L"$$"), L"$"}, {Format(L"100%% sure"), L"100% sure"}, {Format(L"$%"), L"%"},
               {Format(L"$$(AppName)"), L"$(AppName)"}, // the doubled sign is consumed before the token rule
               {Format(L""), L""}, {Format(L"$(APPNAME)/$(appname)"), L"Tarrow/Tarrow"},
-              {Format(L"An error occurred starting $(AppName)."), L"An error occurred starting Tarrow."},
               {Format(L"x $(NoSuchToken) y"), L"x $(NoSuchToken) y"}, {Format(L"open $(AppName"), L"open $(AppName"},
               {Format(longName.c_str()), longName.c_str()}, {Format(L"50%"), L"50%"}, {Format(L"cost $"), L"cost $"},
               {Format(L"%5"), L"%5"}, {Format(L"$.2"), L"$.2"},
@@ -75,11 +74,8 @@ TEST_CASE("numbers: literals, integers, fixed and floating point, plain and the 
                   {Format(L"$(.25)"), L"0.25"}, {Format(L"$(1,000)"), L"1,000"}, {Format(L"$(12a)"), L"$(12a)"},
                   {Format(L"$(12"), L"$(12"}});
     }
-    SUBCASE("plain integers ignore the locale") {
-        CheckAll({{Format(L"%d", -45), L"-45"}, {Format(L"%u", 4000000000u), L"4000000000"},
-                  {Format(L"[%5d]", 42), L"[   42]"}, {Format(L"[%-5d]", 42), L"[42   ]"},
-                  {Format(L"%05d", -42), L"-0042"}, {Format(L"%x %X %o", 255, 255, 8), L"ff FF 10"},
-                  {Format(L"%I64d", 1099511627776LL), L"1099511627776"}, {Format(L"%I64x", 0x123456789abLL), L"123456789ab"},
+    SUBCASE("plain integers ignore the locale; each directive takes its own argument size") {
+        CheckAll({{Format(L"[%-5d]", 42), L"[42   ]"}, {Format(L"%05d", -42), L"-0042"},
                   {Format(L"%I64d|%d|%.1f|%s", 5000000000LL, 7, 2.5, L"end"), L"5000000000|7|2.5|end"}});
     }
     SUBCASE("grouped integers") {
