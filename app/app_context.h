@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <cstdint>
 #include "document_record.h"
+#include "recent_files.h"
 
 struct tKVLANG;
 struct KvMetricHandle;
@@ -16,7 +17,7 @@ struct AppContext {
     HWND frameWindow;
     HACCEL accelerators;
     DocumentRecord document;
-    void* recentFiles;
+    RecentFileList recentFiles;
     FrameState* frameState;
 };
 

@@ -4,6 +4,8 @@
 #include "com_registration.h"
 #include "command_line.h"
 #include "crash_report.h"
+#include "document_commands.h"
+#include "frame_state.h"
 #include "frame_window.h"
 #include "kverror.h"
 #include "kvinstance.h"
@@ -12,6 +14,7 @@
 #include "kvmetric.h"
 #include "kvmsgbox.h"
 #include "kvresult.h"
+#include "recent_files.h"
 #include "resource.h"
 #include <commctrl.h>
 #include <objbase.h>
@@ -56,12 +59,6 @@ void RegisterApplicationTokens() {
     KvPrintF_AddToken(L"AppName.Title", L"Varden Tarrow 2.0");
 }
 
-void ResetDocument(DocumentRecord* document) {
-    *document = DocumentRecord{};
-    document->flags = DOC_UNTITLED;
-    wcsncpy(document->path, KvGetString(g_appContext.language, IDS_UNTITLED), DOC_PATH_CHARS - 1);
-}
-
 void InitCommonControlClasses() {
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&classes);
@@ -84,13 +81,14 @@ HRESULT InitSteps(HINSTANCE instance, WINDOWPLACEMENT* placement, HWND* frame) {
     if (hr < 0) return hr;
     hr = KvLang_Open(&g_appContext.language, instance, 3, 0);
     if (hr < 0) return hr;
-    ResetDocument(&g_appContext.document);
+    ResetToUntitled(g_appContext.document, g_appContext.language);
     InitCommonControlClasses();
     LoadFramePlacement(placement);
+    LoadRecentFiles(g_appContext.recentFiles, g_appContext.settings);
     hr = AppParseCommandLine(GetCommandLineW(), TRUE, &g_appContext.document);
     if (hr < 0) return hr;
     AppRegisterServer(instance); // a failed registration does not stop the program
-    return FrameCreate(instance, frame);
+    return CreateFrameWindow(instance, frame);
 }
 
 } // namespace

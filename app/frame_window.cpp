@@ -1,5 +1,6 @@
 // The program's frame window: class registration, creation and its message handlers.
 #include "frame_window.h"
+#include "frame_state.h"
 #include "about_box.h"
 #include "app_context.h"
 #include "kvlang.h"
@@ -14,7 +15,7 @@ constexpr int kPlacementSetting = 100;
 
 BOOL OnNcCreate(HWND window, const CREATESTRUCTW* create) {
     auto* state = static_cast<FrameState*>(create->lpCreateParams);
-    state->window = window;
+    state->frame = window;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
     return TRUE;
 }
@@ -53,7 +54,7 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 } // namespace
 
-HRESULT FrameCreate(HINSTANCE instance, HWND* frame) {
+HRESULT CreateFrameWindow(HINSTANCE instance, HWND* frame) {
     *frame = nullptr;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);

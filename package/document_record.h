@@ -14,5 +14,8 @@ struct DocumentRecord {
     uint32_t flags;
 };
 
+// The file-name part of a path: what follows its last backslash or slash.
+const wchar_t* DocumentFileName(const wchar_t* path);
+
 // Sets the frame window's title from the document: "<AppName.Title> - <file name>[*][ (Read-Only)]".
 void UpdateTitle(HWND frame, const DocumentRecord* document);

@@ -86,6 +86,7 @@
 #define IDS_UNDO_SHORTCUT               33009
 #define IDS_REDO_SHORTCUT               33010
 #define IDS_SAVE_AS_READ_ONLY           33012
+#define IDS_SAVE_FAILED                 33013
 #define IDS_SAVE_CHANGES_QUESTION       33014
 #define IDS_OPEN_FILE_MISSING           33015
 #define IDS_OPEN_BAD_FORMAT             33016
