@@ -50,22 +50,10 @@ HRESULT DeleteSelection(const EditSession& session, const Selection& selection, 
     EditOutcome local;
     EditOutcome& result = outcome ? *outcome : local;
     result = EditOutcome();
-    EditHistory& history = session.history;
     const CatalogueSide side = selection.side == SIDE_PACKAGE ? SIDE_PACKAGE : SIDE_SYSTEM;
-    HRESULT hr = history.BeginEdit(side);
-    if (hr < 0) return hr;
-    history.SetEditLabel(session.model.language, IDS_EDIT_LABEL_DELETE);
-    DeleteVisitor visitor(history, side);
-    hr = WalkSelection(session.model, selection, visitor);
-    if (hr != S_OK) {
-        history.DiscardEdit();
-        return hr;
-    }
-    if (history.PendingActionCount() == 0) {
-        history.DiscardEdit();
-        return KV_S_NOTHING_TO_DO;
-    }
-    return history.CommitEdit(session.model, &result);
+    DeleteVisitor visitor(session.history, side);
+    return RecordSelectionEdit(session.model, session.history, selection, side, IDS_EDIT_LABEL_DELETE, ANSWER_ASK,
+                               visitor, &result);
 }
 
 HRESULT RenameListItem(const EditSession& session, const Selection& selection, const wchar_t* newText,

@@ -41,7 +41,8 @@ struct CopyRecord {
 
 struct CopyOutcome : EditOutcome {
     uint32_t affected = 0;           // presets and chains the selection covers
-    std::vector<CopyRecord> records; // one per item in the order met; emptied when the copy is cancelled
+    std::vector<CopyRecord> records; // one per item in the order met; emptied when nothing was applied because
+                                     // the copy was cancelled or failed while recording
 };
 
 // Copies the selection from its side to the other side as one undoable step. 0 when the step was applied,

@@ -219,25 +219,11 @@ HRESULT CopySelection(const EditSession& session, const Selection& selection, co
     CopyOutcome local;
     CopyOutcome& result = outcome ? *outcome : local;
     result = CopyOutcome();
-    EditHistory& history = session.history;
-    const CatalogueSide direction = selection.side == SIDE_PACKAGE ? SIDE_SYSTEM : SIDE_PACKAGE;
-    HRESULT hr = history.BeginEdit(direction);
-    if (hr < 0) return hr;
-    history.SetEditLabel(session.model.language, IDS_EDIT_LABEL_COPY);
-    history.answerMode = options.answer;
     result.affected = CountAffected(session.model, selection);
-
+    const CatalogueSide direction = selection.side == SIDE_PACKAGE ? SIDE_SYSTEM : SIDE_PACKAGE;
     CopyVisitor visitor(session, direction, options, result);
-    hr = WalkSelection(session.model, selection, visitor);
-    if (hr != S_OK) {
-        // Cancelled (or out of memory while recording): nothing has been applied, so nothing changes.
-        history.DiscardEdit();
-        result.records.clear();
-        return hr;
-    }
-    if (history.PendingActionCount() == 0) {
-        history.DiscardEdit();
-        return KV_S_NOTHING_TO_DO;
-    }
-    return history.CommitEdit(session.model, &result);
+    HRESULT hr = RecordSelectionEdit(session.model, session.history, selection, direction, IDS_EDIT_LABEL_COPY,
+                                     options.answer, visitor, &result);
+    if (hr < 0 && !result.changed) result.records.clear(); // cancelled, or failed while recording
+    return hr;
 }

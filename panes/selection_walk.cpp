@@ -1,5 +1,6 @@
 // Resolving selected names to catalogue items, by the kind of each name.
 #include "selection_walk.h"
+#include "kvresult.h"
 
 namespace {
 
@@ -62,4 +63,21 @@ HRESULT WalkSelection(CatalogueModel& model, const Selection& selection, Selecti
         if (hr != S_OK) return hr;
     }
     return S_OK;
+}
+
+HRESULT RecordSelectionEdit(CatalogueModel& model, EditHistory& history, const Selection& selection,
+                            CatalogueSide targetSide, UINT labelId, AnswerMode answer, SelectionVisitor& visitor,
+                            EditOutcome* outcome) {
+    HRESULT hr = history.BeginEdit(targetSide);
+    if (hr < 0) return hr;
+    history.SetEditLabel(model.language, labelId);
+    history.answerMode = answer;
+    hr = WalkSelection(model, selection, visitor);
+    if (hr == S_OK && history.PendingActionCount() == 0) hr = KV_S_NOTHING_TO_DO;
+    if (hr != S_OK) {
+        // Nothing has been applied, so nothing changes.
+        history.DiscardEdit();
+        return hr;
+    }
+    return history.CommitEdit(model, outcome);
 }

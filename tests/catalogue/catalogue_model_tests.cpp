@@ -25,7 +25,8 @@ std::wstring DisplayName(const PlugInEntry& entry, int capacity = CATALOGUE_NAME
 TEST_CASE("copies own their data and truncate their names") {
     const std::wstring longName(300, L'p');
     PlugInEntry entry(longName.c_str(), L"{0123456789012345678901234567890123456789}");
-    CHECK((std::wstring(PresetEntry(longName.c_str()).name) == longName.substr(0, 259) && wcslen(entry.name) == 259));
+    CHECK(std::wstring(PresetEntry(longName.c_str()).name) == longName.substr(0, 259));
+    CHECK(wcslen(entry.name) == 259);
     CHECK(wcslen(entry.classIdText) == 39);
 
     std::unique_ptr<PresetEntry> source(MakePreset(L"Warm", Pattern(300, 1)));
@@ -33,17 +34,23 @@ TEST_CASE("copies own their data and truncate their names") {
     PresetEntry target;
     target.AdoptData(CatalogueBlobAlloc(10), 10);
     target.Assign(*source);
-    CHECK((target.data != source->data && target.expanded == 1));
+    CHECK(target.data != source->data);
+    CHECK(target.expanded == 1);
     source.reset(); // the copy outlives its source
     CHECK(DataOf(&target) == Pattern(300, 1));
     target.Assign(PresetEntry());
-    CHECK((target.data == nullptr && target.dataSize == 0));
+    CHECK(target.data == nullptr);
+    CHECK(target.dataSize == 0);
 
     std::unique_ptr<PlugInEntry> tool(MakePlugIn(L"Echo", L"", PLUGIN_LATHMERE_TOOL, 6, 0, {MakePreset(L"One", Pattern(4, 2))}));
     tool->expanded = 1;
     std::unique_ptr<PlugInEntry> shell(PlugInEntry::CopyShell(*tool));
-    CHECK((std::wstring(shell->name) == L"Echo" && shell->flags == PLUGIN_LATHMERE_TOOL && shell->majorVersion == 6));
-    CHECK((shell->expanded == 1 && shell->PresetCount() == 0 && tool->PresetCount() == 1));
+    CHECK(std::wstring(shell->name) == L"Echo");
+    CHECK(shell->flags == PLUGIN_LATHMERE_TOOL);
+    CHECK(shell->majorVersion == 6);
+    CHECK(shell->expanded == 1);
+    CHECK(shell->PresetCount() == 0);
+    CHECK(tool->PresetCount() == 1);
 
     std::unique_ptr<ChainEntry> chain(MakeChain(L"Bus", L"bus-1", Pattern(20, 3), 7, 9));
     std::unique_ptr<ChainEntry> old(MakeChain(L"Old", L"old", Pattern(50, 4)));
@@ -51,7 +58,10 @@ TEST_CASE("copies own their data and truncate their names") {
     KvList_AllocAndInsertItem(chain->members, L"member", 14, -1, nullptr);
     old->Assign(*chain);
     chain->AdoptStream(nullptr, 0);
-    CHECK((std::wstring(old->identifier) == L"bus-1" && old->flags == 7 && old->type == 9 && StreamOf(old.get()) == Pattern(20, 3)));
+    CHECK(std::wstring(old->identifier) == L"bus-1");
+    CHECK(old->flags == 7);
+    CHECK(old->type == 9);
+    CHECK(StreamOf(old.get()) == Pattern(20, 3));
     REQUIRE(old->members->count == 1);
     CHECK(std::wstring(static_cast<const wchar_t*>(old->members->items[0])) == L"member");
 }
@@ -60,12 +70,15 @@ TEST_CASE("display names, name matching and plug-in identity") {
     std::unique_ptr<PlugInEntry> six(MakePlugIn(L"Echo", L"", PLUGIN_LATHMERE_TOOL, 6, 0));
     std::unique_ptr<PlugInEntry> nine(MakePlugIn(L"Echo", L"", kVersioned, 9, 1));
     CHECK(DisplayName(PlugInEntry(L"Alpha Reverb", kClassA)) == L"Alpha Reverb");
-    CHECK((DisplayName(*six) == L"Moravel Lathmere Echo" && DisplayName(*nine) == L"Varden Lathmere 9.1 Echo"));
-    CHECK((DisplayName(*six, 1) == L"" && DisplayName(*six, 5) == L"Mora"));
+    CHECK(DisplayName(*six) == L"Moravel Lathmere Echo");
+    CHECK(DisplayName(*nine) == L"Varden Lathmere 9.1 Echo");
+    CHECK(DisplayName(*six, 1) == L"");
+    CHECK(DisplayName(*six, 5) == L"Mora");
     wchar_t untouched[2] = {L'#', 0};
     six->GetDisplayName(untouched, 0, TestLanguage());
     CHECK(untouched[0] == L'#');
-    CHECK((six->MatchesName(L"ECHO", TestLanguage()) && six->MatchesName(L"moravel lathmere echo", TestLanguage())));
+    CHECK(six->MatchesName(L"ECHO", TestLanguage()));
+    CHECK(six->MatchesName(L"moravel lathmere echo", TestLanguage()));
     CHECK_FALSE(six->MatchesName(L"Varden Lathmere 9.1 Echo", TestLanguage()));
 
     PlugInList list;
@@ -76,9 +89,10 @@ TEST_CASE("display names, name matching and plug-in identity") {
     for (auto& c : lowerA) c = static_cast<wchar_t>(towlower(c));
     std::unique_ptr<PlugInEntry> byDisplay(MakePlugIn(L"Varden Lathmere 9.0 Echo", L"", kVersioned, 9, 0));
     std::unique_ptr<PlugInEntry> otherVersion(MakePlugIn(L"Echo", L"", PLUGIN_LATHMERE_TOOL, 6, 1));
-    CHECK((list.FindByIdentity(PlugInEntry(L"Other name", kClassA), TestLanguage()) == 0 &&
-           list.FindByIdentity(PlugInEntry(L"Alpha", lowerA.c_str()), TestLanguage()) == -1));
-    CHECK((list.FindByIdentity(*byDisplay, TestLanguage()) == 2 && list.FindByIdentity(*otherVersion, TestLanguage()) == -1));
+    CHECK(list.FindByIdentity(PlugInEntry(L"Other name", kClassA), TestLanguage()) == 0);
+    CHECK(list.FindByIdentity(PlugInEntry(L"Alpha", lowerA.c_str()), TestLanguage()) == -1);
+    CHECK(list.FindByIdentity(*byDisplay, TestLanguage()) == 2);
+    CHECK(list.FindByIdentity(*otherVersion, TestLanguage()) == -1);
     CHECK(list.FindByIdentity(PlugInEntry(L"Echo", L""), TestLanguage()) == -1); // a DirectShow entry is never a tool
     CHECK(list.FindByName(L"moravel lathmere echo", TestLanguage()) == 1);
 }
@@ -95,7 +109,8 @@ TEST_CASE("Not Installed names take the first free number") {
     list.Append(MakePlugIn(L"not installed 002", kClassB));
     CHECK(next() == L"Not Installed 001");
     list.Append(MakePlugIn(L"Not Installed 001", L"{0A1B2C3D-0000-4000-8000-00000000000C}"));
-    CHECK((next() == L"Not Installed 003" && next(6) == L"Not I"));
+    CHECK(next() == L"Not Installed 003");
+    CHECK(next(6) == L"Not I");
 }
 
 TEST_CASE("side operations on the package side") {
@@ -103,7 +118,8 @@ TEST_CASE("side operations on the package side") {
     model.language = TestLanguage();
     std::unique_ptr<PlugInEntry> alpha(MakePlugIn(L"Alpha", kClassA));
     std::unique_ptr<PresetEntry> soft(MakePreset(L"Soft", Pattern(10, 1))), hard(MakePreset(L"Hard", Pattern(12, 2)));
-    REQUIRE((AddPreset(model, *alpha, *soft, SIDE_PACKAGE) == S_OK && AddPreset(model, *alpha, *hard, SIDE_PACKAGE) == S_OK));
+    REQUIRE(AddPreset(model, *alpha, *soft, SIDE_PACKAGE) == S_OK);
+    REQUIRE(AddPreset(model, *alpha, *hard, SIDE_PACKAGE) == S_OK);
     PlugInList* side = model.plugIns[SIDE_PACKAGE];
     REQUIRE(side != nullptr);
     CHECK(model.plugIns[SIDE_SYSTEM] == nullptr);
@@ -111,24 +127,31 @@ TEST_CASE("side operations on the package side") {
     SUBCASE("a name differing only in case replaces the preset in place") {
         std::unique_ptr<PresetEntry> softer(MakePreset(L"SOFT", Pattern(30, 5)));
         REQUIRE(AddPreset(model, *alpha, *softer, SIDE_PACKAGE) == S_OK);
-        REQUIRE((side->Count() == 1 && side->At(0)->PresetCount() == 2));
+        REQUIRE(side->Count() == 1);
+        REQUIRE(side->At(0)->PresetCount() == 2);
         const PresetEntry* first = side->At(0)->PresetAt(0);
-        CHECK((std::wstring(first->name) == L"SOFT" && DataOf(first) == Pattern(30, 5) && first->data != softer->data));
+        CHECK(std::wstring(first->name) == L"SOFT");
+        CHECK(DataOf(first) == Pattern(30, 5));
+        CHECK(first->data != softer->data);
     }
     SUBCASE("a different plug-in of the same name gets a Not Installed name, once") {
         std::unique_ptr<PlugInEntry> impostor(MakePlugIn(L"alpha", kClassB));
         REQUIRE(AddPreset(model, *impostor, *soft, SIDE_PACKAGE) == S_OK);
         REQUIRE(AddPreset(model, *impostor, *hard, SIDE_PACKAGE) == S_OK);
         REQUIRE(side->Count() == 2);
-        CHECK((std::wstring(side->At(1)->name) == L"Not Installed 000" && std::wstring(side->At(1)->classIdText) == kClassB));
+        CHECK(std::wstring(side->At(1)->name) == L"Not Installed 000");
+        CHECK(std::wstring(side->At(1)->classIdText) == kClassB);
         CHECK(side->At(1)->PresetCount() == 2);
     }
     SUBCASE("removing the last preset removes the plug-in; removing what is not there changes nothing") {
         CHECK(RemovePreset(model, *alpha, *soft, SIDE_PACKAGE) == S_OK);
-        REQUIRE((side->Count() == 1 && side->At(0)->PresetCount() == 1));
+        REQUIRE(side->Count() == 1);
+        REQUIRE(side->At(0)->PresetCount() == 1);
         std::unique_ptr<PresetEntry> hardUpper(MakePreset(L"HARD", Bytes()));
-        CHECK((RemovePreset(model, *alpha, *hardUpper, SIDE_PACKAGE) == S_OK && side->Count() == 0));
-        CHECK((RemovePreset(model, *alpha, *soft, SIDE_PACKAGE) == S_OK && side->TotalPresetCount() == 0));
+        CHECK(RemovePreset(model, *alpha, *hardUpper, SIDE_PACKAGE) == S_OK);
+        CHECK(side->Count() == 0);
+        CHECK(RemovePreset(model, *alpha, *soft, SIDE_PACKAGE) == S_OK);
+        CHECK(side->TotalPresetCount() == 0);
     }
     SUBCASE("chains are replaced by name and removed") {
         std::unique_ptr<ChainEntry> bus(MakeChain(L"Bus", L"id-1", Pattern(8, 1), 1, 2));
@@ -137,8 +160,10 @@ TEST_CASE("side operations on the package side") {
         for (ChainEntry* chain : {bus.get(), other.get(), busAgain.get()}) REQUIRE(AddChain(model, *chain, SIDE_PACKAGE) == S_OK);
         ChainList* chains = model.chains[SIDE_PACKAGE];
         REQUIRE(chains->Count() == 2);
-        CHECK((std::wstring(chains->At(0)->identifier) == L"id-3" && StreamOf(chains->At(0)) == Pattern(9, 3)));
-        CHECK((RemoveChain(model, *bus, SIDE_PACKAGE) == S_OK && chains->Count() == 1));
+        CHECK(std::wstring(chains->At(0)->identifier) == L"id-3");
+        CHECK(StreamOf(chains->At(0)) == Pattern(9, 3));
+        CHECK(RemoveChain(model, *bus, SIDE_PACKAGE) == S_OK);
+        CHECK(chains->Count() == 1);
         CHECK(std::wstring(chains->At(0)->name) == L"Other");
     }
 }

@@ -95,13 +95,15 @@ TEST_CASE("loading presets gives the whole catalogue") {
     CatalogueModel model;
     REQUIRE(LoadSystemCatalogue(model) == S_OK);
     CHECK(Destinations(model.destinations) == Versions{{6, 0}, {10, 2}, {7, 5}, {8, 0}, {9, 0}});
-    CHECK((model.selectedDestination == 4 && Dump(model.plugIns[SIDE_SYSTEM]) == Dump(&expected)));
+    CHECK(model.selectedDestination == 4);
+    CHECK(Dump(model.plugIns[SIDE_SYSTEM]) == Dump(&expected));
     // A refresh that loses versions clamps the selection to the last one left.
     RegDeleteTreeW(HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY);
     REQUIRE(LoadSystemCatalogue(model) == S_OK);
     CHECK(Destinations(model.destinations) == Versions{{6, 0}});
     REQUIRE(CurrentLathmereDestination(model) != nullptr);
-    CHECK((CurrentLathmereDestination(model)->majorVersion == 6 && model.selectedDestination == 0));
+    CHECK(CurrentLathmereDestination(model)->majorVersion == 6);
+    CHECK(model.selectedDestination == 0);
     CHECK(LoadLathmereDestinations(nullptr) == KV_E_INVALIDARG);
 }
 
@@ -111,16 +113,21 @@ TEST_CASE("a version key read with a leading zero ends the versioned scan; an em
     CreateKey(PlugInKey(kBravo));
     CatalogueModel model;
     CHECK(LoadSystemCatalogue(model) == S_OK);
-    CHECK((model.plugIns[SIDE_SYSTEM] == nullptr && model.chains[SIDE_SYSTEM] == nullptr));
-    CHECK((model.destinations->count == 0 && model.selectedDestination == -1 && !CurrentLathmereDestination(model)));
+    CHECK(model.plugIns[SIDE_SYSTEM] == nullptr);
+    CHECK(model.chains[SIDE_SYSTEM] == nullptr);
+    CHECK(model.destinations->count == 0);
+    CHECK(model.selectedDestination == -1);
+    CHECK(!CurrentLathmereDestination(model));
 
     SetBinary(VersionKey(L"7.00\\Presets\\Gate"), L"G1", Pattern(13, 1));
     SetBinary(VersionKey(L"9.0\\Presets\\Comp"), L"C1", Pattern(14, 2));
     CHECK(Load() == nullptr);
     SetBinary(VersionKey(L"7.0\\Presets\\Solo"), L"S1", Pattern(3, 3)); // now the 7.00 key is read as this store
     auto loaded = Load();
-    REQUIRE((loaded != nullptr && loaded->Count() >= 2));
-    CHECK((std::wstring(loaded->At(0)->name) == L"Solo" && loaded->At(0)->majorVersion == 7));
+    REQUIRE(loaded != nullptr);
+    REQUIRE(loaded->Count() >= 2);
+    CHECK(std::wstring(loaded->At(0)->name) == L"Solo");
+    CHECK(loaded->At(0)->majorVersion == 7);
     CHECK(std::wstring(loaded->At(loaded->Count() - 1)->name) == L"Comp");
 }
 
@@ -128,7 +135,9 @@ TEST_CASE("loading chains") {
     StoreSandbox sandbox;
     auto seedChain = [&](const wchar_t* id, const wchar_t* name, DWORD flags, DWORD type) {
         const std::wstring key = std::wstring(STORE_CHAINS_KEY) + L"\\" + id;
-        REQUIRE((SetDword(key, L"Flags", flags) && SetDword(key, L"Type", type) && SetText(key, L"Name", name)));
+        REQUIRE(SetDword(key, L"Flags", flags));
+        REQUIRE(SetDword(key, L"Type", type));
+        REQUIRE(SetText(key, L"Name", name));
         return key;
     };
     SetBinary(seedChain(L"a-inline", L"Inline", 1, 2), L"Stream", Pattern(20, 1));
@@ -175,9 +184,12 @@ TEST_CASE("reading one value, and friendly names from either registry view") {
 
     Registrations registrations;
     wchar_t name[CATALOGUE_NAME_CHARS];
-    CHECK((GetPlugInFriendlyName(kAlpha, name, sizeof(name)) == ERROR_SUCCESS && std::wstring(name) == L"Alpha Reverb"));
-    CHECK((GetPlugInFriendlyName(kEcho, name, sizeof(name)) == ERROR_SUCCESS && std::wstring(name) == L"Echo Delay"));
+    CHECK(GetPlugInFriendlyName(kAlpha, name, sizeof(name)) == ERROR_SUCCESS);
+    CHECK(std::wstring(name) == L"Alpha Reverb");
+    CHECK(GetPlugInFriendlyName(kEcho, name, sizeof(name)) == ERROR_SUCCESS);
+    CHECK(std::wstring(name) == L"Echo Delay");
     CHECK(GetPlugInFriendlyName(kBravo, name, sizeof(name)) == ERROR_FILE_NOT_FOUND);
     // 13 characters and terminator fit in 40 bytes, not in 39
-    CHECK((GetPlugInFriendlyName(kAlpha, name, 39) == ERROR_MORE_DATA && GetPlugInFriendlyName(kAlpha, name, 40) == ERROR_SUCCESS));
+    CHECK(GetPlugInFriendlyName(kAlpha, name, 39) == ERROR_MORE_DATA);
+    CHECK(GetPlugInFriendlyName(kAlpha, name, 40) == ERROR_SUCCESS);
 }

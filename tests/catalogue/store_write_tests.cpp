@@ -37,9 +37,10 @@ TEST_CASE("writing and deleting DirectShow presets") {
     SUBCASE("DefLocation is created on the first write, even without a data file, and never changed") {
         std::unique_ptr<PresetEntry> small(MakePreset(L"Small", Pattern(3, 1)));
         REQUIRE(WriteStorePreset(*plugIn, *small) == S_OK);
-        CHECK((ValueType(STORE_PRESETS_KEY, STORE_DEF_LOCATION) == REG_EXPAND_SZ &&
-               ValueText(STORE_PRESETS_KEY, STORE_DEF_LOCATION) == ProgramFolder() + L"Presets"));
-        CHECK((ValueBytes(kPlugInKey, L"Small") == Pattern(3, 1) && !Exists(ProgramFolder() + L"Presets")));
+        CHECK(ValueType(STORE_PRESETS_KEY, STORE_DEF_LOCATION) == REG_EXPAND_SZ);
+        CHECK(ValueText(STORE_PRESETS_KEY, STORE_DEF_LOCATION) == ProgramFolder() + L"Presets");
+        CHECK(ValueBytes(kPlugInKey, L"Small") == Pattern(3, 1));
+        CHECK(!Exists(ProgramFolder() + L"Presets"));
         SetText(STORE_PRESETS_KEY, STORE_DEF_LOCATION, L"X:\\kept", REG_EXPAND_SZ);
         REQUIRE(WriteStorePreset(*plugIn, *small) == S_OK);
         CHECK(ValueText(STORE_PRESETS_KEY, STORE_DEF_LOCATION) == L"X:\\kept");
@@ -47,27 +48,37 @@ TEST_CASE("writing and deleting DirectShow presets") {
     SUBCASE("255 bytes stay inline, 256 go to a data file; both load back; deleting removes value and file") {
         sandbox.UseScratchDefLocations();
         std::unique_ptr<PresetEntry> edge(MakePreset(L"Edge", Pattern(255, 2))), over(MakePreset(L"Over", Pattern(256, 3)));
-        REQUIRE((WriteStorePreset(*plugIn, *edge) == S_OK && WriteStorePreset(*plugIn, *over) == S_OK));
-        CHECK((ValueType(kPlugInKey, L"Edge") == REG_BINARY && ValueBytes(kPlugInKey, L"Edge") == Pattern(255, 2)));
-        CHECK((ValueType(kPlugInKey, L"Over") == REG_SZ && ValueText(kPlugInKey, L"Over") == folder + L"Over.dxp"));
-        CHECK((ReadWholeFile(folder + L"Over.dxp") == Pattern(256, 3) && CountFiles(sandbox.folder()) == 1));
+        REQUIRE(WriteStorePreset(*plugIn, *edge) == S_OK);
+        REQUIRE(WriteStorePreset(*plugIn, *over) == S_OK);
+        CHECK(ValueType(kPlugInKey, L"Edge") == REG_BINARY);
+        CHECK(ValueBytes(kPlugInKey, L"Edge") == Pattern(255, 2));
+        CHECK(ValueType(kPlugInKey, L"Over") == REG_SZ);
+        CHECK(ValueText(kPlugInKey, L"Over") == folder + L"Over.dxp");
+        CHECK(ReadWholeFile(folder + L"Over.dxp") == Pattern(256, 3));
+        CHECK(CountFiles(sandbox.folder()) == 1);
         PlugInList* loaded = nullptr;
         LoadStorePresets(&loaded);
         std::unique_ptr<PlugInList> owner(loaded);
         REQUIRE(loaded != nullptr);
-        CHECK((DataOf(loaded->At(0)->FindPreset(L"Edge")) == Pattern(255, 2) && DataOf(loaded->At(0)->FindPreset(L"Over")) == Pattern(256, 3)));
-        CHECK((DeleteStorePreset(*plugIn, *over) == S_OK && CountFiles(sandbox.folder()) == 0 && ValueType(kPlugInKey, L"Over") == REG_NONE));
-        CHECK((DeleteStorePreset(*plugIn, *edge) == S_OK && KeyExists(kPlugInKey))); // never the key
+        CHECK(DataOf(loaded->At(0)->FindPreset(L"Edge")) == Pattern(255, 2));
+        CHECK(DataOf(loaded->At(0)->FindPreset(L"Over")) == Pattern(256, 3));
+        CHECK(DeleteStorePreset(*plugIn, *over) == S_OK);
+        CHECK(CountFiles(sandbox.folder()) == 0);
+        CHECK(ValueType(kPlugInKey, L"Over") == REG_NONE);
+        CHECK(DeleteStorePreset(*plugIn, *edge) == S_OK);
+        CHECK(KeyExists(kPlugInKey)); // never the key
         CHECK(DeleteStorePreset(*plugIn, *edge) == ERROR_FILE_NOT_FOUND);
     }
-    SUBCASE("file names replace the characters files cannot carry") {
+    SUBCASE("file names replace the characters files cannot carry, and a taken one is not shared") {
         sandbox.UseScratchDefLocations();
         std::unique_ptr<PresetEntry> first(MakePreset(L"a\"*/:<>?\\|b", Pattern(300, 4)));
         std::unique_ptr<PresetEntry> second(MakePreset(L"a?????????b", Pattern(310, 5)));
-        REQUIRE((WriteStorePreset(*plugIn, *first) == S_OK && WriteStorePreset(*plugIn, *second) == S_OK));
-        for (const PresetEntry* preset : {first.get(), second.get()})
-            CHECK(ValueText(kPlugInKey, preset->name) == folder + L"a_________b.dxp");
-        CHECK((ReadWholeFile(folder + L"a_________b.dxp") == Pattern(310, 5) && CountFiles(sandbox.folder()) == 1));
+        REQUIRE(WriteStorePreset(*plugIn, *first) == S_OK);
+        REQUIRE(WriteStorePreset(*plugIn, *second) == S_OK);
+        CHECK(ValueText(kPlugInKey, first->name) == folder + L"a_________b.dxp");
+        CHECK(ValueText(kPlugInKey, second->name) == folder + L"a_________b (2).dxp");
+        CHECK(ReadWholeFile(folder + L"a_________b.dxp") == Pattern(300, 4));
+        CHECK(ReadWholeFile(folder + L"a_________b (2).dxp") == Pattern(310, 5));
     }
     SUBCASE("a failed file write leaves no partial file and the old file as it was") {
         sandbox.UseScratchDefLocations();
@@ -78,11 +89,13 @@ TEST_CASE("writing and deleting DirectShow presets") {
         REQUIRE(held != INVALID_HANDLE_VALUE);
         CHECK(WriteStorePreset(*plugIn, *newer) == KV_E_WRITE);
         CloseHandle(held);
-        CHECK((ReadWholeFile(folder + L"Keep.dxp") == Pattern(400, 6) && CountFiles(sandbox.folder()) == 1));
+        CHECK(ReadWholeFile(folder + L"Keep.dxp") == Pattern(400, 6));
+        CHECK(CountFiles(sandbox.folder()) == 1);
         // A folder in the file's place is not replaced either, and nothing is left beside it.
         std::unique_ptr<PresetEntry> clash(MakePreset(L"Clash", Pattern(500, 8)));
         REQUIRE(CreateDirectoryW((folder + L"Clash.dxp").c_str(), nullptr));
-        CHECK((WriteStorePreset(*plugIn, *clash) == KV_E_WRITE && CountFiles(sandbox.folder()) == 1));
+        CHECK(WriteStorePreset(*plugIn, *clash) == KV_E_WRITE);
+        CHECK(CountFiles(sandbox.folder()) == 1);
     }
 }
 
@@ -94,13 +107,18 @@ TEST_CASE("writing Lathmere presets") {
     const std::wstring versioned = LathmereVersionedKey(9, 0) + L"\\Echo";
     LathmereDestination six{6, 0}, sevenOne{7, 1};
     REQUIRE(WriteLathmerePreset(*nine, *big, 0, &six) == S_OK);
-    CHECK((ValueBytes(unversioned, L"Big") == Pattern(5000, 1) && !KeyExists(versioned)));
+    CHECK(ValueBytes(unversioned, L"Big") == Pattern(5000, 1));
+    CHECK(!KeyExists(versioned));
     // Deleting looks in the tool's own store, where the preset is not.
-    CHECK((DeleteStorePreset(*nine, *big) == ERROR_FILE_NOT_FOUND && ValueType(unversioned, L"Big") == REG_BINARY));
-    CHECK((WriteLathmerePreset(*nine, *big, 1, &six) == S_OK && ValueBytes(versioned, L"Big") == Pattern(5000, 1)));
+    CHECK(DeleteStorePreset(*nine, *big) == ERROR_FILE_NOT_FOUND);
+    CHECK(ValueType(unversioned, L"Big") == REG_BINARY);
+    CHECK(WriteLathmerePreset(*nine, *big, 1, &six) == S_OK);
+    CHECK(ValueBytes(versioned, L"Big") == Pattern(5000, 1));
     REQUIRE(WriteLathmerePreset(*nine, *big, 0, &sevenOne) == S_OK);
     CHECK(ValueType(LathmereVersionedKey(7, 1) + L"\\Echo", L"Big") == REG_BINARY);
-    CHECK((DeleteStorePreset(*nine, *big) == S_OK && ValueType(versioned, L"Big") == REG_NONE && CountFiles(sandbox.folder()) == 0));
+    CHECK(DeleteStorePreset(*nine, *big) == S_OK);
+    CHECK(ValueType(versioned, L"Big") == REG_NONE);
+    CHECK(CountFiles(sandbox.folder()) == 0);
 }
 
 TEST_CASE("writing and deleting chains") {
@@ -108,11 +126,15 @@ TEST_CASE("writing and deleting chains") {
     sandbox.UseScratchDefLocations();
     std::unique_ptr<ChainEntry> small(MakeChain(L"Small Bus", L"small-id", Pattern(255, 1), 0x11, 0x22));
     std::unique_ptr<ChainEntry> large(MakeChain(L"Large: Bus?", L"large-id", Pattern(256, 2), 3, 4));
-    REQUIRE((WriteStoreChain(*small) == S_OK && WriteStoreChain(*large) == S_OK));
-    CHECK((ValueBytes(ChainKey(L"small-id"), L"Flags") == Bytes{0x11, 0, 0, 0} && ValueText(ChainKey(L"small-id"), L"Name") == L"Small Bus"));
-    CHECK((ValueType(ChainKey(L"small-id"), L"Type") == REG_DWORD && ValueBytes(ChainKey(L"small-id"), L"Stream") == Pattern(255, 1)));
+    REQUIRE(WriteStoreChain(*small) == S_OK);
+    REQUIRE(WriteStoreChain(*large) == S_OK);
+    CHECK(ValueBytes(ChainKey(L"small-id"), L"Flags") == Bytes{0x11, 0, 0, 0});
+    CHECK(ValueText(ChainKey(L"small-id"), L"Name") == L"Small Bus");
+    CHECK(ValueType(ChainKey(L"small-id"), L"Type") == REG_DWORD);
+    CHECK(ValueBytes(ChainKey(L"small-id"), L"Stream") == Pattern(255, 1));
     const std::wstring path = sandbox.folder() + L"\\chains\\large-id\\Large_ Bus_.kvg";
-    CHECK((ValueText(ChainKey(L"large-id"), L"Stream") == path && ReadWholeFile(path) == Pattern(256, 2)));
+    CHECK(ValueText(ChainKey(L"large-id"), L"Stream") == path);
+    CHECK(ReadWholeFile(path) == Pattern(256, 2));
     ChainList* loaded = nullptr;
     LoadStoreChains(&loaded);
     std::unique_ptr<ChainList> owner(loaded);
@@ -122,12 +144,16 @@ TEST_CASE("writing and deleting chains") {
     CHECK(Dump(loaded) == Dump(&expected));
 
     SUBCASE("deleting removes the data file and the key") {
-        CHECK((DeleteStoreChain(*large) == S_OK && !KeyExists(ChainKey(L"large-id")) && CountFiles(sandbox.folder()) == 0));
-        CHECK((DeleteStoreChain(*small) == S_OK && !KeyExists(ChainKey(L"small-id"))));
+        CHECK(DeleteStoreChain(*large) == S_OK);
+        CHECK(!KeyExists(ChainKey(L"large-id")));
+        CHECK(CountFiles(sandbox.folder()) == 0);
+        CHECK(DeleteStoreChain(*small) == S_OK);
+        CHECK(!KeyExists(ChainKey(L"small-id")));
     }
     SUBCASE("a chain key without Stream is kept") {
         RegDeleteKeyValueW(HKEY_CURRENT_USER, ChainKey(L"small-id").c_str(), L"Stream");
-        CHECK((DeleteStoreChain(*small) == ERROR_FILE_NOT_FOUND && KeyExists(ChainKey(L"small-id"))));
+        CHECK(DeleteStoreChain(*small) == ERROR_FILE_NOT_FOUND);
+        CHECK(KeyExists(ChainKey(L"small-id")));
     }
     SUBCASE("chain data files get DefLocation's default when it is absent") {
         RegDeleteKeyValueW(HKEY_CURRENT_USER, STORE_CHAINS_KEY, STORE_DEF_LOCATION);
@@ -147,13 +173,17 @@ TEST_CASE_FIXTURE(SystemSide, "names from a package never leave the store") {
     }
     std::unique_ptr<ChainEntry> badChain(MakeChain(L"C", L"a\\b", Pattern(300, 2)));
     std::unique_ptr<ChainEntry> emptyChain(MakeChain(L"C", L"", Pattern(3, 2)));
-    CHECK((AddChain(model, *badChain, SIDE_SYSTEM) == KV_E_INVALIDARG && AddChain(model, *emptyChain, SIDE_SYSTEM) == KV_E_INVALIDARG));
-    CHECK((DeleteStorePreset(*hostile.At(0), *soft) == KV_E_INVALIDARG && DeleteStoreChain(*badChain) == KV_E_INVALIDARG));
+    CHECK(AddChain(model, *badChain, SIDE_SYSTEM) == KV_E_INVALIDARG);
+    CHECK(AddChain(model, *emptyChain, SIDE_SYSTEM) == KV_E_INVALIDARG);
+    CHECK(DeleteStorePreset(*hostile.At(0), *soft) == KV_E_INVALIDARG);
+    CHECK(DeleteStoreChain(*badChain) == KV_E_INVALIDARG);
     // Nothing written: no keys beyond the seeded DefLocations, no files, nothing in memory.
     CHECK_FALSE(KeyExists(std::wstring(STORE_PRESETS_KEY) + L"\\..\\..\\x"));
     CHECK_FALSE((KeyExists(ChainKey(L"a")) || KeyExists(L"Software\\Moravel")));
-    CHECK((CountFiles(sandbox.folder()) == 0 && !Exists(ProgramFolder() + L"Presets")));
-    CHECK((model.plugIns[SIDE_SYSTEM]->Count() == 0 && model.chains[SIDE_SYSTEM]->Count() == 0));
+    CHECK(CountFiles(sandbox.folder()) == 0);
+    CHECK(!Exists(ProgramFolder() + L"Presets"));
+    CHECK(model.plugIns[SIDE_SYSTEM]->Count() == 0);
+    CHECK(model.chains[SIDE_SYSTEM]->Count() == 0);
 }
 
 TEST_CASE_FIXTURE(SystemSide, "side operations on the system side write through") {
@@ -165,7 +195,8 @@ TEST_CASE_FIXTURE(SystemSide, "side operations on the system side write through"
         CHECK(AddPreset(model, *plugIn, *softer, SIDE_SYSTEM) == KV_E_WRITE);
         const PlugInEntry* entry = model.plugIns[SIDE_SYSTEM]->At(0);
         REQUIRE(entry->PresetCount() == 1);
-        CHECK((std::wstring(entry->PresetAt(0)->name) == L"Soft" && DataOf(entry->PresetAt(0)) == Pattern(20, 1)));
+        CHECK(std::wstring(entry->PresetAt(0)->name) == L"Soft");
+        CHECK(DataOf(entry->PresetAt(0)) == Pattern(20, 1));
     }
     SUBCASE("a positive registry status is reported as a failure") {
         // A volatile parent cannot take a lasting child: the registry refuses with a positive status.
@@ -176,16 +207,20 @@ TEST_CASE_FIXTURE(SystemSide, "side operations on the system side write through"
         CHECK(model.plugIns[SIDE_SYSTEM]->Count() == 1);
     }
     SUBCASE("removal deletes from the store and drops the emptied plug-in") {
-        CHECK((RemovePreset(model, *plugIn, *soft, SIDE_SYSTEM) == S_OK && ValueType(kPlugInKey, L"Soft") == REG_NONE));
+        CHECK(RemovePreset(model, *plugIn, *soft, SIDE_SYSTEM) == S_OK);
+        CHECK(ValueType(kPlugInKey, L"Soft") == REG_NONE);
         CHECK(model.plugIns[SIDE_SYSTEM]->Count() == 0);
-        // Already gone from the store: reported, as a failure code.
-        CHECK(RemovePreset(model, *plugIn, *soft, SIDE_SYSTEM) == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+        // Already gone from the store: nothing is left to do.
+        CHECK(RemovePreset(model, *plugIn, *soft, SIDE_SYSTEM) == S_OK);
     }
     SUBCASE("chains") {
         std::unique_ptr<ChainEntry> bus(MakeChain(L"Bus", L"bus-id", Pattern(300, 3)));
         REQUIRE(AddChain(model, *bus, SIDE_SYSTEM) == S_OK);
-        CHECK((KeyExists(ChainKey(L"bus-id")) && model.chains[SIDE_SYSTEM]->Count() == 1));
-        CHECK((RemoveChain(model, *bus, SIDE_SYSTEM) == S_OK && !KeyExists(ChainKey(L"bus-id"))));
-        CHECK((model.chains[SIDE_SYSTEM]->Count() == 0 && CountFiles(sandbox.folder()) == 0));
+        CHECK(KeyExists(ChainKey(L"bus-id")));
+        CHECK(model.chains[SIDE_SYSTEM]->Count() == 1);
+        CHECK(RemoveChain(model, *bus, SIDE_SYSTEM) == S_OK);
+        CHECK(!KeyExists(ChainKey(L"bus-id")));
+        CHECK(model.chains[SIDE_SYSTEM]->Count() == 0);
+        CHECK(CountFiles(sandbox.folder()) == 0);
     }
 }

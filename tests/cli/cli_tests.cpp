@@ -155,7 +155,8 @@ TEST_CASE("repack writes an old-format package as the writer would, and exits wi
 
     run = RunTarrowCli(L"repack" + Arg(in) + Arg(dir.file(L"missing\\new"))); // the error handler's text, the code
     CHECK(run.exitCode == 1);
-    CHECK((run.err.size() > 12 && run.err.ends_with("\n0x8004E006\n")));
+    CHECK(run.err.size() > 12);
+    CHECK(run.err.ends_with("\n0x8004E006\n"));
 }
 
 TEST_CASE("store prints a seeded system store's plug-ins, chains and Lathmere destinations") {

@@ -61,24 +61,29 @@ TEST_CASE_FIXTURE(ErrorFixture, "error handler: every code the program produces 
                          KV_E_DATA_FILE_MISSING, KV_E_RIFF_NOT_RIFF, KV_E_RIFF_NOT_LIST, KV_E_RIFF_ZERO_LENGTH,
                          KV_E_RIFF_NEG_LENGTH, static_cast<HRESULT>(0x8004E03C)}) {
         CAPTURE(code);
-        CHECK((Message(code).rfind(L"\n\n", 0) == 0 && Message(code).size() > 10));
+        CHECK(Message(code).rfind(L"\n\n", 0) == 0);
+        CHECK(Message(code).size() > 10);
     }
     // Registry statuses the store passes through: positive and as HRESULT give the same message.
     for (LONG status : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_DATA, ERROR_INVALID_PARAMETER,
                         ERROR_MORE_DATA, ERROR_BADKEY, ERROR_KEY_DELETED, ERROR_DISK_FULL}) {
         CAPTURE(status);
-        CHECK((Message(status).rfind(L"\n\n", 0) == 0 && Message(status) == Message(HRESULT_FROM_WIN32(status))));
+        CHECK(Message(status).rfind(L"\n\n", 0) == 0);
+        CHECK(Message(status) == Message(HRESULT_FROM_WIN32(status)));
     }
-    CHECK((Message(KV_E_RIFF_NOT_LIST) == Library(IDS_KV_ERR_RIFF_NOT_LIST) &&
-           Message(ERROR_INVALID_PARAMETER) == Library(IDS_KV_ERR_INVALID_ARGUMENT)));
-    CHECK((KvErrorHandler_GetHresultString(kUnknown) == nullptr && KvErrorHandler_GetHresultString(S_OK) == nullptr));
+    CHECK(Message(KV_E_RIFF_NOT_LIST) == Library(IDS_KV_ERR_RIFF_NOT_LIST));
+    CHECK(Message(ERROR_INVALID_PARAMETER) == Library(IDS_KV_ERR_INVALID_ARGUMENT));
+    CHECK(KvErrorHandler_GetHresultString(kUnknown) == nullptr);
+    CHECK(KvErrorHandler_GetHresultString(S_OK) == nullptr);
 
     // Added tables are searched first, at most 32.
     static const tKVERRORPAIR first[] = {{KV_E_FAIL, AsContext(L"\n\nFirst table.")}};
     static const tKVERRORPAIR second[] = {{KV_E_FAIL, AsContext(L"\n\nSecond table.")},
                                           {kUnknown, IDS_KV_ERR_NOT_FOUND}};
-    CHECK((KvErrorHandler_AddErrorTable(first, 1) == 0 && KvErrorHandler_AddErrorTable(second, 2) == 0));
-    CHECK((Message(KV_E_FAIL) == L"\n\nFirst table." && Message(kUnknown) == Library(IDS_KV_ERR_NOT_FOUND)));
+    CHECK(KvErrorHandler_AddErrorTable(first, 1) == 0);
+    CHECK(KvErrorHandler_AddErrorTable(second, 2) == 0);
+    CHECK(Message(KV_E_FAIL) == L"\n\nFirst table.");
+    CHECK(Message(kUnknown) == Library(IDS_KV_ERR_NOT_FOUND));
     CHECK(Message(KV_E_READ) == Library(IDS_KV_ERR_READ));
     for (int i = 2; i < KVERR_MAX_TABLES; ++i) CHECK(KvErrorHandler_AddErrorTable(second, 2) == 0);
     CHECK(KvErrorHandler_AddErrorTable(second, 2) == 1);
@@ -86,13 +91,17 @@ TEST_CASE_FIXTURE(ErrorFixture, "error handler: every code the program produces 
 
 TEST_CASE_FIXTURE(ErrorFixture, "error handler: what the box shows") {
     SUBCASE("cancelled by the user shows nothing") {
-        CHECK((KvErrorHandler_MsgBox(nullptr, 0x30, 26, KV_E_CANCELLED, nullptr, FALSE) == 1 && hook.calls == 0));
+        CHECK(KvErrorHandler_MsgBox(nullptr, 0x30, 26, KV_E_CANCELLED, nullptr, FALSE) == 1);
+        CHECK(hook.calls == 0);
     }
     SUBCASE("start-up failure with exclamation and OK, tokens expanded") {
         hook.answer = 5;
         CHECK(KvErrorHandler_MsgBox(nullptr, 0x30, 26, KV_E_RIFF_NEG_LENGTH, nullptr, FALSE) == 5);
-        CHECK((hook.calls == 1 && hook.style == 0x30 && hook.caption == kAppName));
-        CHECK((hook.text.rfind(L"An error occurred starting Tarrow Test.\n\n", 0) == 0 && hook.text.find(L"$(") == std::wstring::npos));
+        CHECK(hook.calls == 1);
+        CHECK(hook.style == 0x30);
+        CHECK(hook.caption == kAppName);
+        CHECK(hook.text.rfind(L"An error occurred starting Tarrow Test.\n\n", 0) == 0);
+        CHECK(hook.text.find(L"$(") == std::wstring::npos);
     }
     SUBCASE("warning prefix; percent signs in an argument are shown, never read as placeholders") {
         KvErrorHandler_MsgBox(nullptr, 0x30, 0, KV_E_WRITE, nullptr, TRUE);
@@ -102,20 +111,25 @@ TEST_CASE_FIXTURE(ErrorFixture, "error handler: what the box shows") {
     }
     SUBCASE("details styles of the caller are dropped without collected details") {
         KvErrorHandler_MsgBoxText(nullptr, 0xC030, L"No details", FALSE);
-        CHECK((hook.calls == 1 && hook.style == 0x30 && hook.text == L"No details"));
+        CHECK(hook.calls == 1);
+        CHECK(hook.style == 0x30);
+        CHECK(hook.text == L"No details");
     }
     SUBCASE("collected details go to the next box, then are gone") {
         CHECK(KvErrorHandler_DetailsAddString(L"Key %s", L"Presets") == S_OK);
         CHECK(KvErrorHandler_DetailsAddString(L"Status %d", 5) == S_OK);
         KvErrorHandler_MsgBox(nullptr, 0x30, 0, KV_E_FAIL, nullptr, FALSE);
-        CHECK((hook.style == (0x30 | KVMB_DETAILS) && hook.text.find(L"Key Presets\r\nStatus 5\r\n") != std::wstring::npos));
+        CHECK(hook.style == (0x30 | KVMB_DETAILS));
+        CHECK(hook.text.find(L"Key Presets\r\nStatus 5\r\n") != std::wstring::npos);
         KvErrorHandler_MsgBox(nullptr, 0x30, 0, KV_E_FAIL, nullptr, FALSE);
-        CHECK((hook.style == 0x30 && hook.text.find(L"Key Presets") == std::wstring::npos));
+        CHECK(hook.style == 0x30);
+        CHECK(hook.text.find(L"Key Presets") == std::wstring::npos);
     }
     SUBCASE("lines from a second thread are refused while the first thread's lines wait") {
         HRESULT other = S_OK;
         auto theirs = [&] { std::thread([&] { other = KvErrorHandler_DetailsAddString(L"theirs"); }).join(); return other; };
-        CHECK((KvErrorHandler_DetailsAddString(L"mine") == S_OK && theirs() < 0));
+        CHECK(KvErrorHandler_DetailsAddString(L"mine") == S_OK);
+        CHECK(theirs() < 0);
         KvErrorHandler_DetailsClear();
         CHECK(theirs() == S_OK);
     }

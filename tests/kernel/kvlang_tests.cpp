@@ -38,11 +38,14 @@ TEST_CASE("KvLoadString reads the string table, cuts to the buffer and drops the
         CAPTURE(std::wstring(row.text));
         std::wmemset(buffer, L'x', 65);
         CHECK(KvLoadString(lang.get(), row.id, buffer, row.capacity) == row.length);
-        CHECK((std::wstring(buffer) == row.text && buffer[row.capacity] == L'x'));
+        CHECK(std::wstring(buffer) == row.text);
+        CHECK(buffer[row.capacity] == L'x');
     }
     buffer[0] = L'q';
-    CHECK((KvLoadString(lang.get(), IDS_UNTITLED, buffer, 0) == 0 && buffer[0] == L'q'));
-    CHECK((KvLoadString(nullptr, IDS_UNTITLED, buffer, 64) == 0 && buffer[0] == L'\0'));
+    CHECK(KvLoadString(lang.get(), IDS_UNTITLED, buffer, 0) == 0);
+    CHECK(buffer[0] == L'q');
+    CHECK(KvLoadString(nullptr, IDS_UNTITLED, buffer, 64) == 0);
+    CHECK(buffer[0] == L'\0');
     // Control characters and runs of spaces survive the resource compiler.
     CHECK(std::wstring(KvGetString(lang.get(), IDS_PACKAGE_FILTER)) == L"Preset Packages (*.kvpreset)\t*.kvpreset\t");
     CHECK(std::wstring(KvGetString(lang.get(), IDS_OVERWRITE_ON_SYSTEM)) ==
@@ -57,7 +60,11 @@ TEST_CASE("KvGetString caches texts by identifier") {
     const wchar_t* texts[6];
     for (int i = 0; i < 6; ++i) texts[i] = KvGetString(l, ids[i]);
     for (int i = 5; i >= 0; --i) CHECK(KvGetString(l, ids[i]) == texts[i]); // loaded out of order, each found again
-    CHECK((std::wstring(texts[0]) == L"OK" && std::wstring(texts[4]) == L"First" && std::wstring(texts[5]) == L"Marked for review"));
+    {
+        CHECK(std::wstring(texts[0]) == L"OK");
+        CHECK(std::wstring(texts[4]) == L"First");
+        CHECK(std::wstring(texts[5]) == L"Marked for review");
+    }
     CHECK(KvLang_CachedCount(l) == 6);
     // Missing and empty texts give the empty text and are not cached; so does no instance.
     for (tKVLANG* instance : {l, static_cast<tKVLANG*>(nullptr)})
@@ -68,15 +75,19 @@ TEST_CASE("KvGetString caches texts by identifier") {
 TEST_CASE("the scratch ring hands out slices and wraps") {
     for (auto [asked, capacity] : {std::pair{100, 2048}, std::pair{0, 8192}, std::pair{5000, 5000}}) {
         Language small = Open(asked);
-        CHECK((KvGetTempStringBuffer(small.get(), capacity) != nullptr && KvGetTempStringBuffer(small.get(), capacity + 1) == nullptr));
+        CHECK(KvGetTempStringBuffer(small.get(), capacity) != nullptr);
+        CHECK(KvGetTempStringBuffer(small.get(), capacity + 1) == nullptr);
     }
     Language lang = Open(2048);
     wchar_t* a = KvGetTempStringBuffer(lang.get(), 1000);
     wchar_t* b = KvGetTempStringBuffer(lang.get(), 1000);
-    REQUIRE((a != nullptr && b == a + 1000));
+    REQUIRE(a != nullptr);
+    REQUIRE(b == a + 1000);
     wcscpy(b, L"kept");
-    CHECK((KvGetTempStringBuffer(lang.get(), 1000) == a && std::wstring(b) == L"kept")); // the wrap leaves b alone
-    CHECK((KvGetTempStringBuffer(lang.get(), 48) == a + 1000 && KvGetTempStringBuffer(lang.get(), 1000) == a + 1048));
+    CHECK(KvGetTempStringBuffer(lang.get(), 1000) == a);
+    CHECK(std::wstring(b) == L"kept"); // the wrap leaves b alone
+    CHECK(KvGetTempStringBuffer(lang.get(), 48) == a + 1000);
+    CHECK(KvGetTempStringBuffer(lang.get(), 1000) == a + 1048);
     CHECK(KvGetTempStringBuffer(nullptr, 10) == nullptr);
 }
 
@@ -85,13 +96,16 @@ TEST_CASE("menus lose the editorial marker; resources are found in the instance'
     HMENU menu = KvLoadMenu(lang.get(), IDR_TEST_MENU);
     REQUIRE(menu != nullptr);
     CHECK(MenuText(menu, 0) == L"&File");
-    CHECK((MenuText(GetSubMenu(menu, 0), 0) == L"&Open" && MenuText(GetSubMenu(menu, 0), 2) == L"&Close ^*"));
+    CHECK(MenuText(GetSubMenu(menu, 0), 0) == L"&Open");
+    CHECK(MenuText(GetSubMenu(menu, 0), 2) == L"&Close ^*");
     DestroyMenu(menu);
     CHECK(KvLoadMenu(lang.get(), 60999) == nullptr);
     DWORD size = 0;
     const auto* data =
         static_cast<const char*>(KvLoadResourceCustom(lang.get(), MAKEINTRESOURCEW(IDR_MANIFEST), RT_MANIFEST, &size));
-    CHECK((data != nullptr && size > 5 && std::string(data, 5) == "<?xml"));
+    REQUIRE(data != nullptr);
+    REQUIRE(size > 5);
+    CHECK(std::string(data, 5) == "<?xml");
     CHECK(KvFindResInstance(lang.get(), MAKEINTRESOURCEW(IDR_TEST_MENU), RT_MENU) == GetModuleHandleW(nullptr));
     CHECK(KvFindResource(lang.get(), MAKEINTRESOURCEW(60999), RT_MENU) == nullptr);
     CHECK(KvLoadIcon(nullptr, 32512) != nullptr);
@@ -107,5 +121,6 @@ TEST_CASE("the library start-up opens its strings and registers the separator to
     KvPrintFN(out, 128, L"$(SMPTE.Whole)$(SMPTE.NonDrop)$(SMPTE.Drop)$(m.b)$(b.t)|$(MusicTime.Label)|$(SMPTE.Label.Drop)");
     CHECK(std::wstring(out) == L":.,..|m.b.t|hh:mm:ss,ff");
     KvKernel_Exit();
-    CHECK((KvKernel_GetLanguage() == nullptr && KvLang_Close(nullptr) == S_OK));
+    CHECK(KvKernel_GetLanguage() == nullptr);
+    CHECK(KvLang_Close(nullptr) == S_OK);
 }

@@ -71,21 +71,27 @@ int BusyBlocks(HANDLE heap) {
 
 TEST_CASE("list creation: normalised sizes and refused combinations") {
     tKVLIST* list = Make(KVLIST_LOCKED);
-    CHECK((list->itemSize == sizeof(void*) && list->capacity == 16 && list->growBy == 16));
+    CHECK(list->itemSize == sizeof(void*));
+    CHECK(list->capacity == 16);
+    CHECK(list->growBy == 16);
     CHECK(KvList_GetCreateOptions(list) == (KVLIST_LOCKED | KVLIST_ANY_THREAD));
-    CHECK((KvList_IsList(list, sizeof(tKVLIST)) && !KvList_IsList(list, sizeof(tKVLIST) - 4)));
+    CHECK(KvList_IsList(list, sizeof(tKVLIST)));
+    CHECK(!KvList_IsList(list, sizeof(tKVLIST) - 4));
     KvList_Destroy(list);
     const struct { uint32_t options, itemSize; int initial, step; uint32_t size; int capacity, growBy; } rows[] = {
         {KVLIST_FIXED_ITEMS, 10, 5, 4, 12, 8, 4}, {0, 0, 1, 100000, sizeof(void*), 66560, 66560}};
     for (const auto& row : rows) {
         CAPTURE(row.step);
         list = Make(row.options, row.itemSize, row.initial, row.step);
-        CHECK((list->itemSize == row.size && list->capacity == row.capacity && list->growBy == row.growBy));
+        CHECK(list->itemSize == row.size);
+        CHECK(list->capacity == row.capacity);
+        CHECK(list->growBy == row.growBy);
         KvList_Destroy(list);
     }
 
     list = reinterpret_cast<tKVLIST*>(1);
-    CHECK((KvList_CreateExZ(&list, 8, -1, -1, KVLIST_FIXED_ITEMS | KVLIST_OWNS_ITEMS) == KV_E_FAIL && list == nullptr));
+    CHECK(KvList_CreateExZ(&list, 8, -1, -1, KVLIST_FIXED_ITEMS | KVLIST_OWNS_ITEMS) == KV_E_FAIL);
+    CHECK(list == nullptr);
     CHECK(KvList_CreateExZ(&list, 0, -1, -1, KVLIST_IN_PLACE) == KV_E_FAIL);
     CHECK(KvList_CreateExZ(&list, 0, -1, -1, KVLIST_FIXED_ITEMS) == KV_E_INVALIDARG);
 }
@@ -94,26 +100,38 @@ TEST_CASE("growth and shrinking steps") {
     tKVLIST* list = Filled({});
     std::vector<void*> many(40, AsItem(3));
     SUBCASE("inserts grow by whole steps, zero-filled") {
-        CHECK((KvList_InsertList(list, -1, many.data(), 16) == S_OK && list->capacity == 16));
-        CHECK((KvList_InsertList(list, -1, many.data(), 1) == S_OK && list->capacity == 32 && list->items[17] == nullptr));
+        CHECK(KvList_InsertList(list, -1, many.data(), 16) == S_OK);
+        CHECK(list->capacity == 16);
+        CHECK(KvList_InsertList(list, -1, many.data(), 1) == S_OK);
+        CHECK(list->capacity == 32);
+        CHECK(list->items[17] == nullptr);
         tKVLIST* fresh = Filled({});
-        CHECK((KvList_InsertList(fresh, 0, many.data(), 40) == S_OK && fresh->capacity == 64 && fresh->count == 40));
+        CHECK(KvList_InsertList(fresh, 0, many.data(), 40) == S_OK);
+        CHECK(fresh->capacity == 64);
+        CHECK(fresh->count == 40);
         KvList_Destroy(fresh);
     }
     SUBCASE("deleting with and without shrink") {
         KvList_Destroy(list);
         list = Filled(Sequence(40));
         REQUIRE(list->capacity == 48);
-        CHECK((KvList_DeleteList(list, 11, -1, FALSE) == S_OK && list->capacity == 48));
-        CHECK((KvList_DeleteList(list, 10, 1, TRUE) == S_OK && list->capacity == 16 && Read(list) == Sequence(10)));
+        CHECK(KvList_DeleteList(list, 11, -1, FALSE) == S_OK);
+        CHECK(list->capacity == 48);
+        CHECK(KvList_DeleteList(list, 10, 1, TRUE) == S_OK);
+        CHECK(list->capacity == 16);
+        CHECK(Read(list) == Sequence(10));
     }
     SUBCASE("explicit grow and shrink round to the step and keep the items") {
         CHECK(KvList_GrowAllocated(list, 0) == S_OK);
-        CHECK((KvList_GrowAllocated(list, 20) == S_OK && list->capacity == 64));
+        CHECK(KvList_GrowAllocated(list, 20) == S_OK);
+        CHECK(list->capacity == 64);
         REQUIRE(KvList_InsertList(list, -1, many.data(), 20) == S_OK);
-        CHECK((KvList_ShrinkAllocated(list, 5) == S_OK && list->capacity == 48)); // one step
+        CHECK(KvList_ShrinkAllocated(list, 5) == S_OK);
+        CHECK(list->capacity == 48); // one step
         CHECK(KvList_ShrinkAllocated(list, 1000) == S_OK); // only whole steps that are spare
-        CHECK((list->capacity == 32 && list->count == 20 && list->items[19] == AsItem(3)));
+        CHECK(list->capacity == 32);
+        CHECK(list->count == 20);
+        CHECK(list->items[19] == AsItem(3));
     }
     KvList_Destroy(list);
 }
@@ -121,17 +139,24 @@ TEST_CASE("growth and shrinking steps") {
 TEST_CASE("insert and delete ranges") {
     tKVLIST* list = Filled({1, 2, 3});
     void* items[2] = {AsItem(10), AsItem(11)};
-    CHECK((KvList_InsertList(list, 1000, items, 1) == S_OK && KvList_InsertList(list, 1, items, 2) == S_OK));
+    CHECK(KvList_InsertList(list, 1000, items, 1) == S_OK);
+    CHECK(KvList_InsertList(list, 1, items, 2) == S_OK);
     CHECK(Read(list) == Values{1, 10, 11, 2, 3, 10});
     CHECK(KvList_InsertList(list, 0, list->items + 1, 2) == S_OK); // source inside the list itself
     CHECK(Read(list) == Values{10, 11, 1, 10, 11, 2, 3, 10});
-    CHECK((KvList_InsertList(list, 0, nullptr, 1) == KV_E_FAIL && KvList_InsertList(list, 0, nullptr, -1) == KV_E_FAIL));
-    CHECK((KvList_DeleteList(list, 8, 1, FALSE) == KV_E_FAIL && KvList_DeleteList(list, -2, 1, FALSE) == KV_E_FAIL));
+    CHECK(KvList_InsertList(list, 0, nullptr, 1) == KV_E_FAIL);
+    CHECK(KvList_InsertList(list, 0, nullptr, -1) == KV_E_FAIL);
+    CHECK(KvList_DeleteList(list, 8, 1, FALSE) == KV_E_FAIL);
+    CHECK(KvList_DeleteList(list, -2, 1, FALSE) == KV_E_FAIL);
     CHECK(KvList_DeleteList(list, -1, -1, FALSE) == KV_E_FAIL); // no pending block
-    CHECK((KvList_DeleteList(list, 8, -1, FALSE) == S_OK && KvList_DeleteList(list, 1, 50, FALSE) == S_OK));
-    CHECK((Read(list) == Values{10} && list->items[1] == nullptr && list->items[7] == nullptr));
+    CHECK(KvList_DeleteList(list, 8, -1, FALSE) == S_OK);
+    CHECK(KvList_DeleteList(list, 1, 50, FALSE) == S_OK);
+    CHECK(Read(list) == Values{10});
+    CHECK(list->items[1] == nullptr);
+    CHECK(list->items[7] == nullptr);
     CHECK(KvList_DeleteList(list, 0, -1, FALSE) == S_OK);
-    CHECK((KvList_DeleteList(list, 0, -1, FALSE) == S_OK && list->count == 0)); // empty list
+    CHECK(KvList_DeleteList(list, 0, -1, FALSE) == S_OK);
+    CHECK(list->count == 0); // empty list
     KvList_Destroy(list);
 }
 
@@ -140,14 +165,19 @@ TEST_CASE("owned and fixed items") {
         tKVLIST* list = Make(KVLIST_OWNS_ITEMS);
         const char text[] = "preset";
         int at = -2;
-        CHECK((KvList_AllocAndInsertItem(list, text, sizeof(text), 50, &at) == S_OK && at == 0));
-        CHECK((KvList_AllocAndInsertItem(list, nullptr, 16, 0, &at) == S_OK && at == 0));
-        CHECK((strcmp(static_cast<const char*>(list->items[1]), text) == 0 && list->items[1] != text));
+        CHECK(KvList_AllocAndInsertItem(list, text, sizeof(text), 50, &at) == S_OK);
+        CHECK(at == 0);
+        CHECK(KvList_AllocAndInsertItem(list, nullptr, 16, 0, &at) == S_OK);
+        CHECK(at == 0);
+        CHECK(strcmp(static_cast<const char*>(list->items[1]), text) == 0);
+        CHECK(list->items[1] != text);
         const char* zeros = static_cast<const char*>(list->items[0]);
         CHECK(std::all_of(zeros, zeros + 16, [](char c) { return c == 0; }));
         void* foreign = AsItem(4);
-        CHECK((KvList_InsertList(list, 0, &foreign, 1) == KV_E_FAIL && list->count == 2));
-        CHECK((KvList_ReAllocItem(list, 1, 100) == S_OK && KvList_AllocSize(list, 1) == 100));
+        CHECK(KvList_InsertList(list, 0, &foreign, 1) == KV_E_FAIL);
+        CHECK(list->count == 2);
+        CHECK(KvList_ReAllocItem(list, 1, 100) == S_OK);
+        CHECK(KvList_AllocSize(list, 1) == 100);
         CHECK(strcmp(static_cast<const char*>(list->items[1]), text) == 0);
         KvList_Destroy(list);
     }
@@ -157,10 +187,15 @@ TEST_CASE("owned and fixed items") {
         CHECK(KvList_InsertList(list, 0, records, 3) == S_OK);
         records[0].key = 0;
         CHECK(KvList_FindSpecificItemRange(list, 0, -1, &records[1]) == 1);
-        CHECK((KvList_ArrayForceItemCount(list, 1, FALSE) == S_OK && KvList_ArrayForceItemCount(list, 6, FALSE) == S_OK));
+        CHECK(KvList_ArrayForceItemCount(list, 1, FALSE) == S_OK);
+        CHECK(KvList_ArrayForceItemCount(list, 6, FALSE) == S_OK);
         const Record* stored = reinterpret_cast<const Record*>(list->items);
-        CHECK((stored[0].key == 5 && stored[0].tail == 1 && list->capacity == 8));
-        CHECK((stored[1].key == 0 && stored[2].payload == 0 && stored[5].tail == 0));
+        CHECK(stored[0].key == 5);
+        CHECK(stored[0].tail == 1);
+        CHECK(list->capacity == 8);
+        CHECK(stored[1].key == 0);
+        CHECK(stored[2].payload == 0);
+        CHECK(stored[5].tail == 0);
         CHECK(KvList_AllocItem(list, 8, nullptr) == KV_E_FAIL);
         KvList_Destroy(list);
     }
@@ -173,21 +208,28 @@ TEST_CASE("the pending item") {
     void* block = nullptr;
     REQUIRE(KvList_AllocItem(list, 24, &block) == S_OK);
     void* second = AsItem(1);
-    CHECK((KvList_AllocItem(list, 24, &second) == KV_E_FAIL && second == nullptr));
+    CHECK(KvList_AllocItem(list, 24, &second) == KV_E_FAIL);
+    CHECK(second == nullptr);
     CHECK(KvList_AllocAndInsertItem(list, "x", 2, 0, nullptr) == KV_E_FAIL);
     CHECK(list->pendingItem == block); // the refused calls left the earlier block alone
     SUBCASE("inserting the pending block") {
-        CHECK((KvList_InsertList(list, 0, nullptr, -1) == S_OK && list->items[0] == block));
-        CHECK((KvList_InsertList(list, 0, nullptr, -1) == KV_E_FAIL && KvList_AllocItem(list, 8, &block) == S_OK));
+        CHECK(KvList_InsertList(list, 0, nullptr, -1) == S_OK);
+        CHECK(list->items[0] == block);
+        CHECK(KvList_InsertList(list, 0, nullptr, -1) == KV_E_FAIL);
+        CHECK(KvList_AllocItem(list, 8, &block) == S_OK);
         CHECK(KvList_InsertList(list, 0, &block, -1) == S_OK); // handed over explicitly
-        CHECK((list->pendingItem == nullptr && BusyBlocks(list->heap) == empty + 2));
+        CHECK(list->pendingItem == nullptr);
+        CHECK(BusyBlocks(list->heap) == empty + 2);
     }
     SUBCASE("deleting the pending block; the private heap holds exactly the live blocks") {
-        CHECK((KvList_DeleteList(list, -1, -1, FALSE) == S_OK && list->pendingItem == nullptr && BusyBlocks(list->heap) == empty));
+        CHECK(KvList_DeleteList(list, -1, -1, FALSE) == S_OK);
+        CHECK(list->pendingItem == nullptr);
+        CHECK(BusyBlocks(list->heap) == empty);
         CHECK(KvList_DeleteList(list, -1, -1, FALSE) == KV_E_FAIL);
         for (int i = 0; i < 5; ++i) REQUIRE(KvList_AllocAndInsertItem(list, &i, sizeof(i), -1, nullptr) == S_OK);
         CHECK(KvList_DeleteList(list, 1, 2, FALSE) == S_OK);
-        CHECK((BusyBlocks(list->heap) == empty + 3 && *static_cast<int*>(list->items[1]) == 3));
+        CHECK(BusyBlocks(list->heap) == empty + 3);
+        CHECK(*static_cast<int*>(list->items[1]) == 3);
     }
     KvList_Destroy(list);
 }
@@ -201,11 +243,16 @@ TEST_CASE("sorting and searches") {
     tKVLIST* list = Filled(random);
     SUBCASE("heap sort, selection sort and a sorted copy") {
         tKVLIST* sorted = Filled({});
-        CHECK((KvList_SortTo(sorted, list, 0, ComparePointers) == S_OK && Read(sorted) == ascending));
+        CHECK(KvList_SortTo(sorted, list, 0, ComparePointers) == S_OK);
+        CHECK(Read(sorted) == ascending);
         CHECK(Read(list) == random);
-        CHECK((KvList_HeapSort(list, 1, ComparePointers) == S_OK && Read(list) == descending));
-        CHECK((KvList_Sort(list, 0, ComparePointers) == S_OK && Read(list) == ascending));
-        CHECK((KvList_HeapSort(list, 1, ComparePointers) == S_OK && KvList_GetSortCriteria(list) == 1 && Read(list) == descending));
+        CHECK(KvList_HeapSort(list, 1, ComparePointers) == S_OK);
+        CHECK(Read(list) == descending);
+        CHECK(KvList_Sort(list, 0, ComparePointers) == S_OK);
+        CHECK(Read(list) == ascending);
+        CHECK(KvList_HeapSort(list, 1, ComparePointers) == S_OK);
+        CHECK(KvList_GetSortCriteria(list) == 1);
+        CHECK(Read(list) == descending);
         KvList_Destroy(sorted);
     }
     SUBCASE("records are sorted whole") {
@@ -216,8 +263,10 @@ TEST_CASE("sorting and searches") {
         }
         CHECK(KvList_Sort(records, 0, CompareRecords) == S_OK);
         const Record* stored = reinterpret_cast<const Record*>(records->items);
-        for (int i = 0; i < records->count; ++i)
-            CHECK((stored[i].key == ascending[i] && stored[i].payload == 3 * stored[i].key));
+        for (int i = 0; i < records->count; ++i) {
+            CHECK(stored[i].key == ascending[i]);
+            CHECK(stored[i].payload == 3 * stored[i].key);
+        }
         KvList_Destroy(records);
     }
     SUBCASE("binary search and insert index on the sorted list") {
@@ -226,19 +275,27 @@ TEST_CASE("sorting and searches") {
             CAPTURE(key);
             const int found = KvList_FindSortedItemRange(list, AsItem(key), 0, -1, ComparePointers);
             const bool present = std::binary_search(ascending.begin(), ascending.end(), key);
-            CHECK((present ? found >= 0 && ascending[found] == key : found == -1));
+            if (present) {
+                REQUIRE(found >= 0);
+                CHECK(ascending[found] == key);
+            } else {
+                CHECK(found == -1);
+            }
             const int at = KvList_FindSortedInsertIndexRange(list, AsItem(key), 0, -1, ComparePointers);
-            REQUIRE((at >= 0 && at <= list->count));
-            CHECK(((at == 0 || ascending[at - 1] <= key) && (at == list->count || ascending[at] >= key)));
+            REQUIRE(at >= 0);
+            REQUIRE(at <= list->count);
+            CHECK((at == 0 || ascending[at - 1] <= key));
+            CHECK((at == list->count || ascending[at] >= key));
         }
         CHECK(KvList_FindSortedItemRange(list, AsItem(ascending[10]), 200, 30, ComparePointers) == -1);
     }
     SUBCASE("linear searches honour the range") {
         tKVLIST* plain = Filled({4, 8, 15, 16, 23, 42, 8});
-        CHECK((KvList_FindSpecificItemRange(plain, -5, -1, AsItem(8)) == 1 && KvList_FindSpecificItemRange(plain, 2, 100, AsItem(8)) == 6));
+        CHECK(KvList_FindSpecificItemRange(plain, -5, -1, AsItem(8)) == 1);
+        CHECK(KvList_FindSpecificItemRange(plain, 2, 100, AsItem(8)) == 6);
         CHECK(KvList_FindSpecificItemRange(plain, 2, 3, AsItem(8)) == -1);
-        CHECK((KvList_FindItemRange(plain, 0, -1, AsItem(23), ComparePointers) == 4 &&
-               KvList_FindItemRange(plain, 5, -1, AsItem(23), ComparePointers) == -1));
+        CHECK(KvList_FindItemRange(plain, 0, -1, AsItem(23), ComparePointers) == 4);
+        CHECK(KvList_FindItemRange(plain, 5, -1, AsItem(23), ComparePointers) == -1);
         KvList_Destroy(plain);
     }
     CHECK(g_badCriteria == 0);
@@ -257,7 +314,8 @@ TEST_CASE("moving ranges matches a rotation, short and long runs") {
         else std::rotate(values.begin() + from, values.begin() + from + n, values.begin() + to + n);
         CHECK(Read(list) == values);
     }
-    CHECK((KvList_MoveRange(list, -1, 0, 1) == KV_E_INVALIDARG && KvList_MoveRange(list, 0, 195, 6) == KV_E_FAIL));
+    CHECK(KvList_MoveRange(list, -1, 0, 1) == KV_E_INVALIDARG);
+    CHECK(KvList_MoveRange(list, 0, 195, 6) == KV_E_FAIL);
     KvList_Destroy(list);
 }
 
@@ -272,7 +330,10 @@ TEST_CASE("a single-thread list refuses other threads") {
         deleted = KvList_DeleteList(list, 0, 1, FALSE);
         found = KvList_FindSpecificItemRange(list, 0, -1, AsItem(1));
     }).join();
-    CHECK((inserted == KV_E_FAIL && deleted == KV_E_FAIL && found == -1 && Read(list) == Values{1, 2}));
+    CHECK(inserted == KV_E_FAIL);
+    CHECK(deleted == KV_E_FAIL);
+    CHECK(found == -1);
+    CHECK(Read(list) == Values{1, 2});
     CHECK(KvList_InsertList(list, -1, &item, 1) == S_OK); // the owner still may
     CHECK(KvList_SetThreadOwner(list, GetCurrentThreadId() + 4) == S_OK);
     CHECK(KvList_InsertList(list, -1, &item, 1) == KV_E_FAIL);
@@ -298,6 +359,7 @@ TEST_CASE("a locked list serialises concurrent inserts and deletes") {
     std::thread a(churn, 1), b(churn, 2);
     a.join();
     b.join();
-    CHECK((failures.load() == 0 && Read(list) == kept));
+    CHECK(failures.load() == 0);
+    CHECK(Read(list) == kept);
     KvList_Destroy(list);
 }

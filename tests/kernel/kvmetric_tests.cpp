@@ -51,7 +51,8 @@ struct MetricFixture {
     MetricFixture() {
         RemoveTestKeys();
         REQUIRE(KvMetric_Open(&handle, PRODUCT, VERSION, nullptr) == 0);
-        REQUIRE((handle->userKey.valid() && handle->machineKey.valid()));
+        REQUIRE(handle->userKey.valid());
+        REQUIRE(handle->machineKey.valid());
     }
     ~MetricFixture() {
         KvMetric_Close(handle);
@@ -70,20 +71,26 @@ void CheckCaptionReachable(const RECT& window) {
     MONITORINFO info{sizeof(info), {}, {}, 0};
     REQUIRE(GetMonitorInfoW(MonitorFromRect(&caption, MONITOR_DEFAULTTONULL), &info));
     REQUIRE(IntersectRect(&shown, &caption, &info.rcWork));
-    CHECK((shown.right - shown.left >= 32 && shown.bottom - shown.top >= captionHeight / 2));
+    CHECK(shown.right - shown.left >= 32);
+    CHECK(shown.bottom - shown.top >= captionHeight / 2);
 }
 
 } // namespace
 
 TEST_CASE_FIXTURE(MetricFixture, "settings keys: the identifier's sign, typed names and deletion") {
-    CHECK((std::wstring(handle->userPath) == KEY_PATH && std::wstring(handle->machinePath) == KEY_PATH));
+    CHECK(std::wstring(handle->userPath) == KEY_PATH);
+    CHECK(std::wstring(handle->machinePath) == KEY_PATH);
     SUBCASE("-5 and 5 are one name in the machine key and in the user key; names carry the type") {
         const BYTE bytes[] = {1, 2};
-        REQUIRE((KvSetMetric(handle, -5, 11) == 0 && KvSetMetric(handle, 5, 22) == 0));
-        CHECK((RawNumber(HKEY_LOCAL_MACHINE, L"5") == 11 && RawNumber(HKEY_CURRENT_USER, L"5") == 22));
-        CHECK((KvGetMetric(handle, -5) == 11 && KvGetMetric(handle, 5) == 22));
-        REQUIRE((KvSetMetricString(handle, 31010, L"x") == 0 && KvSetMetricBinary(handle, -31010, bytes, 2) == 0 &&
-                 KvSetMetricMultiString(handle, 31010, L"a\0", 3) == 0));
+        REQUIRE(KvSetMetric(handle, -5, 11) == 0);
+        REQUIRE(KvSetMetric(handle, 5, 22) == 0);
+        CHECK(RawNumber(HKEY_LOCAL_MACHINE, L"5") == 11);
+        CHECK(RawNumber(HKEY_CURRENT_USER, L"5") == 22);
+        CHECK(KvGetMetric(handle, -5) == 11);
+        CHECK(KvGetMetric(handle, 5) == 22);
+        REQUIRE(KvSetMetricString(handle, 31010, L"x") == 0);
+        REQUIRE(KvSetMetricBinary(handle, -31010, bytes, 2) == 0);
+        REQUIRE(KvSetMetricMultiString(handle, 31010, L"a\0", 3) == 0);
         CHECK(RawType(HKEY_CURRENT_USER, L"S31010") == REG_SZ);
         CHECK(RawType(HKEY_LOCAL_MACHINE, L"B31010") == REG_BINARY);
         CHECK(RawType(HKEY_CURRENT_USER, L"Z31010") == REG_MULTI_SZ);
@@ -101,7 +108,10 @@ TEST_CASE_FIXTURE(MetricFixture, "settings keys: the identifier's sign, typed na
                                     deep.put(), nullptr) == ERROR_SUCCESS);
         }
         CHECK(KvMetric_CloseAndDeleteKey(sub) == 0);
-        for (HKEY root : BOTH_ROOTS) CHECK((!KeyExists(root, KEY_PATH + L"\\A") && KeyExists(root, KEY_PATH)));
+        for (HKEY root : BOTH_ROOTS) {
+            CHECK(!KeyExists(root, KEY_PATH + L"\\A"));
+            CHECK(KeyExists(root, KEY_PATH));
+        }
         CHECK(KvMetric_DeleteAll(PRODUCT, VERSION) == 0);
         for (HKEY root : BOTH_ROOTS) CHECK_FALSE(KeyExists(root, KEY_PATH));
     }
@@ -109,29 +119,41 @@ TEST_CASE_FIXTURE(MetricFixture, "settings keys: the identifier's sign, typed na
 
 TEST_CASE_FIXTURE(MetricFixture, "numbers and binary values: defaults, clamping, sizes") {
     REQUIRE(KvSetMetric(handle, 31010, 20000) == 0);
-    CHECK((KvGetMetricEx(handle, 31010, 0, 16384, 300) == 16384 && KvGetMetricEx(handle, 31010, 0, 0, 300) == 20000));
+    CHECK(KvGetMetricEx(handle, 31010, 0, 16384, 300) == 16384);
+    CHECK(KvGetMetricEx(handle, 31010, 0, 0, 300) == 20000);
     REQUIRE(KvSetMetric(handle, 31010, -1) == 0);
-    CHECK((KvGetMetricEx(handle, 31010, 0, 16384, 300) == 0 && KvGetMetric(handle, 31010) == -1));
+    CHECK(KvGetMetricEx(handle, 31010, 0, 16384, 300) == 0);
+    CHECK(KvGetMetric(handle, 31010) == -1);
     CHECK(KvGetMetricEx(handle, 31011, 0, 100, 300) == 100); // an absent value's default is clamped too
     WriteRaw(L"7", REG_SZ, L"7", 4); // the number's name, another type: absent
-    CHECK((KvGetMetric(handle, 7) == 0 && KvGetMetricEx(handle, 7, 0, 10, 4) == 4));
-    REQUIRE((KvSetMetric(handle, 8, 7) == 0 && KvSetMetric(handle, 9, 0) == 0));
-    CHECK((KvGetMetricBool(handle, 8, 0) == 1 && KvGetMetricBool(handle, 9, 1) == 0 && KvGetMetricBool(handle, 10, 5) == 1));
+    CHECK(KvGetMetric(handle, 7) == 0);
+    CHECK(KvGetMetricEx(handle, 7, 0, 10, 4) == 4);
+    REQUIRE(KvSetMetric(handle, 8, 7) == 0);
+    REQUIRE(KvSetMetric(handle, 9, 0) == 0);
+    CHECK(KvGetMetricBool(handle, 8, 0) == 1);
+    CHECK(KvGetMetricBool(handle, 9, 1) == 0);
+    CHECK(KvGetMetricBool(handle, 10, 5) == 1);
     for (KvMetricHandle* none : {static_cast<KvMetricHandle*>(nullptr), KV_METRIC_DEFAULT_HANDLE}) {
-        CHECK((KvGetMetricEx(none, 1, 0, 10, 20000) == 20000 && KvGetMetricBool(none, 1, 5) == 5 && KvSetMetric(none, 1, 1) == KV_E_FAIL));
+        CHECK(KvGetMetricEx(none, 1, 0, 10, 20000) == 20000);
+        CHECK(KvGetMetricBool(none, 1, 5) == 5);
+        CHECK(KvSetMetric(none, 1, 1) == KV_E_FAIL);
     }
 
     const BYTE stored[] = {9, 8, 7, 6, 5};
     REQUIRE(KvSetMetricBinary(handle, 30120, stored, sizeof(stored)) == 0);
     std::vector<BYTE> buffer(8, 0xCC);
     DWORD bytes = 77;
-    CHECK((KvGetMetricBinary(handle, 30120, buffer.data(), 8) == 5 && buffer == std::vector<BYTE>{9, 8, 7, 6, 5, 0, 0, 0}));
+    CHECK(KvGetMetricBinary(handle, 30120, buffer.data(), 8) == 5);
+    CHECK(buffer == std::vector<BYTE>{9, 8, 7, 6, 5, 0, 0, 0});
     buffer.assign(8, 0xCC);
     CHECK(KvGetMetricBinary(handle, 30120, buffer.data(), 4) == 0); // too small: zero-filled, nothing read
     CHECK(buffer == std::vector<BYTE>{0, 0, 0, 0, 0xCC, 0xCC, 0xCC, 0xCC});
-    CHECK((KvGetMetricBinaryEx(handle, 30120, buffer.data(), 4, &bytes) == KV_E_BUFFER_TOO_SMALL && bytes == 5));
+    CHECK(KvGetMetricBinaryEx(handle, 30120, buffer.data(), 4, &bytes) == KV_E_BUFFER_TOO_SMALL);
+    CHECK(bytes == 5);
     buffer.assign(8, 0xCC);
-    CHECK((KvGetMetricBinaryEx(handle, 30121, buffer.data(), 8, &bytes) == KV_S_NOTHING_TO_DO && bytes == 0 && buffer == std::vector<BYTE>(8, 0)));
+    CHECK(KvGetMetricBinaryEx(handle, 30121, buffer.data(), 8, &bytes) == KV_S_NOTHING_TO_DO);
+    CHECK(bytes == 0);
+    CHECK(buffer == std::vector<BYTE>(8, 0));
     WriteRaw(L"B30122", REG_SZ, L"ab", 6); // the binary's name, another type: absent
     CHECK(KvGetMetricBinaryEx(handle, 30122, buffer.data(), 8, &bytes) == KV_S_NOTHING_TO_DO);
 }
@@ -141,19 +163,27 @@ TEST_CASE_FIXTURE(MetricFixture, "texts and text lists") {
     DWORD bytes = 0;
     SUBCASE("written with the terminator; a text that does not fit reads as absent") {
         REQUIRE(KvSetMetricString(handle, 31000, L"1234567") == 0);
-        CHECK((RawType(HKEY_CURRENT_USER, L"S31000", &bytes) == REG_SZ && bytes == 16));
-        CHECK((KvGetMetricStringEx(handle, 31000, buffer, 8, L"def", FALSE) == 7 && std::wstring(buffer) == L"1234567"));
+        CHECK(RawType(HKEY_CURRENT_USER, L"S31000", &bytes) == REG_SZ);
+        CHECK(bytes == 16);
+        CHECK(KvGetMetricStringEx(handle, 31000, buffer, 8, L"def", FALSE) == 7);
+        CHECK(std::wstring(buffer) == L"1234567");
         REQUIRE(KvSetMetricString(handle, 31000, L"12345678") == 0);
-        CHECK((KvGetMetricStringEx(handle, 31000, buffer, 8, L"def", FALSE) == 3 && std::wstring(buffer) == L"def"));
-        CHECK((KvGetMetricStringEx(handle, 31000, buffer, 8, nullptr, FALSE) == 0 && buffer[0] == L'\0'));
+        CHECK(KvGetMetricStringEx(handle, 31000, buffer, 8, L"def", FALSE) == 3);
+        CHECK(std::wstring(buffer) == L"def");
+        CHECK(KvGetMetricStringEx(handle, 31000, buffer, 8, nullptr, FALSE) == 0);
+        CHECK(buffer[0] == L'\0');
         WriteRaw(L"S31001", REG_SZ, L"abcdefghi", 16); // stored without its terminator
-        CHECK((KvGetMetricStringEx(handle, 31001, buffer, 8, L"d", FALSE) == 1 && std::wstring(buffer) == L"d"));
+        CHECK(KvGetMetricStringEx(handle, 31001, buffer, 8, L"d", FALSE) == 1);
+        CHECK(std::wstring(buffer) == L"d");
     }
     SUBCASE("an empty text is kept only with the keep-empty flag; absent is not empty; defaults are cut") {
         REQUIRE(KvSetMetricString(handle, 30110, L"") == 0);
-        CHECK((KvGetMetricStringEx(handle, 30110, buffer, 8, L"def", TRUE) == 0 && buffer[0] == L'\0'));
-        CHECK((KvGetMetricStringEx(handle, 30110, buffer, 8, L"def", FALSE) == 3 && KvGetMetricStringEx(handle, 30111, buffer, 8, L"def", TRUE) == 3));
-        CHECK((KvGetMetricStringEx(handle, 30112, buffer, 4, L"abcdef", FALSE) == 3 && std::wstring(buffer) == L"abc"));
+        CHECK(KvGetMetricStringEx(handle, 30110, buffer, 8, L"def", TRUE) == 0);
+        CHECK(buffer[0] == L'\0');
+        CHECK(KvGetMetricStringEx(handle, 30110, buffer, 8, L"def", FALSE) == 3);
+        CHECK(KvGetMetricStringEx(handle, 30111, buffer, 8, L"def", TRUE) == 3);
+        CHECK(KvGetMetricStringEx(handle, 30112, buffer, 4, L"abcdef", FALSE) == 3);
+        CHECK(std::wstring(buffer) == L"abc");
         std::wmemset(buffer, L'#', 8);
         CHECK(KvGetMetricStringEx(nullptr, 30112, buffer, 8, L"xy", FALSE) == 2);
         CHECK(std::wstring(buffer, 8) == std::wstring(L"xy\0\0\0\0\0\0", 8));
@@ -162,27 +192,34 @@ TEST_CASE_FIXTURE(MetricFixture, "texts and text lists") {
     SUBCASE("a text list keeps its inner terminators") {
         const wchar_t list[] = L"ab\0cd\0";
         REQUIRE(KvSetMetricMultiString(handle, 5, list, 7) == 0);
-        CHECK((RawType(HKEY_CURRENT_USER, L"Z5", &bytes) == REG_MULTI_SZ && bytes == 14));
-        CHECK((KvGetMetricMultiStringEx(handle, 5, buffer, 8, nullptr, FALSE) == 6 && std::wstring(buffer, 7) == std::wstring(list, 7)));
+        CHECK(RawType(HKEY_CURRENT_USER, L"Z5", &bytes) == REG_MULTI_SZ);
+        CHECK(bytes == 14);
+        CHECK(KvGetMetricMultiStringEx(handle, 5, buffer, 8, nullptr, FALSE) == 6);
+        CHECK(std::wstring(buffer, 7) == std::wstring(list, 7));
         CHECK(KvGetMetricStringEx(handle, 5, buffer, 8, L"t", FALSE) == 1); // the text reader wants a text
     }
 }
 
 TEST_CASE_FIXTURE(MetricFixture, "existence and deletion of values go by name and type") {
     const BYTE one = 1;
-    REQUIRE((KvSetMetric(handle, -40, 1) == 0 && KvSetMetricBinary(handle, 40, &one, 1) == 0));
+    REQUIRE(KvSetMetric(handle, -40, 1) == 0);
+    REQUIRE(KvSetMetricBinary(handle, 40, &one, 1) == 0);
     WriteRaw(L"S41", REG_BINARY, &one, 1);
-    CHECK((KvDoesMetricExist(handle, -40, REG_DWORD) == 0 && KvDoesMetricExist(handle, 40, REG_DWORD) == KV_S_NOTHING_TO_DO));
+    CHECK(KvDoesMetricExist(handle, -40, REG_DWORD) == 0);
+    CHECK(KvDoesMetricExist(handle, 40, REG_DWORD) == KV_S_NOTHING_TO_DO);
     CHECK(KvDoesMetricExist(handle, 41, REG_SZ) == KV_S_NOTHING_TO_DO); // right name, wrong type
-    CHECK((KvDeleteMetric(handle, 40, REG_BINARY) == 0 && KvDoesMetricExist(handle, 40, REG_BINARY) == KV_S_NOTHING_TO_DO));
-    CHECK((KvDeleteMetric(handle, -40, REG_DWORD) == 0 && RawType(HKEY_LOCAL_MACHINE, L"40") == REG_NONE));
-    CHECK((KvDeleteMetric(handle, 40, REG_BINARY) == KV_E_FAIL && KvDeleteMetric(nullptr, 40, REG_SZ) == KV_S_NOTHING_TO_DO));
+    CHECK(KvDeleteMetric(handle, 40, REG_BINARY) == 0);
+    CHECK(KvDoesMetricExist(handle, 40, REG_BINARY) == KV_S_NOTHING_TO_DO);
+    CHECK(KvDeleteMetric(handle, -40, REG_DWORD) == 0);
+    CHECK(RawType(HKEY_LOCAL_MACHINE, L"40") == REG_NONE);
+    CHECK(KvDeleteMetric(handle, 40, REG_BINARY) == KV_E_FAIL);
+    CHECK(KvDeleteMetric(nullptr, 40, REG_SZ) == KV_S_NOTHING_TO_DO);
 }
 
 TEST_CASE_FIXTURE(MetricFixture, "window placement with and without a stored record") {
     WINDOWPLACEMENT placement{};
-    CHECK((KvLoadWindowPlacement(handle, 100, KV_PLACEMENT_RESTORE_STORED, &placement) == KV_S_NOTHING_TO_DO &&
-           KvLoadWindowPlacement(handle, 100, KV_PLACEMENT_RESTORE_OR_DEFAULT, &placement) == KV_S_NOTHING_TO_DO));
+    CHECK(KvLoadWindowPlacement(handle, 100, KV_PLACEMENT_RESTORE_STORED, &placement) == KV_S_NOTHING_TO_DO);
+    CHECK(KvLoadWindowPlacement(handle, 100, KV_PLACEMENT_RESTORE_OR_DEFAULT, &placement) == KV_S_NOTHING_TO_DO);
     RECT work{};
     REQUIRE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
     const LONG width = work.right - work.left, height = work.bottom - work.top;
@@ -203,15 +240,18 @@ TEST_CASE_FIXTURE(MetricFixture, "window placement with and without a stored rec
     SUBCASE("fixing keeps the caption reachable and the size") {
         placement = MakePlacement(RECT{50, 60, 450, 360});
         placement.showCmd = SW_SHOWMINIMIZED;
-        CHECK((KvFixWindowPlacement(&placement) == 0 && placement.showCmd == SW_SHOWNORMAL));
-        CHECK((placement.rcNormalPosition.left == 50 && placement.rcNormalPosition.top == 60));
+        CHECK(KvFixWindowPlacement(&placement) == 0);
+        CHECK(placement.showCmd == SW_SHOWNORMAL);
+        CHECK(placement.rcNormalPosition.left == 50);
+        CHECK(placement.rcNormalPosition.top == 60);
         for (RECT off : {RECT{9000, 8000, 9400, 8300}, RECT{-6000, -5000, -5600, -4700}, RECT{100, -290, 500, 10},
                          RECT{-395, 100, 5, 400}}) {
             CAPTURE(off.left);
             placement = MakePlacement(off);
             KvFixWindowPlacement(&placement);
             const RECT& moved = placement.rcNormalPosition;
-            CHECK((moved.right - moved.left == 400 && moved.bottom - moved.top == 300));
+            CHECK(moved.right - moved.left == 400);
+            CHECK(moved.bottom - moved.top == 300);
             CheckCaptionReachable(moved);
         }
     }
@@ -223,16 +263,20 @@ TEST_CASE_FIXTURE(MetricFixture, "window placement with and without a stored rec
         GetWindowRect(window, &before);
         REQUIRE(KvWindowPlacement(window, handle, 101, KV_PLACEMENT_SAVE) == 0);
         DWORD bytes = 0;
-        CHECK((RawType(HKEY_CURRENT_USER, L"B101", &bytes) == REG_BINARY && bytes == 44));
+        CHECK(RawType(HKEY_CURRENT_USER, L"B101", &bytes) == REG_BINARY);
+        CHECK(bytes == 44);
         SetWindowPos(window, nullptr, 400, 300, 500, 400, SWP_NOZORDER | SWP_NOACTIVATE);
-        CHECK((KvWindowPlacement(window, handle, 101, KV_PLACEMENT_RESTORE_STORED) == 0 && GetWindowRect(window, &after)));
+        CHECK(KvWindowPlacement(window, handle, 101, KV_PLACEMENT_RESTORE_STORED) == 0);
+        CHECK(GetWindowRect(window, &after));
         CHECK(EqualRect(&before, &after));
         stored = MakePlacement(RECT{7000, 7000, 7300, 7200}); // off every monitor
         REQUIRE(KvSetMetricBinary(handle, 101, &stored, sizeof(stored)) == 0);
-        CHECK((KvWindowPlacement(window, handle, 101, KV_PLACEMENT_RESTORE_OR_DEFAULT) == 0 && GetWindowRect(window, &after)));
+        CHECK(KvWindowPlacement(window, handle, 101, KV_PLACEMENT_RESTORE_OR_DEFAULT) == 0);
+        CHECK(GetWindowRect(window, &after));
         CHECK(after.right - after.left == 300);
         CheckCaptionReachable(after);
-        CHECK((KvWindowPlacement(window, handle, 100, 3) == KV_E_FAIL && KvWindowPlacement(nullptr, handle, 100, KV_PLACEMENT_SAVE) == KV_E_FAIL));
+        CHECK(KvWindowPlacement(window, handle, 100, 3) == KV_E_FAIL);
+        CHECK(KvWindowPlacement(nullptr, handle, 100, KV_PLACEMENT_SAVE) == KV_E_FAIL);
         DestroyWindow(window);
     }
 }

@@ -46,16 +46,19 @@ TEST_CASE("escapes, tokens and unfinished directives") {
               {Format(L"%ab c %d", 7), L"%ab c 7"}, // not a valid directive: no argument is used for it
               {Format(tooLong.c_str(), 5), tooLong.c_str()}});
     wchar_t out[4] = L"xyz";
-    CHECK((KvPrintFN(out, 4, nullptr) == 0 && out[0] == L'\0'));
+    CHECK(KvPrintFN(out, 4, nullptr) == 0);
+    CHECK(out[0] == L'\0');
 
     SUBCASE("replacing and deleting tokens, any letter case, an empty value") {
         REQUIRE(KvPrintF_AddToken(L"Probe.Token", L"one") == 1);
         REQUIRE(KvPrintF_AddToken(L"PROBE.token", L"two") == 1); // same name: replaces
-        CHECK((Format(L"$(probe.token)") == L"two" && KvPrintF_DeleteToken(L"Probe.TOKEN") == 1));
+        CHECK(Format(L"$(probe.token)") == L"two");
+        CHECK(KvPrintF_DeleteToken(L"Probe.TOKEN") == 1);
         CHECK(KvPrintF_DeleteToken(L"Probe.Token") == 0); // only one record existed
         CHECK(Format(L"$(Probe.Token)") == L"$(Probe.Token)");
         REQUIRE(KvPrintF_AddToken(L"Empty.Value", nullptr) == 1);
-        CHECK((Format(L"[$(Empty.Value)]") == L"[]" && KvPrintF_DeleteToken(L"Empty.Value") == 1));
+        CHECK(Format(L"[$(Empty.Value)]") == L"[]");
+        CHECK(KvPrintF_DeleteToken(L"Empty.Value") == 1);
     }
     SUBCASE("names sort and are found among many") {
         auto name = [](int i) { return L"Many." + std::to_wstring(i * 17 % 40); };
@@ -136,13 +139,16 @@ TEST_CASE("separators, texts and characters") {
     CHECK(KvPrintFN(big, 4000, L"%-3100s|", longText.c_str()) == 3101);
     CHECK(std::wstring(big) == longText + std::wstring(100, L' ') + L"|");
     wcscpy(out, L"old");
-    CHECK((KvGetInat(25, out) == 0 && out[0] == L'\0' && KvGetInat(24, nullptr) == 1));
+    CHECK(KvGetInat(25, out) == 0);
+    CHECK(out[0] == L'\0');
+    CHECK(KvGetInat(24, nullptr) == 1);
     UseGermanLocale();
     CheckAll({{Format(L"$d Hz$, %d Bit$, %s", 44100, 16, L"Stereo"), L"44.100 Hz; 16 Bit; Stereo"},
               {Format(L"1%*5"), L"1,5"}});
     for (auto [selector, value] : {std::pair{24, L","}, {40, L";"}, {60, L":"}, {100, L":"}, {101, L"."}, {102, L","}, {121, L"."}}) {
         CAPTURE(selector);
-        CHECK((KvGetInat(selector, out) == 1 && std::wstring(out) == value));
+        CHECK(KvGetInat(selector, out) == 1);
+        CHECK(std::wstring(out) == value);
     }
     // A decimal separator equal to the thousands separator is replaced.
     KvPrintF_SetLocaleValues(L".", L".", L"3;0", L",", L":", 1);
@@ -168,13 +174,21 @@ TEST_CASE("the bounded form never writes past its buffer") {
         CAPTURE(std::wstring(cut.want));
         reset();
         const int length = cut.text ? KvPrintFN(g.buffer, 8, cut.format, cut.text) : KvPrintFN(g.buffer, 8, cut.format, cut.number);
-        CHECK((length == 7 && std::wstring(g.buffer) == cut.want && canaryIntact()));
+        CHECK(length == 7);
+        CHECK(std::wstring(g.buffer) == cut.want);
+        CHECK(canaryIntact());
     }
     reset();
-    CHECK((KvPrintFN(g.buffer, 1, L"abc") == 0 && g.buffer[0] == L'\0' && g.buffer[1] == L'#'));
-    CHECK((KvPrintFN(g.buffer + 1, 0, L"abc") == 0 && g.buffer[1] == L'#'));
+    CHECK(KvPrintFN(g.buffer, 1, L"abc") == 0);
+    CHECK(g.buffer[0] == L'\0');
+    CHECK(g.buffer[1] == L'#');
+    CHECK(KvPrintFN(g.buffer + 1, 0, L"abc") == 0);
+    CHECK(g.buffer[1] == L'#');
     reset();
-    CHECK((KvPrintFN(g.buffer, 8, L"%d-%s", 12, L"ab") == 5 && std::wstring(g.buffer) == L"12-ab" && g.buffer[6] == L'#'));
+    CHECK(KvPrintFN(g.buffer, 8, L"%d-%s", 12, L"ab") == 5);
+    CHECK(std::wstring(g.buffer) == L"12-ab");
+    CHECK(g.buffer[6] == L'#');
     wchar_t out[64];
-    CHECK((KvPrintF(out, L"%s $d", L"total", 1000) == 11 && std::wstring(out) == L"total 1,000"));
+    CHECK(KvPrintF(out, L"%s $d", L"total", 1000) == 11);
+    CHECK(std::wstring(out) == L"total 1,000");
 }

@@ -51,7 +51,10 @@ void CheckTidyLayout(HWND dialog) {
         if (!IsWindowVisible(child)) continue;
         const RECT a = ChildRect(dialog, child);
         CAPTURE(GetDlgCtrlID(child));
-        CHECK((a.left >= client.left && a.top >= client.top && a.right <= client.right && a.bottom <= client.bottom));
+        CHECK(a.left >= client.left);
+        CHECK(a.top >= client.top);
+        CHECK(a.right <= client.right);
+        CHECK(a.bottom <= client.bottom);
         for (const RECT& b : shown) CHECK_FALSE(IntersectRect(&overlap, &a, &b));
         shown.push_back(a);
     }
@@ -113,8 +116,8 @@ TEST_CASE("message dialog: default button, details area and check box") {
     ResetMessageBoxes();
     SUBCASE("an index past the last button selects the last; Enter presses the default") {
         BoxDriver driver({Check([](HWND dialog) {
-                              CHECK((GetFocus() == GetDlgItem(dialog, IDCANCEL) &&
-                                     LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)) == IDCANCEL));
+                              CHECK(GetFocus() == GetDlgItem(dialog, IDCANCEL));
+                              CHECK(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)) == IDCANCEL);
                           }),
                           PressKey(VK_RETURN)});
         CHECK(KvMsgBox_Custom(nullptr, 0x533, nullptr, L"Default five") == IDCANCEL);
@@ -133,7 +136,8 @@ TEST_CASE("message dialog: default button, details area and check box") {
                           Click(KVMB_ID_DETAILS),
                           Check([&](HWND dialog) {
                               CHECK(WindowHeight(dialog) > collapsed);
-                              CHECK((IsWindowVisible(GetDlgItem(dialog, 1003)) && WindowText(GetDlgItem(dialog, 1003)) == details));
+                              CHECK(IsWindowVisible(GetDlgItem(dialog, 1003)));
+                              CHECK(WindowText(GetDlgItem(dialog, 1003)) == details);
                               CHECK(WindowText(GetDlgItem(dialog, KVMB_ID_DETAILS)) == Library(IDS_KV_DETAILS_HIDE));
                               CheckTidyLayout(dialog);
                           }),
@@ -144,11 +148,12 @@ TEST_CASE("message dialog: default button, details area and check box") {
     SUBCASE("the check box starts from the state and writes it back; without a state there is no box") {
         BOOL state = TRUE;
         BoxDriver driver({Check([](HWND dialog) {
-                              CHECK((IsDlgButtonChecked(dialog, 1002) == BST_CHECKED &&
-                                     WindowText(GetDlgItem(dialog, 1002)) == Library(IDS_KV_DONT_SHOW_AGAIN)));
+                              CHECK(IsDlgButtonChecked(dialog, 1002) == BST_CHECKED);
+                              CHECK(WindowText(GetDlgItem(dialog, 1002)) == Library(IDS_KV_DONT_SHOW_AGAIN));
                           }),
                           Click(1002), Click(IDNO)});
-        CHECK((KvMsgBox_CustomEx(nullptr, 0x1004, nullptr, nullptr, &state, L"Again?") == IDNO && state == FALSE));
+        CHECK(KvMsgBox_CustomEx(nullptr, 0x1004, nullptr, nullptr, &state, L"Again?") == IDNO);
+        CHECK(state == FALSE);
         CHECK(KvMsgBox_CustomEx(nullptr, 0x1000, nullptr, nullptr, nullptr, L"Nowhere") == 0);
     }
 }
@@ -161,30 +166,41 @@ TEST_CASE("message boxes: the display hook short-circuits every box") {
     BoxDriver guard({}); // ends any box that appears by mistake
     SUBCASE("library dialog gets the formatted text, the application name, the style and no owner") {
         CHECK(KvMsgBox_Custom(KVMB_NOOWNER, 0x33, nullptr, L"%d presets in $(NoSuchToken)%s", 3, L"!") == 7);
-        CHECK((hook.calls == 1 && hook.caption == kAppName && hook.style == 0x33 && hook.owner == nullptr));
+        CHECK(hook.calls == 1);
+        CHECK(hook.caption == kAppName);
+        CHECK(hook.style == 0x33);
+        CHECK(hook.owner == nullptr);
         CHECK(hook.text == L"3 presets in $(NoSuchToken)!");
         CHECK(KvMsgBox_Custom(nullptr, KVMB_DETAILS, L"the details", L"Text") == 7);
         CHECK(hook.text == std::wstring(L"Text") + Library(IDS_KV_DETAILS_START) + L"the details" + Library(IDS_KV_DETAILS_END));
     }
     SUBCASE("a style with details but no details text shows nothing") {
-        CHECK((KvMsgBox_Custom(nullptr, 0x4030, nullptr, L"Missing details") == 0 &&
-               KvMsgBox_Custom(nullptr, 0x8030, nullptr, L"Missing details") == 0 && hook.calls == 0));
+        CHECK(KvMsgBox_Custom(nullptr, 0x4030, nullptr, L"Missing details") == 0);
+        CHECK(KvMsgBox_Custom(nullptr, 0x8030, nullptr, L"Missing details") == 0);
+        CHECK(hook.calls == 0);
     }
     SUBCASE("system box, its wrappers and the caption") {
-        CHECK((KvMessageBox(nullptr, L"Plain", L"Own caption", MB_OK) == 7 && hook.caption == L"Own caption"));
+        CHECK(KvMessageBox(nullptr, L"Plain", L"Own caption", MB_OK) == 7);
+        CHECK(hook.caption == L"Own caption");
         CHECK(KvMsgBox(nullptr, MB_YESNO, L"100 %s", L"percent") == 7);
-        CHECK((hook.text == L"100 percent" && hook.caption == L"(none)"));
-        CHECK((KvMsgBox(nullptr, MB_OK, L"Verbatim text") == 7 && hook.text == L"Verbatim text"));
+        CHECK(hook.text == L"100 percent");
+        CHECK(hook.caption == L"(none)");
+        CHECK(KvMsgBox(nullptr, MB_OK, L"Verbatim text") == 7);
+        CHECK(hook.text == L"Verbatim text");
         CHECK(KvMsgBoxId(KvKernel_GetLanguage(), nullptr, MB_OK, IDS_KV_MESSAGE_MISSING, 0x8004E0FFu) == 7);
-        CHECK((hook.text == L"\n\nError 0x8004e0ff (message missing)" && hook.calls == 4));
+        CHECK(hook.text == L"\n\nError 0x8004e0ff (message missing)");
+        CHECK(hook.calls == 4);
     }
     SUBCASE("a hook answering -1 lets the box show; new application data removes the hook") {
         hook.answer = -1;
         BoxDriver driver({Click(IDNO)});
-        CHECK((KvMsgBox_Custom(nullptr, 4, nullptr, L"Shown anyway") == IDNO && driver.sawDialog() && hook.calls == 1));
+        CHECK(KvMsgBox_Custom(nullptr, 4, nullptr, L"Shown anyway") == IDNO);
+        CHECK(driver.sawDialog());
+        CHECK(hook.calls == 1);
         ResetMessageBoxes();
         BoxDriver second({Click(IDOK)});
-        CHECK((KvMsgBox_Custom(nullptr, 0, nullptr, L"No hook") == IDOK && hook.calls == 1));
+        CHECK(KvMsgBox_Custom(nullptr, 0, nullptr, L"No hook") == IDOK);
+        CHECK(hook.calls == 1);
     }
     CHECK_FALSE(guard.sawDialog());
 }
@@ -199,7 +215,8 @@ TEST_CASE("message boxes: owner rules") {
     KvMsgBox_Custom(nullptr, 0, nullptr, L"owner");
     CHECK(hook.owner == GetLastActivePopup(app));
     KvMsgBox_Custom(KVMB_NOOWNER, 0, nullptr, L"owner");
-    CHECK((hook.owner == nullptr && hook.calls == 2));
+    CHECK(hook.owner == nullptr);
+    CHECK(hook.calls == 2);
     ResetMessageBoxes();
     DestroyWindow(app);
 }
@@ -211,6 +228,6 @@ TEST_CASE("system message box: titled with the application name, centred, answer
     CHECK(KvMessageBox(nullptr, L"A question for the system box?", nullptr, MB_YESNO | MB_ICONQUESTION) == IDNO);
     REQUIRE(driver.sawDialog());
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    CHECK((std::abs((box.left + box.right) - (work.left + work.right)) <= 2 &&
-           std::abs((box.top + box.bottom) - (work.top + work.bottom)) <= 2));
+    CHECK(std::abs((box.left + box.right) - (work.left + work.right)) <= 2);
+    CHECK(std::abs((box.top + box.bottom) - (work.top + work.bottom)) <= 2);
 }

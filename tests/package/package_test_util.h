@@ -110,8 +110,11 @@ inline void CheckSameCatalogue(const PlugInList& want, const ChainList& wantChai
         REQUIRE(next < got.Count());
         const PlugInEntry& g = *got.At(next++);
         CAPTURE(i);
-        CHECK((std::wstring(g.name) == w.name && std::wstring(g.classIdText) == w.classIdText));
-        CHECK((g.flags == w.flags && g.majorVersion == w.majorVersion && g.minorVersion == w.minorVersion));
+        CHECK(std::wstring(g.name) == w.name);
+        CHECK(std::wstring(g.classIdText) == w.classIdText);
+        CHECK(g.flags == w.flags);
+        CHECK(g.majorVersion == w.majorVersion);
+        CHECK(g.minorVersion == w.minorVersion);
         REQUIRE(g.PresetCount() == w.PresetCount());
         for (int k = 0; k < w.PresetCount(); ++k) {
             CHECK(std::wstring(g.PresetAt(k)->name) == w.PresetAt(k)->name);
@@ -123,8 +126,10 @@ inline void CheckSameCatalogue(const PlugInList& want, const ChainList& wantChai
     for (int i = 0; i < wantChains.Count(); ++i) {
         const ChainEntry &g = *gotChains.At(i), &w = *wantChains.At(i);
         CAPTURE(i);
-        CHECK((std::wstring(g.name) == w.name && std::wstring(g.identifier) == w.identifier));
-        CHECK((g.flags == w.flags && g.type == w.type));
+        CHECK(std::wstring(g.name) == w.name);
+        CHECK(std::wstring(g.identifier) == w.identifier);
+        CHECK(g.flags == w.flags);
+        CHECK(g.type == w.type);
         CHECK(StreamOf(g) == StreamOf(w));
     }
 }
