@@ -5,7 +5,7 @@
 #include "command_line.h"
 #include "crash_report.h"
 #include "document_commands.h"
-#include "frame_state.h"
+#include "document_open.h"
 #include "frame_window.h"
 #include "kverror.h"
 #include "kvinstance.h"
@@ -24,7 +24,6 @@ namespace {
 
 constexpr wchar_t kStartupMutexName[] = L"Tarrow.Mutex";
 constexpr DWORD kStartupWaitMs = 10000;
-constexpr int kPlacementSetting = 100;
 constexpr UINT kStartupContext = 26;
 constexpr int kExitInvalidArgument = 4;
 constexpr int kExitStartupFailed = 2;
@@ -59,31 +58,26 @@ void RegisterApplicationTokens() {
     KvPrintF_AddToken(L"AppName.Title", L"Varden Tarrow 2.0");
 }
 
+// While a name is edited in place its keys (Delete, Ctrl+A, Ctrl+Z, F2...) belong to the edit box, not the commands.
+bool FocusIsEditBox() {
+    wchar_t className[8] = L"";
+    HWND focus = GetFocus();
+    return focus && GetClassNameW(focus, className, 8) && _wcsicmp(className, L"Edit") == 0;
+}
+
 void InitCommonControlClasses() {
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&classes);
 }
 
-void LoadFramePlacement(WINDOWPLACEMENT* placement) {
-    *placement = WINDOWPLACEMENT{};
-    placement->length = sizeof(*placement);
-    if (KvLoadWindowPlacement(g_appContext.settings, kPlacementSetting, KV_PLACEMENT_RESTORE_OR_DEFAULT, placement) ==
-        1) {
-        placement->showCmd = SW_RESTORE;
-        placement->rcNormalPosition = RECT{0, 0, 800, 600};
-    }
-    KvFixWindowPlacement(placement);
-}
-
 // Steps that can fail; the caller reports the failure.
-HRESULT InitSteps(HINSTANCE instance, WINDOWPLACEMENT* placement, HWND* frame) {
+HRESULT InitSteps(HINSTANCE instance, HWND* frame) {
     HRESULT hr = KvMetric_Open(&g_appContext.settings, L"Tarrow", APP_VERSION_WORD, nullptr);
     if (hr < 0) return hr;
     hr = KvLang_Open(&g_appContext.language, instance, 3, 0);
     if (hr < 0) return hr;
-    ResetToUntitled(g_appContext.document, g_appContext.language);
+    MakeUntitledDocument(g_appContext.document, g_appContext.language);
     InitCommonControlClasses();
-    LoadFramePlacement(placement);
     LoadRecentFiles(g_appContext.recentFiles, g_appContext.settings);
     hr = AppParseCommandLine(GetCommandLineW(), TRUE, &g_appContext.document);
     if (hr < 0) return hr;
@@ -103,15 +97,14 @@ HWND AppInitInstance(HINSTANCE instance, int, int* exitCode) {
     RegisterApplicationTokens();
     wcscpy(g_appContext.productName, L"Varden Tarrow");
 
-    WINDOWPLACEMENT placement{};
     HWND frame = nullptr;
-    HRESULT hr = InitSteps(instance, &placement, &frame);
+    HRESULT hr = InitSteps(instance, &frame);
     if (hr < 0) {
         *exitCode = (hr == KV_E_INVALIDARG) ? kExitInvalidArgument : kExitStartupFailed;
         KvErrorHandler_MsgBox(nullptr, MB_ICONEXCLAMATION, kStartupContext, hr, nullptr, FALSE);
         return nullptr;
     }
-    SetWindowPlacement(frame, &placement);
+    ApplyStoredPlacement(frame, g_appContext.settings);
     if (!IsWindowVisible(frame)) ShowWindow(frame, SW_SHOWNORMAL);
     return frame;
 }
@@ -120,7 +113,8 @@ int AppRunMessageLoop() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         HWND frame = g_appContext.frameWindow;
-        if (g_appContext.accelerators && frame && TranslateAcceleratorW(frame, g_appContext.accelerators, &msg))
+        if (g_appContext.accelerators && frame && !FocusIsEditBox() &&
+            TranslateAcceleratorW(frame, g_appContext.accelerators, &msg))
             continue;
         TranslateMessage(&msg);
         if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && frame) {
@@ -138,11 +132,7 @@ int AppRunMessageLoop() {
 }
 
 int AppExitInstance(HINSTANCE instance, int exitCode) {
-    if (g_appContext.frameState) {
-        delete g_appContext.frameState;
-        g_appContext.frameState = nullptr;
-        UnregisterClassW(FRAME_CLASS_NAME, instance);
-    }
+    UnregisterClassW(FRAME_CLASS_NAME, instance);
     KvMetric_Close(g_appContext.settings);
     g_appContext.settings = nullptr;
     KvLang_Close(g_appContext.language);

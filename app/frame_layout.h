@@ -17,7 +17,7 @@ constexpr int TREE_RESERVE = 16;          // a dragged tree leaves this much of 
 constexpr int MAX_STORED_TREE_WIDTH = 16384;
 
 struct FrameRects {
-    RECT toolbar;  // x, y, width and height in right and bottom
+    RECT toolbar;  // where the toolbar goes
     RECT sides[2]; // index 0 package, 1 system
 };
 

@@ -1,61 +1,184 @@
-// The program's frame window: class registration, creation and its message handlers.
+// The program's frame window: class registration, creation, the window procedure and its handlers.
 #include "frame_window.h"
-#include "frame_state.h"
-#include "about_box.h"
+#include <windowsx.h>
+#include <memory>
+#include <new>
 #include "app_context.h"
+#include "document_open.h"
+#include "frame_commands.h"
+#include "frame_layout.h"
+#include "frame_state.h"
+#include "kverror.h"
 #include "kvlang.h"
 #include "kvmetric.h"
+#include "kvmsgbox.h"
 #include "kvresult.h"
 #include "resource.h"
-#include <new>
+#include "settings_ids.h"
+#include "system_refresh.h"
+#include "toolbar.h"
 
 namespace {
 
-constexpr int kPlacementSetting = 100;
+constexpr DWORD kFrameStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr UINT_PTR kGeneralContext = 0;
+
+// Handed to the window as its creation parameter: the window takes the state over in WM_NCCREATE, so a window that
+// never got that far leaves it here to be freed.
+struct FrameCreation {
+    std::unique_ptr<FrameState> state;
+};
+
+const int kTreeWidthSettings[FRAME_SIDE_COUNT] = {SETTING_PACKAGE_TREE_WIDTH, SETTING_SYSTEM_TREE_WIDTH};
+
+KvFont CreateInterfaceFont() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return KvFont();
+    return KvFont(CreateFontIndirectW(&metrics.lfMessageFont));
+}
+
+// Creates both sides' panes with provisional rectangles; a side that cannot be made stops the building.
+void BuildSides(FrameState& state) {
+    state.uiFont = CreateInterfaceFont();
+    RECT client{};
+    GetClientRect(state.frame, &client);
+    FrameRects provisional = ComputeFrameRects(client, client.right, SIZE{});
+    for (uint32_t side = 0; side < FRAME_SIDE_COUNT; ++side) {
+        PaneState& pane = state.sides[side];
+        HRESULT hr = CreateSidePanes(pane, state.frame, side, &state.catalogue, state.uiFont.get());
+        if (hr < 0) {
+            KvErrorHandler_MsgBox(state.frame, MB_ICONINFORMATION, kGeneralContext, hr, nullptr, FALSE);
+            return;
+        }
+        pane.treeWidth = KvGetMetricEx(state.settings, kTreeWidthSettings[side], 0, MAX_STORED_TREE_WIDTH,
+                                       PANE_DEFAULT_TREE_WIDTH);
+        pane.rect = provisional.sides[side];
+        ComputeSideLayout(pane);
+        state.sideCount = static_cast<int32_t>(side) + 1;
+    }
+}
+
+void LoadSystemSide(FrameState& state) {
+    state.storeWatch.Arm();
+    LoadSystemCatalogue(state.catalogue, &state.storeWatch.files()); // what could not be read is left out
+    FillTree(state.sides[PANE_SYSTEM], nullptr);
+}
+
+// The package named on the command line; when it does not open (its message has been shown) the document is a new one.
+void OpenCommandLinePackage(FrameState& state) {
+    DocumentRecord& document = *state.document;
+    if (!(document.flags & DOC_UNTITLED) && document.path[0]) {
+        DocumentRecord request = document;
+        if (OpenPackage(state, request) < 0) {
+            MakeUntitledDocument(document, state.language);
+            CatalogueModel& catalogue = state.catalogue;
+            delete catalogue.chains[SIDE_PACKAGE];
+            catalogue.chains[SIDE_PACKAGE] = nullptr;
+            delete catalogue.plugIns[SIDE_PACKAGE];
+            catalogue.plugIns[SIDE_PACKAGE] = nullptr;
+        }
+    }
+    FillTree(state.sides[PANE_PACKAGE], document.path);
+}
 
 BOOL OnNcCreate(HWND window, const CREATESTRUCTW* create) {
-    auto* state = static_cast<FrameState*>(create->lpCreateParams);
+    auto* creation = static_cast<FrameCreation*>(create->lpCreateParams);
+    if (!creation || !creation->state) return FALSE;
+    FrameState* state = creation->state.release(); // freed in WM_NCDESTROY
     state->frame = window;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
     return TRUE;
 }
 
-bool OnCommand(HWND window, UINT id) {
-    switch (id) {
-    case ID_HELP_ABOUT: ShowAboutBox(window); return true;
-    case ID_FILE_EXIT: PostMessageW(window, WM_CLOSE, 0, 0); return true;
-    default: return false;
-    }
+LRESULT OnCreate(FrameState& state) {
+    BuildSides(state);
+    g_appContext.accelerators = KvLoadAccelerators(state.language, IDR_MAIN_ACCELERATORS);
+    CreateToolbar(state.frame, state); // a frame without toolbar still works from menus and keys
+    LoadSystemSide(state);
+    OpenCommandLinePackage(state);
+    state.ready = true;
+    return 0;
 }
 
-void OnDestroy(HWND window) {
-    KvWindowPlacement(window, g_appContext.settings, kPlacementSetting, KV_PLACEMENT_SAVE);
-    g_appContext.frameWindow = nullptr;
+void OnDestroy(FrameState& state) {
+    KvWindowPlacement(state.frame, state.settings, SETTING_WINDOW_PLACEMENT, KV_PLACEMENT_SAVE);
+    for (int side = 0; side < state.sideCount; ++side)
+        KvSetMetric(state.settings, kTreeWidthSettings[side], state.sides[side].treeWidth);
+    DestroyToolbar(state);
+    if (g_appContext.frameWindow == state.frame) g_appContext.frameWindow = nullptr;
     PostQuitMessage(0);
 }
 
+void OnNcDestroy(HWND window, FrameState* state) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    if (g_appContext.frameState == state) g_appContext.frameState = nullptr;
+    delete state; // the child windows are gone by now, so their images and font can go too
+}
+
+void OnSetFocus(FrameState& state) {
+    if (static_cast<int>(state.activeSide) < state.sideCount && state.sides[state.activeSide].tree)
+        SetFocus(state.sides[state.activeSide].tree);
+}
+
+void OnPaint(FrameState& state) {
+    KvPaintDC paint(state.frame);
+    PaintToolbarLines(state, paint.get());
+}
+
+void OnActivateApp(FrameState& state, bool active) {
+    if (active && state.ready) RefreshSystemPresetsIfChanged(state);
+}
+
+LRESULT OnNotify(FrameState& state, const NMHDR* header) {
+    for (int side = 0; side < state.sideCount; ++side) {
+        PaneNotifyOutcome outcome = OnPaneNotify(state.sides[side], state, header);
+        if (!outcome.handled) continue;
+        if (outcome.statesChanged) UpdateToolbarStates(state);
+        return outcome.result;
+    }
+    LRESULT result = 0;
+    if (OnToolbarNotify(state, header, &result)) return result;
+    return DefWindowProcW(state.frame, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(header));
+}
+
 LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        if (!OnNcCreate(window, reinterpret_cast<const CREATESTRUCTW*>(lParam))) return FALSE;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    FrameState* state = FrameStateOf(window);
+    if (!state) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
-    case WM_NCCREATE:
-        OnNcCreate(window, reinterpret_cast<const CREATESTRUCTW*>(lParam));
+    case WM_CREATE: return OnCreate(*state);
+    case WM_DESTROY: OnDestroy(*state); return 0;
+    case WM_NCDESTROY: OnNcDestroy(window, state); break;
+    case WM_SIZE: LayoutFrame(*state, static_cast<UINT>(wParam), LOWORD(lParam)); return 0;
+    case WM_SETFOCUS: OnSetFocus(*state); return 0;
+    case WM_PAINT: OnPaint(*state); return 0;
+    case WM_ACTIVATEAPP: OnActivateApp(*state, wParam != FALSE); return 0;
+    case WM_SETCURSOR:
+        if (OnSplitterSetCursor(*state, reinterpret_cast<HWND>(wParam), LOWORD(lParam))) return TRUE;
         break;
+    case WM_NOTIFY: return OnNotify(*state, reinterpret_cast<const NMHDR*>(lParam));
+    case WM_NCHITTEST: return OnSplitterHitTest(*state, wParam, lParam);
     case WM_COMMAND:
-        if (OnCommand(window, LOWORD(wParam))) return 0;
+        if (OnFrameCommand(*state, LOWORD(wParam), reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;
         break;
-    case WM_DESTROY:
-        OnDestroy(window);
-        return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        break;
+    case WM_MOUSEMOVE: OnSplitterMouseMove(*state, lParam); return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: OnSplitterButtonDown(*state, lParam); return 0;
+    case WM_LBUTTONUP: OnSplitterButtonUp(*state); return 0;
+    case WM_CAPTURECHANGED: state->splitStage = SPLIT_IDLE; return 0; // a lost capture ends a splitter drag
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-} // namespace
-
-HRESULT CreateFrameWindow(HINSTANCE instance, HWND* frame) {
-    *frame = nullptr;
+// The class is registered once per process; later frames (a test makes several) find it there.
+bool RegisterFrameClass(HINSTANCE instance) {
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExW(instance, FRAME_CLASS_NAME, &existing)) return true;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = FrameWndProc;
@@ -65,19 +188,49 @@ HRESULT CreateFrameWindow(HINSTANCE instance, HWND* frame) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszMenuName = MAKEINTRESOURCEW(IDR_MAIN_MENU);
     wc.lpszClassName = FRAME_CLASS_NAME;
-    if (!RegisterClassExW(&wc)) return KV_E_OUTOFMEMORY;
+    return RegisterClassExW(&wc) != 0;
+}
 
-    auto* state = new (std::nothrow) FrameState{};
-    if (!state) return KV_E_OUTOFMEMORY;
-    g_appContext.frameState = state;
-    g_appContext.accelerators = KvLoadAccelerators(g_appContext.language, IDR_MAIN_ACCELERATORS);
+} // namespace
 
-    HWND window = CreateWindowExW(0, FRAME_CLASS_NAME, g_appContext.productName, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+FrameState* FrameStateOf(HWND frame) {
+    return frame ? reinterpret_cast<FrameState*>(GetWindowLongPtrW(frame, GWLP_USERDATA)) : nullptr;
+}
+
+HRESULT CreateFrameWindow(HINSTANCE instance, HWND* frame) {
+    if (!frame) return KV_E_INVALIDARG;
+    *frame = nullptr;
+    if (!RegisterFrameClass(instance)) return KV_E_OUTOFMEMORY;
+    FrameCreation creation;
+    creation.state.reset(new (std::nothrow) FrameState());
+    if (!creation.state) return KV_E_OUTOFMEMORY;
+    FrameState* state = creation.state.get();
+    state->language = g_appContext.language;
+    state->settings = g_appContext.settings;
+    state->document = &g_appContext.document;
+    state->catalogue.language = g_appContext.language;
+
+    HWND window = CreateWindowExW(WS_EX_ACCEPTFILES, FRAME_CLASS_NAME, g_appContext.productName, kFrameStyle,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                  instance, state);
+                                  instance, &creation);
     if (!window) return KV_E_WINDOW_CREATE;
     g_appContext.frameWindow = window;
+    g_appContext.frameState = state;
+    KvMsgBoxSetAppData(instance, window, g_appContext.productName);
     *frame = window;
-    UpdateTitle(window, &g_appContext.document);
-    return 0;
+    UpdateTitle(window, state->document);
+    UpdateToolbarStates(*state);
+    return S_OK;
+}
+
+void ApplyStoredPlacement(HWND frame, KvMetricHandle* settings) {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
+    if (KvLoadWindowPlacement(settings, SETTING_WINDOW_PLACEMENT, KV_PLACEMENT_RESTORE_OR_DEFAULT, &placement) ==
+        KV_S_NOTHING_TO_DO) {
+        placement.showCmd = SW_RESTORE;
+        placement.rcNormalPosition = RECT{0, 0, 800, 600};
+    }
+    KvFixWindowPlacement(&placement);
+    SetWindowPlacement(frame, &placement);
 }

@@ -11,5 +11,5 @@ constexpr wchar_t FRAME_CLASS_NAME[] = L"Tarrow.Class.Frame";
 // or the state cannot be made, 0x8004E00F when the window cannot.
 HRESULT CreateFrameWindow(HINSTANCE instance, HWND* frame);
 
-// Applies the placement stored at the last destruction (setting 100), or a default size, without showing.
+// Applies the placement stored at the last destruction (setting 100), or a default size, and shows the window so.
 void ApplyStoredPlacement(HWND frame, KvMetricHandle* settings);

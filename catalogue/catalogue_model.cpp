@@ -39,13 +39,13 @@ ChainList* GetChainList(CatalogueModel& model, int side) {
     return list;
 }
 
-HRESULT LoadSystemCatalogue(CatalogueModel& model) {
+HRESULT LoadSystemCatalogue(CatalogueModel& model, StoreFileStamps* stamps) {
     delete model.chains[SIDE_SYSTEM];
     model.chains[SIDE_SYSTEM] = nullptr;
     delete model.plugIns[SIDE_SYSTEM];
     model.plugIns[SIDE_SYSTEM] = nullptr;
-    LoadStoreChains(&model.chains[SIDE_SYSTEM]);
-    LoadStorePresets(&model.plugIns[SIDE_SYSTEM]);
+    LoadStoreChains(&model.chains[SIDE_SYSTEM], stamps);
+    LoadStorePresets(&model.plugIns[SIDE_SYSTEM], stamps);
     bool fresh = model.destinations == nullptr;
     if (fresh) {
         HRESULT hr = KvList_CreateExZ(&model.destinations, sizeof(void*), -1, -1, KVLIST_ANY_THREAD | KVLIST_OWNS_ITEMS);

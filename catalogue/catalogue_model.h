@@ -27,8 +27,8 @@ PlugInList* GetPlugInList(CatalogueModel& model, int side);
 ChainList* GetChainList(CatalogueModel& model, int side);
 
 // Replaces the system side's collections and the destination list with what the store holds now. A model that
-// had no destination list selects the last destination.
-HRESULT LoadSystemCatalogue(CatalogueModel& model);
+// had no destination list selects the last destination. With stamps, the data files the load looked at are recorded.
+HRESULT LoadSystemCatalogue(CatalogueModel& model, StoreFileStamps* stamps = nullptr);
 
 // The selected destination with the index clamped into the list; null when there is none.
 const LathmereDestination* CurrentLathmereDestination(CatalogueModel& model);

@@ -73,11 +73,12 @@ HRESULT WriteDataFileReplacing(const std::wstring& path, const void* data, uint3
     return S_OK;
 }
 
-HRESULT ReadDataFile(const wchar_t* path, uint8_t** data, uint32_t* size) {
+HRESULT ReadDataFile(const wchar_t* path, uint8_t** data, uint32_t* size, StoreFileStamps* stamps) {
     *data = nullptr;
     *size = 0;
     KvFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (stamps) stamps->push_back(file.valid() ? StampOpenFile(path, file.get()) : StampFile(path));
     if (!file.valid()) {
         // Only now tell a missing file (or a folder in its place) from one that cannot be opened.
         DWORD attributes = GetFileAttributesW(path);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <cstdint>
 #include <string>
+#include "store_watch.h"
 
 // The folder of the program's own file, with its trailing backslash.
 std::wstring ProgramFolder();
@@ -17,4 +18,5 @@ HRESULT WriteDataFileReplacing(const std::wstring& path, const void* data, uint3
 // Reads a whole data file into a new blob (CatalogueBlobAlloc). 0x8004E032 when path names no file,
 // 0x8004E008 when it cannot be read, 0x8007000E for an empty file or no memory. On failure after the
 // allocation the blob is still handed out through data and size, for its owner to release.
-HRESULT ReadDataFile(const wchar_t* path, uint8_t** data, uint32_t* size);
+// With stamps, the file's stamp (or its absence) is appended, so a later look can tell whether it changed.
+HRESULT ReadDataFile(const wchar_t* path, uint8_t** data, uint32_t* size, StoreFileStamps* stamps = nullptr);

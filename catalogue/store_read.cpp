@@ -38,7 +38,7 @@ bool QueryDword(HKEY key, const wchar_t* name, uint32_t* value) {
 }
 
 // Appends every loadable preset of an open plug-in or tool key; skipUntitled for DirectShow plug-ins.
-void LoadPresetValues(HKEY key, DWORD longestName, bool skipUntitled, PlugInEntry* entry) {
+void LoadPresetValues(HKEY key, DWORD longestName, bool skipUntitled, PlugInEntry* entry, StoreFileStamps* stamps) {
     std::vector<wchar_t> name(longestName + 1);
     for (DWORD index = 0;; ++index) {
         DWORD nameChars = static_cast<DWORD>(name.size());
@@ -49,7 +49,7 @@ void LoadPresetValues(HKEY key, DWORD longestName, bool skipUntitled, PlugInEntr
         if (skipUntitled && CatalogueNamesEqual(name.data(), L"(Untitled)")) continue;
         PresetEntry* preset = new (std::nothrow) PresetEntry(name.data());
         if (!preset) continue;
-        if (ReadValueData(key, name.data(), &preset->data, &preset->dataSize) != S_OK) {
+        if (ReadValueData(key, name.data(), &preset->data, &preset->dataSize, stamps) != S_OK) {
             delete preset;
             continue;
         }
@@ -105,7 +105,7 @@ struct ClassRegistrations {
     }
 };
 
-void ScanDirectShowPlugIns(PlugInList* list) {
+void ScanDirectShowPlugIns(PlugInList* list, StoreFileStamps* stamps) {
     KvRegKey root;
     if (OpenKey(&root, HKEY_CURRENT_USER, STORE_PRESETS_KEY, KEY_READ) != ERROR_SUCCESS) return;
     unsigned notInstalled = 0;
@@ -123,7 +123,7 @@ void ScanDirectShowPlugIns(PlugInList* list) {
         bool registered = registrations.FriendlyName(keyName, friendly, sizeof(friendly)) == ERROR_SUCCESS;
         PlugInEntry* entry = new (std::nothrow) PlugInEntry(registered ? friendly : L"", keyName);
         if (!entry) continue;
-        LoadPresetValues(plugInKey.get(), longestName, true, entry);
+        LoadPresetValues(plugInKey.get(), longestName, true, entry, stamps);
         if (entry->PresetCount() == 0) {
             delete entry;
             continue;
@@ -133,7 +133,8 @@ void ScanDirectShowPlugIns(PlugInList* list) {
     }
 }
 
-void ScanLathmereTools(HKEY presetsKey, uint32_t flags, uint32_t major, uint32_t minor, PlugInList* list) {
+void ScanLathmereTools(HKEY presetsKey, uint32_t flags, uint32_t major, uint32_t minor, PlugInList* list,
+                       StoreFileStamps* stamps) {
     wchar_t keyName[kKeyNameChars];
     for (DWORD index = 0;; ++index) {
         DWORD chars = kKeyNameChars;
@@ -149,7 +150,7 @@ void ScanLathmereTools(HKEY presetsKey, uint32_t flags, uint32_t major, uint32_t
         entry->flags = flags;
         entry->majorVersion = major;
         entry->minorVersion = minor;
-        LoadPresetValues(toolKey.get(), longestName, false, entry);
+        LoadPresetValues(toolKey.get(), longestName, false, entry, stamps);
         if (entry->PresetCount() == 0) delete entry;
         else list->Append(entry);
     }
@@ -174,20 +175,21 @@ template <class Visit> HRESULT ForEachLathmereVersion(Visit visit) {
     return S_OK;
 }
 
-void ScanVersionedLathmere(PlugInList* list) {
-    ForEachLathmereVersion([list](HKEY versions, unsigned major, unsigned minor) -> HRESULT {
+void ScanVersionedLathmere(PlugInList* list, StoreFileStamps* stamps) {
+    ForEachLathmereVersion([list, stamps](HKEY versions, unsigned major, unsigned minor) -> HRESULT {
         // The key is found again through the parsed numbers; a version without presets ends the scan.
         std::wstring presetsPath = std::to_wstring(major) + L"." + std::to_wstring(minor) + L"\\Presets";
         KvRegKey presets;
         if (OpenKey(&presets, versions, presetsPath.c_str(), KEY_READ) != ERROR_SUCCESS) return S_FALSE;
-        ScanLathmereTools(presets.get(), PLUGIN_LATHMERE_TOOL | PLUGIN_LATHMERE_VERSIONED, major, minor, list);
+        ScanLathmereTools(presets.get(), PLUGIN_LATHMERE_TOOL | PLUGIN_LATHMERE_VERSIONED, major, minor, list,
+                          stamps);
         return S_OK;
     });
 }
 
 } // namespace
 
-HRESULT ReadValueData(HKEY key, const wchar_t* valueName, uint8_t** data, uint32_t* size) {
+HRESULT ReadValueData(HKEY key, const wchar_t* valueName, uint8_t** data, uint32_t* size, StoreFileStamps* stamps) {
     BYTE probe[kInlineProbeBytes];
     DWORD type = 0, bytes = sizeof(probe);
     LONG status = RegQueryValueExW(key, valueName, nullptr, &type, probe, &bytes);
@@ -213,7 +215,7 @@ HRESULT ReadValueData(HKEY key, const wchar_t* valueName, uint8_t** data, uint32
             status = RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(path.data()), &read);
             if (status != ERROR_SUCCESS) return status;
         }
-        return ReadDataFile(path.data(), data, size);
+        return ReadDataFile(path.data(), data, size, stamps);
     }
     return ERROR_INVALID_DATA;
 }
@@ -231,7 +233,7 @@ LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD ca
     return status;
 }
 
-HRESULT LoadStoreChains(ChainList** chainList) {
+HRESULT LoadStoreChains(ChainList** chainList, StoreFileStamps* stamps) {
     *chainList = nullptr;
     KvRegKey root;
     LONG status = OpenKey(&root, HKEY_CURRENT_USER, STORE_CHAINS_KEY, KEY_READ);
@@ -262,7 +264,7 @@ HRESULT LoadStoreChains(ChainList** chainList) {
         chain->type = type;
         CatalogueCopyText(chain->identifier, CATALOGUE_ID_CHARS, keyName);
         CatalogueCopyText(chain->name, CATALOGUE_NAME_CHARS, name);
-        if (ReadValueData(chainKey.get(), L"Stream", &chain->stream, &chain->streamSize) != S_OK) {
+        if (ReadValueData(chainKey.get(), L"Stream", &chain->stream, &chain->streamSize, stamps) != S_OK) {
             delete chain;
             continue;
         }
@@ -276,15 +278,15 @@ HRESULT LoadStoreChains(ChainList** chainList) {
     return S_OK;
 }
 
-HRESULT LoadStorePresets(PlugInList** plugInList) {
+HRESULT LoadStorePresets(PlugInList** plugInList, StoreFileStamps* stamps) {
     *plugInList = nullptr;
     PlugInList* list = new (std::nothrow) PlugInList();
     if (!list) return KV_E_OUTOFMEMORY;
-    ScanDirectShowPlugIns(list);
+    ScanDirectShowPlugIns(list, stamps);
     KvRegKey lathmere;
     if (OpenKey(&lathmere, HKEY_CURRENT_USER, STORE_LATHMERE_KEY, KEY_READ) == ERROR_SUCCESS)
-        ScanLathmereTools(lathmere.get(), PLUGIN_LATHMERE_TOOL, 6, 0, list);
-    ScanVersionedLathmere(list);
+        ScanLathmereTools(lathmere.get(), PLUGIN_LATHMERE_TOOL, 6, 0, list, stamps);
+    ScanVersionedLathmere(list, stamps);
     if (list->Count() == 0) {
         delete list;
         return S_OK;

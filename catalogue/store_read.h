@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <cstdint>
 #include "catalogue.h"
+#include "store_watch.h"
 
 // One installed Lathmere version that can receive presets; 6.0 stands for the unversioned store.
 struct LathmereDestination {
@@ -12,16 +13,19 @@ struct LathmereDestination {
 
 // Reads one preset or stream value: REG_BINARY inline, or REG_SZ naming a data file. Registry statuses come back
 // positive; 0x8004E032 missing file, 0x8004E008 unreadable file, 0x8007000E empty data, 13 any other type.
-// A blob allocated before a failure is still handed out, for its owner to release.
-HRESULT ReadValueData(HKEY key, const wchar_t* valueName, uint8_t** data, uint32_t* size);
+// A blob allocated before a failure is still handed out, for its owner to release. With stamps, a data file's
+// stamp is appended.
+HRESULT ReadValueData(HKEY key, const wchar_t* valueName, uint8_t** data, uint32_t* size,
+                      StoreFileStamps* stamps = nullptr);
 
 // The registered display name of a class (the default value of "CLSID\<id>"), looked up in this program's own
 // registry view first and then in the other one. Returns a Win32 status.
 LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes);
 
 // New collections from the store; null out-values when nothing loadable was found. The codes are informational.
-HRESULT LoadStoreChains(ChainList** chainList);
-HRESULT LoadStorePresets(PlugInList** plugInList);
+// With stamps, every data file the load looked at is recorded.
+HRESULT LoadStoreChains(ChainList** chainList, StoreFileStamps* stamps = nullptr);
+HRESULT LoadStorePresets(PlugInList** plugInList, StoreFileStamps* stamps = nullptr);
 
 // Refills a list of LathmereDestination records (KVLIST_OWNS_ITEMS) with the installed versions.
 HRESULT LoadLathmereDestinations(tKVLIST* destinations);

@@ -1,7 +1,7 @@
-// File tests shared by the program's file commands.
+// Small file-system questions of the library.
 #pragma once
 #include <windows.h>
 
-// A file exists when it can be opened for reading, or when only another program's sharing refuses it; a file
-// that cannot be read for lack of access counts as missing, and so does a folder.
+// True when a file can be opened for reading at path (shared for reading and writing), or exists but is held
+// exclusively by another program. A file that cannot be read for lack of access counts as missing.
 BOOL KvDoesFileExist(const wchar_t* path);

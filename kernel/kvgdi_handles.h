@@ -27,10 +27,19 @@ struct KvMenuTraits {
     static void Close(Handle handle) noexcept { DestroyMenu(handle); }
 };
 
+// A memory device context made with CreateCompatibleDC.
+struct KvMemoryDCTraits {
+    using Handle = HDC;
+    static Handle Empty() noexcept { return nullptr; }
+    static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+    static void Close(Handle handle) noexcept { DeleteDC(handle); }
+};
+
 using KvFont = KvUniqueHandle<KvGdiObjectTraits<HFONT>>;
 using KvBitmap = KvUniqueHandle<KvGdiObjectTraits<HBITMAP>>;
 using KvImageList = KvUniqueHandle<KvImageListTraits>;
 using KvMenu = KvUniqueHandle<KvMenuTraits>;
+using KvMemoryDC = KvUniqueHandle<KvMemoryDCTraits>;
 // Events and other kernel objects that report failure as null (the file traits accept both null and -1).
 using KvEvent = KvUniqueHandle<KvFileTraits>;
 

@@ -50,10 +50,10 @@ ChainList* PaneChains(const PaneState& pane);   // may be null
 // True when the side holds no preset and no chain.
 bool PaneCollectionsEmpty(const PaneState& pane);
 
-// Creates the caption (text captionId), tree and list of a side as children of parent, with font; the windows
-// get their places at the next layout. 0x8004E00F when the tree or the list cannot be made.
-HRESULT CreateSidePanes(PaneState& pane, HWND parent, uint32_t sideIndex, CatalogueModel* catalogue, HFONT font,
-                        tKVLANG* language);
+// Creates the caption, tree and list of a side as children of parent, with font; the catalogue's language gives
+// the texts and images. The windows get their places at the next layout. 0x8004E00F when the tree or the list
+// cannot be made.
+HRESULT CreateSidePanes(PaneState& pane, HWND parent, uint32_t sideIndex, CatalogueModel* catalogue, HFONT font);
 
 // Brings the tree in line with the side's collections without clearing it: stale nodes go, missing ones are added,
 // everything else keeps its expansion and selection. rootLabel: the document's path on the package side (the file

@@ -47,7 +47,7 @@
 #define ID_HELP_WHATS_THIS              33101
 #define ID_HELP_HOME_PAGE               33103
 
-// Program strings: names, captions and messages of panes, dialogs and renaming (3027-3040).
+// Program strings: names, captions and messages of panes, dialogs and renaming (3027-3042).
 #define IDS_CHAIN                       3027
 #define IDS_PACKAGE_FILTER              3028
 #define IDS_CAPTION_PACKAGE             3029
@@ -61,6 +61,8 @@
 #define IDS_SAVE_DIALOG_TITLE           3038
 #define IDS_ABOUT_CAPTION               3039
 #define IDS_ABOUT_VERSION               3040
+#define IDS_FOLDER_PLUGINS              3041
+#define IDS_FOLDER_CHAINS               3042
 
 // Program strings: the command-line tool's usage and usage errors (3100-3102).
 #define IDS_CLI_USAGE                   3100

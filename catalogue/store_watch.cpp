@@ -1,0 +1,113 @@
+// Change notifications on the store's keys and stamps of its data files.
+#include "store_watch.h"
+#include <string>
+#include "store_handles.h"
+#include "store_names.h"
+
+namespace {
+
+constexpr DWORD kWatchedChanges = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+struct WatchedKey {
+    HKEY root;
+    const wchar_t* path;
+    REGSAM view;
+};
+
+// The store's keys, and the class registrations that give plug-ins their names (in both registry views).
+const WatchedKey kWatchedKeys[] = {
+    {HKEY_CURRENT_USER, STORE_PRESETS_KEY, 0}, // holds the chains too
+    {HKEY_CURRENT_USER, STORE_LATHMERE_KEY, 0},
+    {HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY, 0},
+    {HKEY_CLASSES_ROOT, L"CLSID", 0},
+    {HKEY_CLASSES_ROOT, L"CLSID", kOtherView},
+    {HKEY_CURRENT_USER, L"Software\\Classes\\CLSID", 0}, // per-user registrations, in case the merged view is silent
+};
+
+std::wstring ParentPath(const std::wstring& path) {
+    size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// Opens key for notifications. A key that does not exist yet is watched through its nearest existing ancestor,
+// for new subkeys only: whatever creates the key creates a subkey there.
+bool OpenWatched(const WatchedKey& watched, KvRegKey* key, bool* subtree) {
+    std::wstring path = watched.path;
+    *subtree = true;
+    for (;;) {
+        if (OpenKey(key, watched.root, path.empty() ? nullptr : path.c_str(), KEY_NOTIFY | watched.view) ==
+            ERROR_SUCCESS)
+            return true;
+        if (path.empty()) return false;
+        path = ParentPath(path);
+        *subtree = false;
+    }
+}
+
+bool SameTime(const FILETIME& first, const FILETIME& second) {
+    return first.dwLowDateTime == second.dwLowDateTime && first.dwHighDateTime == second.dwHighDateTime;
+}
+
+} // namespace
+
+StoreFileStamp StampFile(const wchar_t* path) {
+    StoreFileStamp stamp;
+    stamp.path = path;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (GetFileAttributesExW(path, GetFileExInfoStandard, &data) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        stamp.exists = true;
+        stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        stamp.written = data.ftLastWriteTime;
+    }
+    return stamp;
+}
+
+StoreFileStamp StampOpenFile(const wchar_t* path, HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) return StampFile(path);
+    StoreFileStamp stamp;
+    stamp.path = path;
+    stamp.exists = true;
+    stamp.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    stamp.written = info.ftLastWriteTime;
+    return stamp;
+}
+
+bool SameStamp(const StoreFileStamp& first, const StoreFileStamp& second) {
+    if (first.exists != second.exists) return false;
+    if (!first.exists) return true;
+    return first.size == second.size && SameTime(first.written, second.written);
+}
+
+void StoreWatch::Arm() {
+    Reset();
+    for (const WatchedKey& watched : kWatchedKeys) {
+        KvRegKey key;
+        bool subtree = true;
+        if (!OpenWatched(watched, &key, &subtree)) return; // not even the root: stay unarmed, always reload
+        KvEvent event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!event) return;
+        DWORD filter = subtree ? kWatchedChanges : REG_NOTIFY_CHANGE_NAME;
+        if (RegNotifyChangeKeyValue(key.get(), subtree, filter, event.get(), TRUE) != ERROR_SUCCESS) return;
+        keys_.push_back(std::move(key));
+        events_.push_back(std::move(event));
+    }
+    armed_ = true;
+}
+
+bool StoreWatch::Unchanged() const {
+    if (!armed_) return false;
+    for (const KvEvent& event : events_)
+        if (WaitForSingleObject(event.get(), 0) != WAIT_TIMEOUT) return false;
+    for (const StoreFileStamp& stamp : files_)
+        if (!SameStamp(stamp, StampFile(stamp.path.c_str()))) return false;
+    return true;
+}
+
+void StoreWatch::Reset() {
+    armed_ = false;
+    keys_.clear();
+    events_.clear();
+    files_.clear();
+}
