@@ -3,6 +3,7 @@
 // screen and what they show ("probe"), so that the mouse can be aimed and the outcome checked.
 //   e2e_helper seed <work folder>   clean store and settings, two plug-ins in the store, package.kvpreset
 //   e2e_helper probe                one JSON object: title, focus, open dialogs, both sides' visible items
+//   e2e_helper clean                removes what seed wrote to the registry
 #include <windows.h>
 #include <commctrl.h>
 #include <cstdio>
@@ -54,9 +55,17 @@ bool RegisterClassName(const wchar_t* classId, const wchar_t* name) {
                            static_cast<DWORD>((wcslen(name) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
-int Seed(const std::wstring& work) {
+// Leaves no store, settings or class names of the end-to-end run behind.
+int Clean() {
     for (const wchar_t* key : {L"Software\\DirectShow", L"Software\\Moravel", STORE_LATHMERE_VERSIONS_KEY, kSettingsKey})
         RegDeleteTreeW(HKEY_CURRENT_USER, key);
+    for (const wchar_t* classId : {kReverbClass, kDelayClass})
+        RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\CLSID\\") + classId).c_str());
+    return 0;
+}
+
+int Seed(const std::wstring& work) {
+    Clean();
     std::wstring presetsFolder = work + L"\\presets";
     CreateDirectoryW(work.c_str(), nullptr);
     if (RegSetKeyValueW(HKEY_CURRENT_USER, STORE_PRESETS_KEY, STORE_DEF_LOCATION, REG_EXPAND_SZ, presetsFolder.c_str(),
@@ -288,6 +297,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (argc == 3 && wcscmp(argv[1], L"seed") == 0) return Seed(argv[2]);
     if (argc == 2 && wcscmp(argv[1], L"probe") == 0) return Probe();
-    fprintf(stderr, "usage: e2e_helper seed <work folder> | probe\n");
+    if (argc == 2 && wcscmp(argv[1], L"clean") == 0) return Clean();
+    fprintf(stderr, "usage: e2e_helper seed <work folder> | probe | clean\n");
     return 2;
 }
