@@ -3,6 +3,7 @@
 #include "app_context.h"
 #include "com_registration.h"
 #include "crash_report.h"
+#include "frame_fixture.h"
 #include "kvlang.h"
 #include "resource.h"
 #include "test_support.h"
@@ -137,12 +138,17 @@ TEST_CASE("a missing response file ends with exit code 2") {
 }
 
 TEST_CASE("normal start, title from the command line, single instance and class registration") {
-    Program first(L"/help -? /HELP first.kvpreset \"Z:\\some folder\\second.kvpreset\"");
+    ScratchDir folder(L"startup");
+    std::wstring second = folder.file(L"second.kvpreset");
+    REQUIRE(frametest::WriteSamplePackage(second));
+    Program first(L"/help -? /HELP first.kvpreset \"" + second + L"\"");
     REQUIRE(first.started());
     HWND frame = first.WaitWindow(L"Tarrow.Class.Frame", 20000);
     REQUIRE(frame != nullptr);
-    // The last package path is the document.
+    // The last package path is the document, shown as the package tree's root.
     CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - second.kvpreset");
+    HWND packageTree = GetDlgItem(frame, 1);
+    CHECK(SendMessageW(packageTree, TVM_GETCOUNT, 0, 0) == 5); // root, two folders, two plug-ins
 
     SUBCASE("the About command shows the title, the version and the bitmap") {
         PostMessageW(frame, WM_COMMAND, MAKEWPARAM(ID_HELP_ABOUT, 0), 0);
@@ -179,11 +185,17 @@ TEST_CASE("normal start, title from the command line, single instance and class 
     CHECK(_wcsicmp(server.substr(server.size() - 10).c_str(), L"tarrow.exe") == 0);
 }
 
-TEST_CASE("a 300-character package path starts normally") {
+TEST_CASE("a 300-character package path that names no file starts untitled after its message") {
     Program program(std::wstring(300, L'p'));
     REQUIRE(program.started());
+    HWND box = program.WaitWindow(L"#32770", 20000);
+    REQUIRE_MESSAGE(box != nullptr, "no message about the missing file appeared");
+    std::wstring text = DialogText(box);
+    CHECK(Contains(text, (L"The file " + std::wstring(259, L'p') + L" could not be opened.").c_str()));
+    CHECK(PressButton(box, L"OK"));
     HWND frame = program.WaitWindow(L"Tarrow.Class.Frame", 20000);
     REQUIRE(frame != nullptr);
+    CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - Untitled");
     PostMessageW(frame, WM_CLOSE, 0, 0);
     CHECK(program.WaitExit(20000) == 0);
 }
