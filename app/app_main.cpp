@@ -4,7 +4,6 @@
 #include "com_registration.h"
 #include "command_line.h"
 #include "crash_report.h"
-#include "document_commands.h"
 #include "document_open.h"
 #include "frame_window.h"
 #include "kverror.h"

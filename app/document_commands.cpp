@@ -1,6 +1,7 @@
 // New, Open, Save and Save As over the document record, the package side and the recent-files list.
 #include "document_commands.h"
 #include "catalogue_model.h"
+#include "document_open.h"
 #include "file_dialogs.h"
 #include "kverror.h"
 #include "kvfile.h"
@@ -58,12 +59,6 @@ bool AcceptSaveTarget(const DocumentSession& session, const wchar_t* name) {
 
 } // namespace
 
-void ResetToUntitled(DocumentRecord& document, tKVLANG* language) {
-    document = DocumentRecord{};
-    document.flags = DOC_UNTITLED;
-    CopyPath(document.path, KvGetString(language, IDS_UNTITLED));
-}
-
 void ReportSaveFailure(const DocumentSession& session, const wchar_t* path, HRESULT result) {
     // The error reporter takes a context text of its own by address.
     const wchar_t* context = KvGetString(session.language, IDS_SAVE_FAILED);
@@ -88,7 +83,7 @@ bool PromptSaveChanges(const DocumentSession& session, DocumentOutcome* outcome)
 
 HRESULT NewDocument(const DocumentSession& session, DocumentOutcome* outcome) {
     if (!PromptSaveChanges(session, outcome)) return KV_E_CANCELLED;
-    ResetToUntitled(*session.document, session.language);
+    MakeUntitledDocument(*session.document, session.language);
     CatalogueModel& model = *session.model;
     delete model.chains[SIDE_PACKAGE];
     model.chains[SIDE_PACKAGE] = nullptr;

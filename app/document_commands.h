@@ -32,9 +32,6 @@ struct DocumentOutcome {
 // Reads a package and makes it the document (the frame's OpenPackage).
 using OpenPackageFunction = std::function<HRESULT(const DocumentRecord& request)>;
 
-// Zeroes the record and makes it the untitled document.
-void ResetToUntitled(DocumentRecord& document, tKVLANG* language);
-
 // Asks whether to save a modified document. False stops the calling command: the user cancelled, or chose to
 // save and the save failed (the unsaved package must not be thrown away then).
 bool PromptSaveChanges(const DocumentSession& session, DocumentOutcome* outcome);

@@ -102,7 +102,7 @@ LRESULT OnCreate(FrameState& state) {
 }
 
 void OnDestroy(FrameState& state) {
-    KvWindowPlacement(state.frame, state.settings, SETTING_FRAME_PLACEMENT, KV_PLACEMENT_SAVE);
+    KvWindowPlacement(state.frame, state.settings, SETTING_WINDOW_PLACEMENT, KV_PLACEMENT_SAVE);
     for (int side = 0; side < state.sideCount; ++side)
         KvSetMetric(state.settings, kTreeWidthSettings[side], state.sides[side].treeWidth);
     DestroyToolbar(state);
@@ -226,7 +226,7 @@ HRESULT CreateFrameWindow(HINSTANCE instance, HWND* frame) {
 void ApplyStoredPlacement(HWND frame, KvMetricHandle* settings) {
     WINDOWPLACEMENT placement{};
     placement.length = sizeof(placement);
-    if (KvLoadWindowPlacement(settings, SETTING_FRAME_PLACEMENT, KV_PLACEMENT_RESTORE_OR_DEFAULT, &placement) ==
+    if (KvLoadWindowPlacement(settings, SETTING_WINDOW_PLACEMENT, KV_PLACEMENT_RESTORE_OR_DEFAULT, &placement) ==
         KV_S_NOTHING_TO_DO) {
         placement.showCmd = SW_RESTORE;
         placement.rcNormalPosition = RECT{0, 0, 800, 600};

@@ -44,7 +44,7 @@ void LoadRecentFiles(RecentFileList& list, KvMetricHandle* settings) {
     for (int i = 0; i < RECENT_FILE_CAPACITY; ++i) {
         RecentFileEntry& entry = list.entries[i];
         KvGetMetricStringEx(settings, SETTING_RECENT_PATH_FIRST + i, entry.path, DOC_PATH_CHARS, nullptr, TRUE);
-        KvGetMetricBinary(settings, SETTING_RECENT_ENTRY_FIRST + i, &entry, kStoredHeaderBytes);
+        KvGetMetricBinary(settings, SETTING_RECENT_FLAGS_FIRST + i, &entry, kStoredHeaderBytes);
         if (entry.marker != RECENT_FILE_MARKER || entry.path[0] == L'\0') {
             entry = RecentFileEntry{};
             break;
@@ -63,7 +63,7 @@ HRESULT SaveRecentFiles(const RecentFileList& list, KvMetricHandle* settings) {
     for (uint32_t i = 0; i < list.count && i < RECENT_FILE_CAPACITY; ++i) {
         const RecentFileEntry& entry = list.entries[i];
         keep(KvSetMetricString(settings, SETTING_RECENT_PATH_FIRST + static_cast<int>(i), entry.path));
-        keep(KvSetMetricBinary(settings, SETTING_RECENT_ENTRY_FIRST + static_cast<int>(i), &entry, kStoredHeaderBytes));
+        keep(KvSetMetricBinary(settings, SETTING_RECENT_FLAGS_FIRST + static_cast<int>(i), &entry, kStoredHeaderBytes));
     }
     return first;
 }

@@ -250,7 +250,7 @@ TEST_CASE("the unsaved-changes question") {
         CHECK(f.document.flags == DOC_MODIFIED);
     }
     SUBCASE("Yes on an untitled document whose Save dialog is cancelled goes on") {
-        ResetToUntitled(f.document, f.language.instance);
+        MakeUntitledDocument(f.document, f.language.instance);
         f.document.flags |= DOC_MODIFIED;
         f.answers.boxAnswers = {IDYES};
         f.answers.dialogAnswers = {{std::nullopt}};

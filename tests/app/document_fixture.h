@@ -9,6 +9,7 @@
 #include <vector>
 #include "catalogue_model.h"
 #include "document_commands.h"
+#include "document_open.h"
 #include "file_dialogs.h"
 #include "kvkernel.h"
 #include "kvlang.h"
@@ -135,7 +136,7 @@ struct DocumentFixture {
     DocumentSession session;
 
     DocumentFixture() {
-        ResetToUntitled(document, language.instance);
+        MakeUntitledDocument(document, language.instance);
         session.language = language.instance;
         session.settings = settings.handle;
         session.document = &document;

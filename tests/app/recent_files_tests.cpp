@@ -187,7 +187,7 @@ TEST_CASE("the list is stored in the settings and read back as it was") {
     }
     SUBCASE("an entry without its marker ends the list there") {
         const uint32_t bad[2] = {99, 0};
-        REQUIRE(KvSetMetricBinary(settings.handle, SETTING_RECENT_ENTRY_FIRST + 2, bad, 8) == S_OK);
+        REQUIRE(KvSetMetricBinary(settings.handle, SETTING_RECENT_FLAGS_FIRST + 2, bad, 8) == S_OK);
         LoadRecentFiles(loaded, settings.handle);
         CHECK(loaded.count == 2);
         CHECK(loaded.entries[2].path[0] == L'\0');
