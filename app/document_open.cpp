@@ -47,6 +47,7 @@ HRESULT OpenPackage(FrameState& frame, const DocumentRecord& request) {
         return hr;
     }
 
+    if (frame.history) frame.history->ClearHistory(); // the steps belong to the package that is replaced
     DocumentRecord& document = *frame.document;
     CopyPath(document.path, path);
     document.flags = flags;

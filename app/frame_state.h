@@ -2,8 +2,11 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <memory>
 #include "catalogue_model.h"
 #include "document_record.h"
+#include "drag_drop.h"
+#include "edit_history.h"
 #include "kvgdi_handles.h"
 #include "pane_focus.h"
 #include "side_panes.h"
@@ -37,6 +40,8 @@ struct FrameState : PaneFocus {
     CatalogueModel catalogue;
     StoreWatch storeWatch; // lets an activation with nothing changed skip the reload
     KvFont uiFont;
+    std::unique_ptr<EditHistory> history; // null when it could not be made: Undo and Redo are then unavailable
+    DragState drag;                       // the drag and drop in progress, if any
     bool ready = false;    // the creation message has run to its end
 
     // Process-wide things the frame works with; not owned.

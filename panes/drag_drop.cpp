@@ -51,6 +51,65 @@ int NextSelectedRow(HWND list, int after) {
     return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, after, MAKELPARAM(LVNI_SELECTED, 0)));
 }
 
+// One row as the outline images draw it: its icon's frame and a line through its label.
+struct RowOutline {
+    RECT icon, label;
+};
+
+// The outlines of rows in one masked image covering them all; origin receives its top-left corner.
+KvImageList OutlineImage(const std::vector<RowOutline>& rows, POINT* origin) {
+    *origin = POINT{};
+    RECT bounds{};
+    for (const RowOutline& row : rows) {
+        UnionRect(&bounds, &bounds, &row.icon);
+        UnionRect(&bounds, &bounds, &row.label);
+    }
+    int width = bounds.right - bounds.left;
+    int height = bounds.bottom - bounds.top;
+    if (rows.empty() || width <= 0 || height <= 0) return KvImageList();
+
+    KvWindowDC screen(nullptr);
+    KvBitmap colour(CreateCompatibleBitmap(screen.get(), width, height));
+    KvBitmap mask(CreateBitmap(width, height, 1, 1, nullptr));
+    MemoryDC colourDC, maskDC;
+    KvPen colourPen(CreatePen(PS_SOLID, 1, DRAG_OUTLINE_COLOUR));
+    KvPen maskPen(CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
+    if (!colour || !mask || !colourDC.get() || !maskDC.get() || !colourPen || !maskPen) return KvImageList();
+    {
+        KvSelectObject colourBitmap(colourDC.get(), colour.get());
+        KvSelectObject maskBitmap(maskDC.get(), mask.get());
+        // Transparent ground: black in the image, set in the mask.
+        RECT all{0, 0, width, height};
+        FillRect(colourDC.get(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        FillRect(maskDC.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        KvSelectObject colourLine(colourDC.get(), colourPen.get());
+        KvSelectObject maskLine(maskDC.get(), maskPen.get());
+        KvSelectObject colourFill(colourDC.get(), GetStockObject(NULL_BRUSH));
+        KvSelectObject maskFill(maskDC.get(), GetStockObject(NULL_BRUSH));
+        for (const RowOutline& row : rows) {
+            RECT icon = row.icon;
+            OffsetRect(&icon, -bounds.left, -bounds.top);
+            int middle = (row.label.top + row.label.bottom) / 2 - bounds.top;
+            for (HDC dc : {colourDC.get(), maskDC.get()}) {
+                Rectangle(dc, icon.left, icon.top, icon.right, icon.bottom);
+                MoveToEx(dc, row.label.left - bounds.left, middle, nullptr);
+                LineTo(dc, row.label.right - bounds.left, middle);
+            }
+        }
+    }
+    KvImageList images(ImageList_Create(width, height, ILC_COLORDDB | ILC_MASK, 1, 0));
+    if (!images || ImageList_Add(images.get(), colour.get(), mask.get()) < 0) return KvImageList();
+    *origin = POINT{bounds.left, bounds.top};
+    return images;
+}
+
+// A control's own drag image, or nothing when the control made an image list without an image in it.
+KvImageList UsableImage(HIMAGELIST made) {
+    KvImageList image(made);
+    if (image && ImageList_GetImageCount(image.get()) < 1) image.reset();
+    return image;
+}
+
 int TreeDepth(HWND tree, HTREEITEM item) {
     int depth = 0;
     for (HTREEITEM node = item; node; node = TreeView_GetParent(tree, node)) ++depth;
@@ -65,17 +124,29 @@ KvImageList ListDragImage(HWND list, POINT start, POINT* origin) {
     if (row < 0) row = 0;
     if (SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == 1) {
         POINT upperLeft{};
-        KvImageList image(ListView_CreateDragImage(list, row, &upperLeft));
-        *origin = upperLeft;
-        return image;
+        KvImageList image = UsableImage(ListView_CreateDragImage(list, row, &upperLeft));
+        if (image) {
+            *origin = upperLeft;
+            return image;
+        }
     }
     return BuildMultiDragImage(list, origin);
 }
 
 KvImageList TreeDragImage(HWND tree, HTREEITEM node, POINT start, POINT* hotSpot) {
-    KvImageList image(TreeView_CreateDragImage(tree, node));
     RECT text{};
     TreeView_GetItemRect(tree, node, &text, TRUE);
+    KvImageList image = UsableImage(TreeView_CreateDragImage(tree, node));
+    if (!image) {
+        // The node's outline instead, its icon's frame left of its text.
+        int iconWidth = 0, iconHeight = 0;
+        ImageList_GetIconSize(TreeView_GetImageList(tree, TVSIL_NORMAL), &iconWidth, &iconHeight);
+        RowOutline outline{{text.left - iconWidth - 1, text.top, text.left - 1, text.top + iconHeight}, text};
+        POINT origin{};
+        image = OutlineImage({outline}, &origin);
+        *hotSpot = POINT{start.x - origin.x, start.y - origin.y};
+        return image;
+    }
     // The image starts with the node's icon, one indent step per level from the tree's left edge.
     int indent = static_cast<int>(TreeView_GetIndent(tree));
     hotSpot->x = std::max(0, static_cast<int>(start.x - indent * TreeDepth(tree, node)));
@@ -268,58 +339,10 @@ FocusedPane PaneKindAt(const DragContext& context, POINT screenPoint) {
 }
 
 KvImageList BuildMultiDragImage(HWND list, POINT* origin) {
-    *origin = POINT{};
-    struct Row {
-        RECT icon, label;
-    };
-    std::vector<Row> rows;
-    RECT bounds{};
+    std::vector<RowOutline> rows;
     for (int row = NextSelectedRow(list, -1); row >= 0; row = NextSelectedRow(list, row)) {
-        Row rects{};
-        if (!RowRects(list, row, &rects.icon, &rects.label)) continue;
-        RECT both{};
-        UnionRect(&both, &rects.icon, &rects.label);
-        if (rows.empty()) bounds = both;
-        else UnionRect(&bounds, &bounds, &both);
-        rows.push_back(rects);
+        RowOutline rects{};
+        if (RowRects(list, row, &rects.icon, &rects.label)) rows.push_back(rects);
     }
-    int width = bounds.right - bounds.left;
-    int height = bounds.bottom - bounds.top;
-    if (rows.empty() || width <= 0 || height <= 0) return KvImageList();
-
-    KvWindowDC screen(nullptr);
-    KvBitmap colour(CreateCompatibleBitmap(screen.get(), width, height));
-    KvBitmap mask(CreateBitmap(width, height, 1, 1, nullptr));
-    MemoryDC colourDC, maskDC;
-    KvPen colourPen(CreatePen(PS_SOLID, 1, DRAG_OUTLINE_COLOUR));
-    KvPen maskPen(CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
-    if (!colour || !mask || !colourDC.get() || !maskDC.get() || !colourPen || !maskPen) return KvImageList();
-    {
-        KvSelectObject colourBitmap(colourDC.get(), colour.get());
-        KvSelectObject maskBitmap(maskDC.get(), mask.get());
-        // Transparent ground: black in the image, set in the mask.
-        RECT all{0, 0, width, height};
-        FillRect(colourDC.get(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-        FillRect(maskDC.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        KvSelectObject colourLine(colourDC.get(), colourPen.get());
-        KvSelectObject maskLine(maskDC.get(), maskPen.get());
-        KvSelectObject colourFill(colourDC.get(), GetStockObject(NULL_BRUSH));
-        KvSelectObject maskFill(maskDC.get(), GetStockObject(NULL_BRUSH));
-        for (const Row& row : rows) {
-            RECT icon = row.icon;
-            OffsetRect(&icon, -bounds.left, -bounds.top);
-            int middle = (row.label.top + row.label.bottom) / 2 - bounds.top;
-            int lineLeft = row.label.left - bounds.left;
-            int lineRight = row.label.right - bounds.left;
-            for (HDC dc : {colourDC.get(), maskDC.get()}) {
-                Rectangle(dc, icon.left, icon.top, icon.right, icon.bottom);
-                MoveToEx(dc, lineLeft, middle, nullptr);
-                LineTo(dc, lineRight, middle);
-            }
-        }
-    }
-    KvImageList images(ImageList_Create(width, height, ILC_COLORDDB | ILC_MASK, 1, 0));
-    if (!images || ImageList_Add(images.get(), colour.get(), mask.get()) < 0) return KvImageList();
-    *origin = POINT{bounds.left, bounds.top};
-    return images;
+    return OutlineImage(rows, origin);
 }

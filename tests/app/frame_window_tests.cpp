@@ -167,11 +167,10 @@ TEST_CASE("renaming in place: only presets and chains, at most 63 characters, F2
     edit = ListView_GetEditControl(pane.list);
     REQUIRE(edit != nullptr);
     CHECK(WindowText(edit) == L"B");
-    // Until renaming is wired to the editing code, a finished edit keeps the old name.
     SetWindowTextW(edit, L"Brand New");
     SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
     Pump();
-    CHECK(ListRows(pane.list) == Lines{L"a", L"B"});
+    CHECK(ListRows(pane.list) == Lines{L"a", L"Brand New"});
 
     SetFocus(pane.tree);
     frame.Command(ID_EDIT_RENAME);

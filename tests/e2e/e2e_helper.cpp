@@ -50,8 +50,8 @@ PlugInEntry* MakePlugIn(const wchar_t* name, const wchar_t* classId, std::initia
 }
 
 bool RegisterClassName(const wchar_t* classId, const wchar_t* name) {
-    std::wstring path = std::wstring(L"Software\\Classes\\CLSID\\") + classId;
-    return RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), nullptr, REG_SZ, name,
+    std::wstring path = std::wstring(L"CLSID\\") + classId;
+    return RegSetKeyValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, REG_SZ, name,
                            static_cast<DWORD>((wcslen(name) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
@@ -60,7 +60,7 @@ int Clean() {
     for (const wchar_t* key : {L"Software\\DirectShow", L"Software\\Moravel", STORE_LATHMERE_VERSIONS_KEY, kSettingsKey})
         RegDeleteTreeW(HKEY_CURRENT_USER, key);
     for (const wchar_t* classId : {kReverbClass, kDelayClass})
-        RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\CLSID\\") + classId).c_str());
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + classId).c_str());
     return 0;
 }
 
