@@ -30,8 +30,8 @@ CommandSnapshot TakeCommandSnapshot(const FrameState& frame) {
     }
     state.documentFlags = frame.document ? frame.document->flags : 0;
     state.hasHistory = frame.history != nullptr;
-    state.canUndo = frame.history && frame.history->undoSteps.Count() > 0;
-    state.canRedo = frame.history && frame.history->redoSteps.Count() > 0;
+    state.canUndo = state.hasHistory && frame.history->undoSteps.Count() > 0;
+    state.canRedo = state.hasHistory && frame.history->redoSteps.Count() > 0;
     state.destinationCount = frame.catalogue.destinations ? frame.catalogue.destinations->count : -1;
     return state;
 }

@@ -9,6 +9,7 @@
 #include "kvmsgbox.h"
 #include "kvresult.h"
 #include "package_format.h"
+#include "recent_files.h"
 #include "resource.h"
 
 namespace {
@@ -47,7 +48,13 @@ HRESULT OpenPackage(FrameState& frame, const DocumentRecord& request) {
         return hr;
     }
 
-    if (frame.history) frame.history->ClearHistory(); // the steps belong to the package that is replaced
+    if (frame.recentFiles) {
+        DocumentRecord opened{};
+        CopyPath(opened.path, path);
+        opened.flags = flags;
+        AddRecentFile(*frame.recentFiles, opened);
+    }
+    if (frame.history) frame.history->ClearHistory();
     DocumentRecord& document = *frame.document;
     CopyPath(document.path, path);
     document.flags = flags;

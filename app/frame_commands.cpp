@@ -3,6 +3,7 @@
 #include "about_box.h"
 #include "edit_commands.h"
 #include "frame_drag.h"
+#include "document_frame.h"
 #include "frame_state.h"
 #include "resource.h"
 #include "system_refresh.h"
@@ -32,6 +33,7 @@ bool OnFrameCommand(FrameState& state, UINT command, HWND, UINT) {
         state.catalogue.selectedDestination = static_cast<int32_t>(command - ID_DESTINATION_FIRST);
         return true;
     }
+    if (OnDocumentCommand(state, command)) return true;
     if (OnEditCommand(state, command)) return true;
     switch (command) {
     case IDCANCEL: OnDragCancel(state); return true; // Escape: ends a drag and drop, if one runs

@@ -1,28 +1,11 @@
-// Drag and drop in the frame window, and files dropped from the shell.
+// Drag and drop in the frame window, from the begin-drag notification to the drop or its cancellation.
 #include "frame_drag.h"
 #include <windowsx.h>
-#include "document_open.h"
 #include "edit_commands.h"
 #include "frame_state.h"
-#include "kvgdi_handles.h"
 #include "toolbar.h"
 
 namespace {
-
-// The shell's drop handle, finished with its owner.
-class DropHandle {
-public:
-    explicit DropHandle(HDROP drop) noexcept : drop_(drop) {}
-    ~DropHandle() {
-        if (drop_) DragFinish(drop_);
-    }
-    DropHandle(const DropHandle&) = delete;
-    DropHandle& operator=(const DropHandle&) = delete;
-    HDROP get() const noexcept { return drop_; }
-
-private:
-    HDROP drop_;
-};
 
 DragContext ContextOf(FrameState& state) { return DragContext{state.frame, state.sides}; }
 
@@ -91,14 +74,4 @@ bool OnDragCancel(FrameState& state) {
     CancelDrag(state.drag);
     EndDrag(state);
     return true;
-}
-
-void OnDropFiles(FrameState& state, HDROP drop) {
-    DropHandle handle(drop);
-    if (!drop || DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 0) return;
-    DocumentRecord request{};
-    if (!DragQueryFileW(drop, 0, request.path, DOC_PATH_CHARS)) return;
-    KvCursorSwap wait;
-    OpenPackage(state, request);
-    UpdateToolbarStates(state);
 }

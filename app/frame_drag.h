@@ -1,8 +1,7 @@
 // Drag and drop in the frame window: a side's pane starts a drag, the frame follows the mouse while it holds the
-// capture, a drop on the other side runs the copy, Escape or a lost capture ends it; files dropped from the shell.
+// capture, a drop on the other side runs the copy, Escape or a lost capture ends it.
 #pragma once
 #include <windows.h>
-#include <shellapi.h>
 
 struct FrameState;
 
@@ -15,7 +14,3 @@ bool OnDragButtonUp(FrameState& state, LPARAM point);
 // Escape (the cancel command) or the capture taken away by another window: the drag ends, nothing is copied.
 // False when no drag runs.
 bool OnDragCancel(FrameState& state);
-
-// Opens the first file dropped from the shell as the package, without asking about unsaved changes; the drop
-// handle is released in every case.
-void OnDropFiles(FrameState& state, HDROP drop);

@@ -14,6 +14,7 @@
 
 struct tKVLANG;
 struct KvMetricHandle;
+struct RecentFileList;
 
 constexpr int FRAME_SIDE_COUNT = 2;
 
@@ -39,8 +40,8 @@ struct FrameState : PaneFocus {
     // Both sides' collections, the Lathmere destinations and selectedDestination.
     CatalogueModel catalogue;
     StoreWatch storeWatch; // lets an activation with nothing changed skip the reload
+    std::unique_ptr<EditHistory> history; // null when it could not be made: Undo and Redo are then never offered
     KvFont uiFont;
-    std::unique_ptr<EditHistory> history; // null when it could not be made: Undo and Redo are then unavailable
     DragState drag;                       // the drag and drop in progress, if any
     bool ready = false;    // the creation message has run to its end
 
@@ -48,6 +49,7 @@ struct FrameState : PaneFocus {
     tKVLANG* language = nullptr;
     KvMetricHandle* settings = nullptr;
     DocumentRecord* document = nullptr;
+    RecentFileList* recentFiles = nullptr;
 };
 
 // The record of a frame window, or null.

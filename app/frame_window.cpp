@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 #include "app_context.h"
+#include "document_frame.h"
 #include "document_open.h"
 #include "edit_commands.h"
 #include "frame_commands.h"
@@ -15,6 +16,7 @@
 #include "kvmetric.h"
 #include "kvmsgbox.h"
 #include "kvresult.h"
+#include "menus.h"
 #include "resource.h"
 #include "settings_ids.h"
 #include "system_refresh.h"
@@ -105,6 +107,7 @@ LRESULT OnCreate(FrameState& state) {
 
 void OnDestroy(FrameState& state) {
     KvWindowPlacement(state.frame, state.settings, SETTING_WINDOW_PLACEMENT, KV_PLACEMENT_SAVE);
+    SaveFrameRecentFiles(state);
     for (int side = 0; side < state.sideCount; ++side)
         KvSetMetric(state.settings, kTreeWidthSettings[side], state.sides[side].treeWidth);
     DestroyToolbar(state);
@@ -181,11 +184,17 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_LBUTTONUP:
         if (!OnDragButtonUp(*state, lParam)) OnSplitterButtonUp(*state);
         return 0;
+    case WM_CLOSE:
+        if (!OnFrameClose(*state)) return 0;
+        break; // the default processing destroys the window
+    case WM_INITMENUPOPUP:
+        if (!HIWORD(lParam)) PrepareMenuPopup(*state, reinterpret_cast<HMENU>(wParam));
+        return 0;
+    case WM_DROPFILES: OnFilesDropped(*state, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_CAPTURECHANGED: // a lost capture ends a splitter drag or a drag and drop
         state->splitStage = SPLIT_IDLE;
         OnDragCancel(*state);
         return 0;
-    case WM_DROPFILES: OnDropFiles(*state, reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_TARROW_RENAMED: OnRenamed(*state, wParam); return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -225,8 +234,9 @@ HRESULT CreateFrameWindow(HINSTANCE instance, HWND* frame) {
     state->language = g_appContext.language;
     state->settings = g_appContext.settings;
     state->document = &g_appContext.document;
+    state->recentFiles = &g_appContext.recentFiles;
+    state->history.reset(new (std::nothrow) EditHistory());
     state->catalogue.language = g_appContext.language;
-    state->history.reset(new (std::nothrow) EditHistory()); // without one, Undo and Redo stay unavailable
 
     HWND window = CreateWindowExW(WS_EX_ACCEPTFILES, FRAME_CLASS_NAME, g_appContext.productName, kFrameStyle,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,

@@ -1,7 +1,9 @@
 // The menu-popup preparation of the File, Edit and destination menus.
 #include "menus.h"
 #include "catalogue_model.h"
+#include "command_state.h"
 #include "edit_history.h"
+#include "frame_state.h"
 #include "kvlang.h"
 #include "kvresult.h"
 #include "recent_files.h"
@@ -99,8 +101,26 @@ HRESULT PrepareDestinationMenu(HMENU menu, const tKVLIST* destinations, int sele
     return S_OK;
 }
 
-bool ChooseDestination(CatalogueModel& model, UINT command) {
-    if (command < ID_DESTINATION_FIRST || command > ID_DESTINATION_LAST) return false;
-    model.selectedDestination = static_cast<int>(command - ID_DESTINATION_FIRST);
-    return true;
+void PrepareMenuPopup(FrameState& frame, HMENU popup) {
+    switch (IdentifyMenu(popup)) {
+    case MENU_FILE: {
+        CommandSnapshot snapshot = TakeCommandSnapshot(frame);
+        if (frame.recentFiles) PrepareFileMenu(popup, CanSave(snapshot), PackageHasContent(snapshot), *frame.recentFiles);
+        break;
+    }
+    case MENU_EDIT: {
+        CommandSnapshot snapshot = TakeCommandSnapshot(frame);
+        EditMenuState state;
+        state.canCopyToSystem = CanCopyToSystem(snapshot);
+        state.canCopyToFile = CanCopyToFile(snapshot);
+        state.canDelete = CanDelete(snapshot);
+        state.history = frame.history.get();
+        PrepareEditMenu(popup, state, frame.language);
+        break;
+    }
+    case MENU_DESTINATION:
+        PrepareDestinationMenu(popup, frame.catalogue.destinations, frame.catalogue.selectedDestination, frame.language);
+        break;
+    default: break;
+    }
 }

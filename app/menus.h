@@ -6,7 +6,7 @@
 
 struct tKVLANG;
 struct RecentFileList;
-struct CatalogueModel;
+struct FrameState;
 class EditHistory;
 
 // What IdentifyMenu tells a popup by.
@@ -35,5 +35,5 @@ void PrepareEditMenu(HMENU menu, const EditMenuState& state, tKVLANG* language);
 
 // Lists the destinations (at most nine) with the radio mark on the selected one, or one grayed "None Installed".
 HRESULT PrepareDestinationMenu(HMENU menu, const tKVLIST* destinations, int selected, tKVLANG* language);
-// A destination item's choice; false for any other command.
-bool ChooseDestination(CatalogueModel& model, UINT command);
+// The frame's handling of a popup that is about to open.
+void PrepareMenuPopup(FrameState& frame, HMENU popup);

@@ -1,8 +1,6 @@
 // Drag and drop on the real frame, driven with the notifications and mouse messages the panes and the mouse send:
-// the drag image, cursors, capture, what a drop copies and where the target side then stands, Escape, and files
-// dropped from the shell.
+// the drag image, cursors, capture, what a drop copies and where the target side then stands, and Escape.
 #include <windows.h>
-#include <shellapi.h>
 #include <doctest.h>
 #include "edit_frame_fixture.h"
 #include "resource.h"
@@ -97,32 +95,6 @@ private:
     HGDIOBJ old_ = nullptr;
     uint32_t* bits_ = nullptr;
 };
-
-// The header of a shell drop (the shell's DROPFILES; its own header also defines names the panes use).
-struct DropFilesHeader {
-    DWORD pFiles; // offset of the file names
-    POINT pt;
-    BOOL fNC;
-    BOOL fWide;
-};
-
-// A shell drop of the given files, as the shell hands it to a window.
-HDROP MakeDrop(const std::vector<std::wstring>& files) {
-    size_t chars = 1;
-    for (const std::wstring& file : files) chars += file.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DropFilesHeader) + chars * sizeof(wchar_t));
-    REQUIRE(memory != nullptr);
-    auto* drop = static_cast<DropFilesHeader*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DropFilesHeader);
-    drop->fWide = TRUE;
-    auto* names = reinterpret_cast<wchar_t*>(drop + 1);
-    for (const std::wstring& file : files) {
-        wcscpy(names, file.c_str());
-        names += file.size() + 1;
-    }
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
-}
 
 } // namespace
 
@@ -255,23 +227,4 @@ TEST_CASE("Escape or a lost capture ends a drag: nothing copied, capture release
     CHECK(ListRows(s.packageSide.list) == packageRows);
     CHECK(s.UndoText() == L"Can't &Undo\tCtrl+Z");
     CHECK_FALSE(s.Modified());
-}
-
-TEST_CASE("a file dropped from the shell opens at once, without the unsaved-changes question") {
-    EditSetup s;
-    FocusRows(s.systemSide, kSystemReverb, {L"hall"});
-    s.frame.Command(ID_EDIT_COPY_TO_FILE);
-    REQUIRE(s.Modified());
-    testsupport::ScratchDir other(L"dropped");
-    const std::wstring first = other.file(L"First.kvpreset");
-    REQUIRE(WriteSamplePackage(first));
-
-    SendMessageW(s.frame.window(), WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(MakeDrop({first, other.file(L"Second.kvpreset")})), 0);
-    Pump();
-    CHECK(s.answers.boxes.empty());
-    CHECK(WindowText(s.frame.window()) == L"Varden Tarrow 2.0 - First.kvpreset");
-    CHECK(TreeItemText(s.packageSide.tree, TreeView_GetRoot(s.packageSide.tree)) == L"First.kvpreset");
-    CHECK_FALSE(s.Modified());
-    CHECK(s.UndoText() == L"Can't &Undo\tCtrl+Z");
 }

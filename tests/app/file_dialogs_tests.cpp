@@ -1,96 +1,56 @@
 // The package dialogs: what they ask the common dialogs for, and the folder they remember.
 #include <doctest.h>
-#include "document_fixture.h"
+#include "app_fixture.h"
 #include "kvresult.h"
 #include "settings_ids.h"
-#include <string>
 
 using namespace apptest;
 
-namespace {
-
-std::wstring StoredFolder(KvMetricHandle* settings) {
-    wchar_t folder[DOC_PATH_CHARS] = L"";
-    KvGetMetricStringEx(settings, SETTING_LAST_FOLDER, folder, DOC_PATH_CHARS, nullptr, FALSE);
-    return folder;
-}
-
-} // namespace
-
-TEST_CASE("the Open dialog: title, filter, options and the read-only box") {
+TEST_CASE("the Open and Save dialogs: titles, filter, options, and the folder they remember") {
     TestLanguage language;
     TestSettings settings;
     Answers answers;
-    answers.dialogAnswers = {{L"C:\\Packages\\Mix.kvpreset", true}, {L"C:\\Other\\b.kvpreset", false}};
-    wchar_t path[DOC_PATH_CHARS];
-    bool readOnly = false;
-
-    REQUIRE(ShowOpenDialog(nullptr, language.instance, settings.handle, path, &readOnly) == S_OK);
-    CHECK(std::wstring(path) == L"C:\\Packages\\Mix.kvpreset");
-    CHECK(readOnly);
-    REQUIRE(ShowOpenDialog(nullptr, language.instance, settings.handle, path, &readOnly) == S_OK);
-    CHECK_FALSE(readOnly);
-
-    REQUIRE(answers.dialogs.size() == 2);
-    const ShownDialog& shown = answers.dialogs[0];
-    CHECK_FALSE(shown.save);
-    CHECK(shown.title == L"Open Preset Package");
-    CHECK(shown.filter == L"Preset Packages (*.kvpreset)|*.kvpreset|");
-    CHECK(shown.initialName.empty());
-    CHECK((shown.flags & OFN_FILEMUSTEXIST) != 0);
-    CHECK((shown.flags & OFN_EXPLORER) != 0);
-    CHECK((shown.flags & OFN_ENABLESIZING) != 0);
-    CHECK((shown.flags & OFN_HIDEREADONLY) == 0); // the read-only box is offered
-    CHECK(answers.dialogs[1].initialFolder == L"C:\\Packages"); // where the first choice was made
-}
-
-TEST_CASE("the Save dialog: options, default extension and the name it starts with") {
-    TestLanguage language;
-    TestSettings settings;
-    Answers answers;
-    answers.dialogAnswers = {{L"D:\\Out\\new.kvpreset"}};
     wchar_t path[DOC_PATH_CHARS] = L"C:\\In\\old name.kvpreset";
-
+    auto stored = [&settings] {
+        wchar_t folder[DOC_PATH_CHARS] = L"";
+        KvGetMetricStringEx(settings.handle, SETTING_LAST_FOLDER, folder, DOC_PATH_CHARS, nullptr, FALSE);
+        return std::wstring(folder);
+    };
+    answers.dialogAnswers = {{L"D:\\Out\\new.kvpreset"}, {L"C:\\Packages\\Mix.kvpreset", true}, {std::nullopt},
+                             {L"E:\\top.kvpreset"}, {std::nullopt}};
     REQUIRE(ShowSaveDialog(nullptr, language.instance, settings.handle, path) == S_OK);
     CHECK(std::wstring(path) == L"D:\\Out\\new.kvpreset");
-    REQUIRE(answers.dialogs.size() == 1);
-    const ShownDialog& shown = answers.dialogs[0];
-    CHECK(shown.save);
-    CHECK(shown.title == L"Save Preset Package");
-    CHECK(shown.initialName == L"C:\\In\\old name.kvpreset");
-    CHECK(shown.defaultExtension == L"kvpreset");
-    CHECK((shown.flags & OFN_OVERWRITEPROMPT) != 0);
-    CHECK((shown.flags & OFN_PATHMUSTEXIST) != 0);
-    CHECK((shown.flags & OFN_HIDEREADONLY) != 0);
-    CHECK(StoredFolder(settings.handle) == L"D:\\Out");
-}
+    CHECK(stored() == L"D:\\Out");
+    bool readOnly = false;
+    REQUIRE(ShowOpenDialog(nullptr, language.instance, settings.handle, path, &readOnly) == S_OK);
+    CHECK(readOnly);
+    CHECK(ShowOpenDialog(nullptr, language.instance, settings.handle, path, &readOnly) == KV_E_FAIL);
+    CHECK(stored() == L"C:\\Packages"); // a cancel stores nothing
+    REQUIRE(ShowOpenDialog(nullptr, language.instance, settings.handle, path, &readOnly) == S_OK);
+    CHECK_FALSE(readOnly);
+    CHECK(ShowSaveDialog(nullptr, language.instance, settings.handle, path) == KV_E_FAIL);
 
-TEST_CASE("the remembered folder: kept by a choice, untouched by a cancel, the documents folder before any") {
-    TestLanguage language;
-    TestSettings settings;
-    Answers answers;
-    wchar_t folder[DOC_PATH_CHARS];
+    REQUIRE(answers.dialogs.size() == 5);
+    const ShownDialog& save = answers.dialogs[0];
+    CHECK(save.title == L"Save Preset Package");
+    CHECK(save.name == L"C:\\In\\old name.kvpreset");
+    CHECK(save.extension == L"kvpreset");
+    CHECK(save.filter == L"Preset Packages (*.kvpreset)|*.kvpreset|");
+    CHECK(save.flags == (OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_ENABLESIZING));
+    const ShownDialog& open = answers.dialogs[1];
+    CHECK(open.title == L"Open Preset Package");
+    CHECK(open.name.empty());
+    CHECK(open.flags == (OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_ENABLESIZING)); // the read-only box is offered
+    CHECK(open.folder == L"D:\\Out");
+    CHECK(answers.dialogs[4].folder == L"E:\\"); // a drive's root, not the drive's current folder
+    CHECK(stored() == L"E:");
 
-    InitialDialogFolder(settings.handle, folder, DOC_PATH_CHARS);
-    DWORD attributes = GetFileAttributesW(folder);
-    CHECK(folder[0] != L'\0');
-    CHECK(attributes != INVALID_FILE_ATTRIBUTES);
-    CHECK((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-
-    REQUIRE(KvSetMetricString(settings.handle, SETTING_LAST_FOLDER, L"C:\\Stored\\") == S_OK);
-    InitialDialogFolder(settings.handle, folder, DOC_PATH_CHARS);
-    CHECK(std::wstring(folder) == L"C:\\Stored");
-
-    answers.dialogAnswers = {{std::nullopt}};
-    wchar_t path[DOC_PATH_CHARS];
-    CHECK(ShowOpenDialog(nullptr, language.instance, settings.handle, path, nullptr) == KV_E_FAIL);
-    CHECK(StoredFolder(settings.handle) == L"C:\\Stored\\");
-
-    SUBCASE("a package in a drive's root starts the next dialog in that root") {
-        answers.dialogAnswers = {{L"E:\\top.kvpreset"}};
-        REQUIRE(ShowOpenDialog(nullptr, language.instance, settings.handle, path, nullptr) == S_OK);
-        CHECK(StoredFolder(settings.handle) == L"E:");
-        InitialDialogFolder(settings.handle, folder, DOC_PATH_CHARS);
-        CHECK(std::wstring(folder) == L"E:\\");
+    SUBCASE("before any choice the dialogs start in the documents folder") {
+        TestSettings fresh;
+        wchar_t folder[DOC_PATH_CHARS];
+        InitialDialogFolder(fresh.handle, folder, DOC_PATH_CHARS);
+        DWORD attributes = GetFileAttributesW(folder);
+        CHECK(attributes != INVALID_FILE_ATTRIBUTES);
+        CHECK((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
     }
 }

@@ -67,6 +67,8 @@ struct AppSession {
     ShownBoxes boxes;
     explicit AppSession(const std::wstring& packagePath = L"") {
         PrepareApplication();
+        // Other fixtures point the record at a language of their own and close it when they end.
+        g_appContext.language = storetest::TestLanguage();
         KvMetric_DeleteAll(kSettingsProduct, APP_VERSION_WORD);
         KvMetric_Open(&g_appContext.settings, kSettingsProduct, APP_VERSION_WORD, nullptr);
         g_appContext.document = DocumentRecord{};

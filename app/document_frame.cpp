@@ -1,0 +1,97 @@
+// The document commands on the frame window.
+#include "document_frame.h"
+#include "document_commands.h"
+#include "document_open.h"
+#include "frame_state.h"
+#include "recent_files.h"
+#include "resource.h"
+#include "toolbar.h"
+
+namespace {
+
+DocumentSession SessionOf(FrameState& frame) {
+    DocumentSession session;
+    session.owner = frame.frame;
+    session.language = frame.language;
+    session.settings = frame.settings;
+    session.document = frame.document;
+    session.recentFiles = frame.recentFiles;
+    session.model = &frame.catalogue;
+    return session;
+}
+
+OpenPackageFunction OpenerOf(FrameState& frame) {
+    return [&frame](const DocumentRecord& request) { return OpenPackage(frame, request); };
+}
+
+// Puts on screen what a document command changed.
+void ShowOutcome(FrameState& frame, const DocumentOutcome& outcome) {
+    if (frame.sideCount > static_cast<int32_t>(PANE_PACKAGE)) {
+        PaneState& package = frame.sides[PANE_PACKAGE];
+        if (outcome.packageReplaced) {
+            if (frame.history) frame.history->ClearHistory();
+            ClearPanes(package);
+        }
+        if (outcome.packageReplaced || outcome.rootRenamed) FillTree(package, frame.document->path);
+    }
+    if (outcome.titleChanged || outcome.rootRenamed || outcome.packageReplaced) UpdateTitle(frame.frame, frame.document);
+}
+
+// The wait cursor while a dropped package is read.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+private:
+    HCURSOR previous_;
+};
+
+} // namespace
+
+bool OnDocumentCommand(FrameState& frame, UINT command) {
+    if (!frame.document || !frame.recentFiles) return false;
+    DocumentSession session = SessionOf(frame);
+    DocumentOutcome outcome;
+    switch (command) {
+    case ID_FILE_NEW: NewDocument(session, &outcome); break;
+    case ID_FILE_OPEN: OpenDocument(session, OpenerOf(frame), &outcome); break;
+    case ID_FILE_SAVE: SaveDocument(session, &outcome); break;
+    case ID_FILE_SAVE_AS: SaveDocumentAs(session, &outcome); break;
+    default:
+        if (command < ID_FILE_RECENT_FIRST || command > ID_FILE_RECENT_LAST) return false;
+        OpenRecentFile(session, static_cast<int>(command - ID_FILE_RECENT_FIRST), OpenerOf(frame));
+        break;
+    }
+    // Each command has shown its own failure, if any; what is left is to show what changed.
+    ShowOutcome(frame, outcome);
+    UpdateToolbarStates(frame);
+    return true;
+}
+
+bool OnFrameClose(FrameState& frame) {
+    if (!frame.document || !frame.recentFiles) return true;
+    DocumentOutcome outcome;
+    bool proceed = PromptSaveChanges(SessionOf(frame), &outcome);
+    ShowOutcome(frame, outcome); // a save that ran is shown even when the window stays
+    if (!proceed) UpdateToolbarStates(frame);
+    return proceed;
+}
+
+void OnFilesDropped(FrameState& frame, HDROP drop) {
+    DocumentRecord request{};
+    UINT copied = DragQueryFileW(drop, 0, request.path, DOC_PATH_CHARS);
+    DragFinish(drop);
+    if (copied == 0) return;
+    {
+        WaitCursor wait;
+        OpenPackage(frame, request); // a failure has shown its message and changed nothing
+    }
+    UpdateToolbarStates(frame);
+}
+
+void SaveFrameRecentFiles(FrameState& frame) {
+    // The window is going away: there is no one left to tell when the settings refuse the list.
+    if (frame.recentFiles) SaveRecentFiles(*frame.recentFiles, frame.settings);
+}
