@@ -31,6 +31,8 @@ const SwitchRow* FindSwitch(const wchar_t* name, size_t length) {
     return nullptr;
 }
 
+AppArgumentAllocator g_allocator = LocalAlloc;
+
 bool IsSpace(wchar_t c) { return c != 0 && iswspace(c); }
 
 wchar_t* SkipSpace(wchar_t* p) {
@@ -160,7 +162,7 @@ HRESULT ReadResponseFile(const wchar_t* path, DocumentRecord* document, int dept
     if (!GetFileSizeEx(file.get(), &size)) size.QuadPart = 0;
     if (size.QuadPart > 0x7FFFFFF0) return KV_E_OUTOFMEMORY;
     DWORD bytes = static_cast<DWORD>(size.QuadPart);
-    HLOCAL buffer = LocalAlloc(LPTR, bytes + 2 + 1); // two terminating bytes, one more for an odd size
+    HLOCAL buffer = g_allocator(LPTR, bytes + 2 + 1); // two terminating bytes, one more for an odd size
     if (!buffer) return KV_E_OUTOFMEMORY;
     auto* text = static_cast<wchar_t*>(buffer);
     DWORD got = 0;
@@ -168,52 +170,63 @@ HRESULT ReadResponseFile(const wchar_t* path, DocumentRecord* document, int dept
     file.reset();
 
     const wchar_t* start = (text[0] == 0xFEFF) ? text + 1 : text; // editors write a byte-order mark
+    wchar_t** argv = nullptr;
     int count = 0;
-    wchar_t** argv = AppSplitArguments(start, &count);
+    HRESULT hr = AppSplitArguments(start, &argv, &count);
     LocalFree(buffer);
-    if (!argv) return 1;
-    HRESULT hr = InterpretArguments(argv, 0, count, document, depth);
+    if (hr != S_OK) return hr; // nothing in it, or no memory for its arguments
+    hr = InterpretArguments(argv, 0, count, document, depth);
     LocalFree(argv);
     return hr;
 }
 
 } // namespace
 
-wchar_t** AppSplitArguments(const wchar_t* text, int* count) {
+AppArgumentAllocator AppSetArgumentAllocator(AppArgumentAllocator allocator) {
+    AppArgumentAllocator previous = g_allocator;
+    g_allocator = allocator ? allocator : LocalAlloc;
+    return previous;
+}
+
+HRESULT AppSplitArguments(const wchar_t* text, wchar_t*** argv, int* count) {
+    *argv = nullptr;
     *count = 0;
-    if (!text) return nullptr;
+    if (!text) return 1;
     size_t length = wcslen(text);
     const wchar_t* first = text;
     while (IsSpace(*first)) ++first;
-    if (!*first) return nullptr;
+    if (!*first) return 1;
 
     size_t vectorBytes = (length + 1) * sizeof(wchar_t*);
-    HLOCAL block = LocalAlloc(LPTR, vectorBytes + (length + 1) * sizeof(wchar_t));
-    if (!block) return nullptr;
-    auto** argv = static_cast<wchar_t**>(block);
+    HLOCAL block = g_allocator(LPTR, vectorBytes + (length + 1) * sizeof(wchar_t));
+    if (!block) return KV_E_OUTOFMEMORY;
+    auto** vector = static_cast<wchar_t**>(block);
     auto* copy = reinterpret_cast<wchar_t*>(static_cast<char*>(block) + vectorBytes);
     wmemcpy(copy, text, length + 1);
 
     int n = 0;
     wchar_t* p = SkipSpace(copy);
     while (*p) {
-        argv[n++] = p;
+        vector[n++] = p;
         p = SkipSpace(CutArgument(p));
     }
-    argv[n] = nullptr;
+    vector[n] = nullptr;
+    *argv = vector;
     *count = n;
-    return argv;
+    return S_OK;
 }
 
 HRESULT AppParseCommandLine(const wchar_t* text, BOOL skipFirst, DocumentRecord* document) {
+    wchar_t** argv = nullptr;
     int count = 0;
-    wchar_t** argv = AppSplitArguments(text, &count);
+    HRESULT hr = AppSplitArguments(text, &argv, &count);
+    if (hr < 0) return hr;
     int first = skipFirst ? 1 : 0;
     if (!argv || count <= first) {
         if (argv) LocalFree(argv);
         return 1;
     }
-    HRESULT hr = InterpretArguments(argv, first, count, document, 0);
+    hr = InterpretArguments(argv, first, count, document, 0);
     LocalFree(argv);
     return hr;
 }

@@ -20,9 +20,15 @@ struct CommandArgument {
 // Response files that name further response files are followed this deep at most.
 constexpr int APP_MAX_RESPONSE_DEPTH = 16;
 
-// Splits text into arguments. Returns one block (pointer vector, null-terminated, then the cut-up text) that the
-// caller frees with LocalFree, or null with *count 0 when there is nothing but white space.
-wchar_t** AppSplitArguments(const wchar_t* text, int* count);
+// Splits text into arguments: 0 with *argv one block (pointer vector, null-terminated, then the cut-up text) that
+// the caller frees with LocalFree; 1 with no block and *count 0 when there is nothing but white space; 0x8007000E
+// with no block when the block cannot be allocated.
+HRESULT AppSplitArguments(const wchar_t* text, wchar_t*** argv, int* count);
+
+// The allocator of response-file buffers and argument blocks: LocalAlloc, unless tests make memory run out.
+// Returns the previous one; null restores LocalAlloc.
+using AppArgumentAllocator = HLOCAL(WINAPI*)(UINT flags, SIZE_T bytes);
+AppArgumentAllocator AppSetArgumentAllocator(AppArgumentAllocator allocator);
 
 // Interprets the arguments of text (skipping the first, the program path, when skipFirst is set) and applies them to
 // document. Returns 1 when there is nothing to interpret, else the result of the interpretation.

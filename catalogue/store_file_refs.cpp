@@ -2,6 +2,7 @@
 #include "store_file_refs.h"
 #include <vector>
 #include "catalogue.h"
+#include "store_files.h"
 #include "store_names.h"
 
 namespace {
@@ -52,6 +53,6 @@ std::wstring ChooseDataFilePath(HKEY key, const wchar_t* valueName, const std::w
 
 bool IsDataFileShared(HKEY key, const wchar_t* valueName, const wchar_t* path) {
     for (const std::wstring& other : OtherValuePaths(key, valueName))
-        if (SamePath(other, path)) return true;
+        if (IsSameFile(other, path)) return true;
     return false;
 }

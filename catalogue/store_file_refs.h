@@ -8,5 +8,5 @@
 std::wstring ChooseDataFilePath(HKEY key, const wchar_t* valueName, const std::wstring& folder,
                                 const wchar_t* itemName, const wchar_t* extension);
 
-// True when a value of key other than valueName points at path (compared ignoring case).
+// True when a value of key other than valueName points at path (under any spelling of the same file).
 bool IsDataFileShared(HKEY key, const wchar_t* valueName, const wchar_t* path);

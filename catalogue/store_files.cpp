@@ -1,7 +1,7 @@
 // Folder creation, replacing writes and whole reads of preset and chain data files.
 #include "store_files.h"
-#include <atomic>
 #include "catalogue.h"
+#include "kvreplacefile.h"
 #include "kvresult.h"
 #include "store_handles.h"
 
@@ -39,9 +39,40 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::atomic<unsigned> tempCounter{0};
+bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION* info) {
+    KvFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file.valid() && GetFileInformationByHandle(file.get(), info);
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return std::wstring();
+    std::wstring full(needed, L'\0');
+    DWORD got = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (got == 0 || got >= needed) return std::wstring();
+    full.resize(got);
+    return full;
+}
 
 } // namespace
+
+bool IsSameFile(const std::wstring& first, const std::wstring& second) {
+    if (CompareStringOrdinal(first.c_str(), -1, second.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
+    BY_HANDLE_FILE_INFORMATION one{}, other{};
+    return FileIdentity(first, &one) && FileIdentity(second, &other) &&
+           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber && one.nFileIndexHigh == other.nFileIndexHigh &&
+           one.nFileIndexLow == other.nFileIndexLow;
+}
+
+bool IsInFolder(const std::wstring& path, const std::wstring& folder) {
+    std::wstring file = FullPath(path), parent = FullPath(folder);
+    while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
+    size_t slash = file.find_last_of(L'\\');
+    if (parent.empty() || slash != parent.size()) return false;
+    return CompareStringOrdinal(file.c_str(), static_cast<int>(slash), parent.c_str(), static_cast<int>(slash), TRUE) ==
+           CSTR_EQUAL;
+}
 
 HRESULT CreateFolderLevels(const std::wstring& folder) {
     std::wstring path = folder;
@@ -57,20 +88,11 @@ HRESULT CreateFolderLevels(const std::wstring& folder) {
 }
 
 HRESULT WriteDataFileReplacing(const std::wstring& path, const void* data, uint32_t size) {
-    wchar_t suffix[40];
-    swprintf(suffix, 40, L".%08lx%04x.tmp", GetCurrentProcessId(), (tempCounter++) & 0xFFFFu);
-    std::wstring temp = path + suffix;
-    KvFile file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return KV_E_WRITE;
+    KvReplacingFile file;
+    if (file.Create(path.c_str()) < 0) return KV_E_WRITE;
     DWORD written = 0;
-    bool ok = size == 0 || (WriteFile(file.get(), data, size, &written, nullptr) && written == size);
-    ok = CloseHandle(file.release()) && ok; // a failed close can lose buffered data
-    if (ok) ok = MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (!ok) {
-        DeleteFileW(temp.c_str());
-        return KV_E_WRITE;
-    }
-    return S_OK;
+    if (size != 0 && (!WriteFile(file.File(), data, size, &written, nullptr) || written != size)) return KV_E_WRITE;
+    return file.Commit() < 0 ? KV_E_WRITE : S_OK;
 }
 
 HRESULT ReadDataFile(const wchar_t* path, uint8_t** data, uint32_t* size, StoreFileStamps* stamps) {

@@ -36,14 +36,21 @@ LONG SetPathValue(HKEY key, const wchar_t* valueName, const std::wstring& path) 
                           static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
 }
 
+// The folder that the data files of one plug-in or chain go to: "<DefLocation>\<folderName>".
+LONG DataFolder(HKEY rootKey, const wchar_t* folderName, std::wstring* folder) {
+    LONG status = ReadDefLocation(rootKey, folder);
+    if (status != ERROR_SUCCESS) return status;
+    if (folder->empty() || folder->back() != L'\\') *folder += L'\\';
+    *folder += folderName;
+    return ERROR_SUCCESS;
+}
+
 // Writes data into "<DefLocation>\<folderName>\<itemName><extension>" and points valueName at it.
 HRESULT WriteThroughDataFile(HKEY rootKey, HKEY valueKey, const wchar_t* valueName, const wchar_t* folderName,
                              const wchar_t* itemName, const wchar_t* extension, const uint8_t* data, uint32_t size) {
     std::wstring folder;
-    LONG status = ReadDefLocation(rootKey, &folder);
+    LONG status = DataFolder(rootKey, folderName, &folder);
     if (status != ERROR_SUCCESS) return status;
-    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    folder += folderName;
     HRESULT hr = CreateFolderLevels(folder);
     if (hr < 0) return hr;
     std::wstring path = ChooseDataFilePath(valueKey, valueName, folder, itemName, extension);
@@ -61,6 +68,33 @@ void DeleteReferencedFile(HKEY key, const wchar_t* valueName, DWORD type, DWORD 
             ERROR_SUCCESS &&
         path[0] && !IsDataFileShared(key, valueName, path.data())) // another name's data stays
         DeleteFileW(path.data());
+}
+
+// The file a REG_SZ value points at; empty for an inline value or none.
+std::wstring ReferencedFile(HKEY key, const wchar_t* valueName) {
+    DWORD type = 0, bytes = 0;
+    if (RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS || type != REG_SZ)
+        return std::wstring();
+    std::vector<wchar_t> path(bytes / sizeof(wchar_t) + 2, L'\0');
+    if (RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(path.data()), &bytes) !=
+        ERROR_SUCCESS)
+        return std::wstring();
+    return path.data();
+}
+
+// Called once valueName holds its new data: deletes the data file it pointed at before, unless the value still
+// points there, another value does, or the file lies outside the item's own data folder (a file elsewhere may
+// belong to someone else).
+void RemoveReplacedFile(HKEY rootKey, HKEY valueKey, const wchar_t* valueName, const wchar_t* folderName,
+                        const std::wstring& oldFile) {
+    if (oldFile.empty()) return;
+    std::wstring folder;
+    if (DataFolder(rootKey, folderName, &folder) != ERROR_SUCCESS || !IsInFolder(oldFile, folder)) return;
+    std::wstring newFile = ReferencedFile(valueKey, valueName);
+    if (!newFile.empty() && IsSameFile(oldFile, newFile)) return;
+    if (IsDataFileShared(valueKey, valueName, oldFile.c_str())) return;
+    // The new data are stored already: a file that cannot be deleted only stays as it would have without this.
+    DeleteFileW(oldFile.c_str());
 }
 
 std::wstring LathmereToolKey(bool versioned, uint32_t major, uint32_t minor, const wchar_t* toolName) {
@@ -86,10 +120,15 @@ HRESULT WriteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset) {
     KvRegKey plugInKey;
     status = CreateKey(&plugInKey, root.get(), plugIn.classIdText);
     if (status != ERROR_SUCCESS) return status;
-    if (preset.dataSize < kInlineLimit)
-        return RegSetValueExW(plugInKey.get(), preset.name, 0, REG_BINARY, preset.data, preset.dataSize);
-    return WriteThroughDataFile(root.get(), plugInKey.get(), preset.name, plugIn.classIdText, preset.name, L".dxp",
-                                preset.data, preset.dataSize);
+    std::wstring oldFile = ReferencedFile(plugInKey.get(), preset.name);
+    HRESULT result =
+        preset.dataSize < kInlineLimit
+            ? RegSetValueExW(plugInKey.get(), preset.name, 0, REG_BINARY, preset.data, preset.dataSize)
+            : WriteThroughDataFile(root.get(), plugInKey.get(), preset.name, plugIn.classIdText, preset.name, L".dxp",
+                                   preset.data, preset.dataSize);
+    if (result == ERROR_SUCCESS)
+        RemoveReplacedFile(root.get(), plugInKey.get(), preset.name, plugIn.classIdText, oldFile);
+    return result;
 }
 
 HRESULT WriteLathmerePreset(const PlugInEntry& plugIn, const PresetEntry& preset, int useOwnVersion,
@@ -148,10 +187,14 @@ HRESULT WriteStoreChain(const ChainEntry& chain) {
         status = RegSetValueExW(chainKey.get(), L"Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type),
                                 sizeof(type));
     if (status != ERROR_SUCCESS) return status;
-    if (chain.streamSize < kInlineLimit)
-        return RegSetValueExW(chainKey.get(), L"Stream", 0, REG_BINARY, chain.stream, chain.streamSize);
-    return WriteThroughDataFile(root.get(), chainKey.get(), L"Stream", chain.identifier, chain.name, L".kvg",
-                                chain.stream, chain.streamSize);
+    std::wstring oldFile = ReferencedFile(chainKey.get(), L"Stream");
+    HRESULT result =
+        chain.streamSize < kInlineLimit
+            ? RegSetValueExW(chainKey.get(), L"Stream", 0, REG_BINARY, chain.stream, chain.streamSize)
+            : WriteThroughDataFile(root.get(), chainKey.get(), L"Stream", chain.identifier, chain.name, L".kvg",
+                                   chain.stream, chain.streamSize);
+    if (result == ERROR_SUCCESS) RemoveReplacedFile(root.get(), chainKey.get(), L"Stream", chain.identifier, oldFile);
+    return result;
 }
 
 HRESULT DeleteStoreChain(const ChainEntry& chain) {

@@ -4,9 +4,7 @@
 #include "sha256_digest.h"
 #include "store_read.h"
 
-namespace {
-
-HRESULT WriteBlob(JsonWriter& json, const uint8_t* data, uint32_t size, Sha256Digest& digest) {
+HRESULT WriteBlobMembers(JsonWriter& json, const uint8_t* data, uint32_t size, Sha256Digest& digest) {
     char hex[65];
     HRESULT hr = digest.Hex(data, size, hex);
     if (hr < 0) return hr;
@@ -17,10 +15,9 @@ HRESULT WriteBlob(JsonWriter& json, const uint8_t* data, uint32_t size, Sha256Di
     return S_OK;
 }
 
-HRESULT WritePlugIn(JsonWriter& json, const PlugInEntry& plugIn, tKVLANG* language, Sha256Digest& digest) {
+void WritePlugInMembers(JsonWriter& json, const PlugInEntry& plugIn, tKVLANG* language) {
     wchar_t name[CATALOGUE_NAME_CHARS];
     plugIn.GetDisplayName(name, CATALOGUE_NAME_CHARS, language);
-    json.BeginObject();
     json.Key("name");
     json.String(name);
     json.Key("classId");
@@ -31,34 +28,48 @@ HRESULT WritePlugIn(JsonWriter& json, const PlugInEntry& plugIn, tKVLANG* langua
     json.Number(plugIn.majorVersion);
     json.Key("minor");
     json.Number(plugIn.minorVersion);
-    json.Key("presets");
-    json.BeginArray();
-    for (int i = 0; i < plugIn.PresetCount(); ++i) {
-        const PresetEntry* preset = plugIn.PresetAt(i);
-        json.BeginObject();
-        json.Key("name");
-        json.String(preset->name);
-        HRESULT hr = WriteBlob(json, preset->data, preset->dataSize, digest);
-        if (hr < 0) return hr;
-        json.EndObject();
-    }
-    json.EndArray();
-    json.EndObject();
-    return S_OK;
 }
 
-HRESULT WriteChain(JsonWriter& json, const ChainEntry& chain, Sha256Digest& digest) {
+HRESULT WritePresetObject(JsonWriter& json, const PresetEntry& preset, Sha256Digest& digest) {
     json.BeginObject();
     json.Key("name");
-    json.String(chain.name);
+    json.String(preset.name);
+    HRESULT hr = WriteBlobMembers(json, preset.data, preset.dataSize, digest);
+    json.EndObject();
+    return hr;
+}
+
+HRESULT WriteChainStateMembers(JsonWriter& json, const ChainEntry& chain, Sha256Digest& digest) {
     json.Key("identifier");
     json.String(chain.identifier);
     json.Key("flags");
     json.Number(chain.flags);
     json.Key("type");
     json.Number(chain.type);
-    HRESULT hr = WriteBlob(json, chain.stream, chain.streamSize, digest);
-    if (hr < 0) return hr;
+    return WriteBlobMembers(json, chain.stream, chain.streamSize, digest);
+}
+
+HRESULT WriteChainObject(JsonWriter& json, const ChainEntry& chain, Sha256Digest& digest) {
+    json.BeginObject();
+    json.Key("name");
+    json.String(chain.name);
+    HRESULT hr = WriteChainStateMembers(json, chain, digest);
+    json.EndObject();
+    return hr;
+}
+
+namespace {
+
+HRESULT WritePlugIn(JsonWriter& json, const PlugInEntry& plugIn, tKVLANG* language, Sha256Digest& digest) {
+    json.BeginObject();
+    WritePlugInMembers(json, plugIn, language);
+    json.Key("presets");
+    json.BeginArray();
+    for (int i = 0; i < plugIn.PresetCount(); ++i) {
+        HRESULT hr = WritePresetObject(json, *plugIn.PresetAt(i), digest);
+        if (hr < 0) return hr;
+    }
+    json.EndArray();
     json.EndObject();
     return S_OK;
 }
@@ -77,7 +88,7 @@ HRESULT WriteCatalogueMembers(JsonWriter& json, const PlugInList* plugIns, const
     json.Key("chains");
     json.BeginArray();
     for (int i = 0; chains && i < chains->Count(); ++i) {
-        HRESULT hr = WriteChain(json, *chains->At(i), digest);
+        HRESULT hr = WriteChainObject(json, *chains->At(i), digest);
         if (hr < 0) return hr;
     }
     json.EndArray();

@@ -1,63 +1,20 @@
-// The commands of tarrow-cli.exe: dump, repack, store and help, with their exit codes.
+// The commands of tarrow-cli.exe: dump, repack and store here, the others in files of their own; the dispatch.
 #include "cli_commands.h"
-#include <cstdio>
 #include <cwchar>
 #include <string>
 #include "catalogue.h"
 #include "catalogue_json.h"
 #include "catalogue_model.h"
+#include "cli_report.h"
+#include "diff_command.h"
+#include "export_command.h"
+#include "import_command.h"
 #include "json_writer.h"
-#include "kverror.h"
 #include "kvlang.h"
 #include "package_format.h"
 #include "resource.h"
 
 namespace {
-
-constexpr size_t kMessageChars = 2048;
-
-std::string CodeText(HRESULT code) {
-    char text[16];
-    snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(code));
-    return text;
-}
-
-void WriteWide(CliOutput& stream, const wchar_t* text) {
-    AppendUtf8(stream.Buffer(), text, wcslen(text));
-}
-
-// The message the program would show, then the code on its own line.
-void ReportFailure(CliContext& context, const wchar_t* message, HRESULT code) {
-    WriteWide(context.err, message);
-    context.err.Append("\n");
-    context.err.Append(CodeText(code));
-    context.err.Append("\n");
-}
-
-// "The file %s is not in a supported format, ...", with the full path as the program shows it.
-void ReportUnreadablePackage(CliContext& context, const wchar_t* path, HRESULT code) {
-    wchar_t fullPath[MAX_PATH * 4];
-    DWORD length = GetFullPathNameW(path, _countof(fullPath), fullPath, nullptr);
-    const wchar_t* shown = (length > 0 && length < _countof(fullPath)) ? fullPath : path;
-    wchar_t message[kMessageChars];
-    KvPrintFN(message, kMessageChars, KvGetString(context.language, IDS_OPEN_BAD_FORMAT), shown);
-    ReportFailure(context, message, code);
-}
-
-void ReportError(CliContext& context, HRESULT code, const wchar_t* argument) {
-    ReportFailure(context, KvErrorHandler_GetErrorMessage(0, code, argument), code);
-}
-
-int UsageError(CliContext& context, UINT messageId, const wchar_t* argument) {
-    if (messageId) {
-        wchar_t message[kMessageChars];
-        KvPrintFN(message, kMessageChars, KvGetString(context.language, messageId), argument);
-        WriteWide(context.err, message);
-        context.err.Append("\n\n");
-    }
-    WriteWide(context.err, KvGetString(context.language, IDS_CLI_USAGE));
-    return CLI_EXIT_USAGE;
-}
 
 // One package's object, the file name first when asked; nothing is written when the package cannot be read.
 HRESULT DumpPackage(CliContext& context, const wchar_t* path, bool withFile, std::string& line) {
@@ -160,7 +117,7 @@ int Dispatch(CliContext& context, int argc, wchar_t** argv) {
     int operands = argc - 2;
     if (wcscmp(command, L"--help") == 0 || wcscmp(command, L"-h") == 0) {
         if (operands != 0) return UsageError(context, IDS_CLI_WRONG_ARGUMENTS, command);
-        WriteWide(context.out, KvGetString(context.language, IDS_CLI_USAGE));
+        WriteUsage(context, context.out);
         return CLI_EXIT_OK;
     }
     if (wcscmp(command, L"dump") == 0) {
@@ -175,6 +132,9 @@ int Dispatch(CliContext& context, int argc, wchar_t** argv) {
         if (operands != 0) return UsageError(context, IDS_CLI_WRONG_ARGUMENTS, command);
         return Store(context);
     }
+    if (wcscmp(command, L"export") == 0) return ExportCommand(context, command, operands, argv + 2);
+    if (wcscmp(command, L"import") == 0) return ImportCommand(context, command, operands, argv + 2);
+    if (wcscmp(command, L"diff") == 0) return DiffCommand(context, command, operands, argv + 2);
     return UsageError(context, IDS_CLI_UNKNOWN_COMMAND, command);
 }
 

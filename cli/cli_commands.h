@@ -1,4 +1,4 @@
-// The commands of tarrow-cli.exe: dump, repack, store and help, with their exit codes.
+// The commands of tarrow-cli.exe: dump, repack, store, diff, export, import and help, with their exit codes.
 #pragma once
 #include <windows.h>
 #include "cli_output.h"
@@ -9,6 +9,7 @@ struct tKVLANG;
 constexpr int CLI_EXIT_OK = 0;
 constexpr int CLI_EXIT_FAILED = 1;
 constexpr int CLI_EXIT_USAGE = 2;
+constexpr int CLI_EXIT_DIFFERENT = 3; // diff --exit-code found differences
 
 // What every command needs: the program's strings, the digest provider and the two output streams.
 struct CliContext {

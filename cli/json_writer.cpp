@@ -137,3 +137,8 @@ void JsonWriter::Number(uint64_t value) {
     Separate();
     out_ += std::to_string(value);
 }
+
+void JsonWriter::Null() {
+    Separate();
+    out_ += "null";
+}

@@ -25,6 +25,7 @@ public:
     void String(const std::wstring& text);
     void Ascii(const char* text);     // text that needs no escaping
     void Number(uint64_t value);
+    void Null();
 
 private:
     void Separate();

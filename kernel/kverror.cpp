@@ -60,13 +60,25 @@ const wchar_t* ContextText(UINT_PTR context) {
     return *text ? text : LibraryString(IDS_KV_CTX_GENERAL);
 }
 
-// The dialog formats its text once more; doubled percent signs keep a file name such as "50%s.kvpreset"
-// from being read as a placeholder without an argument.
-std::wstring EscapePercent(const wchar_t* text) {
+// The dialog formats its text once more. Text that must appear as it is, such as a sentence that already holds
+// its argument (a file name like "50%s.kvpreset" or "my$stuff"), has every "%" and "$" doubled, so no placeholder
+// reads an argument that is not there and no token is expanded.
+std::wstring EscapeAll(const wchar_t* text, size_t length) {
+    std::wstring escaped;
+    for (size_t i = 0; i < length; ++i) {
+        escaped += text[i];
+        if (text[i] == L'%' || text[i] == L'$') escaped += text[i];
+    }
+    return escaped;
+}
+
+// A library message may still name tokens ("$(AppName)") for the dialog to expand; every other "%" and "$" is
+// doubled, so its formatting reads no argument either.
+std::wstring EscapeAllButTokens(const wchar_t* text) {
     std::wstring escaped;
     for (const wchar_t* c = text; *c; ++c) {
         escaped += *c;
-        if (*c == L'%') escaped += L'%';
+        if (*c == L'%' || (*c == L'$' && c[1] != L'(')) escaped += *c;
     }
     return escaped;
 }
@@ -79,21 +91,37 @@ std::wstring TakeDetails() {
     return taken;
 }
 
-} // namespace
-
-int KvErrorHandler_FormatErrorMessage(wchar_t* out, size_t capacity, UINT_PTR context, HRESULT code,
-                                      const wchar_t* argument) {
-    if (!out || capacity == 0) return 0;
+// The context sentence formatted with its argument, then the code's message; returns the sentence's length.
+size_t ComposeErrorMessage(wchar_t* out, size_t capacity, UINT_PTR context, HRESULT code, const wchar_t* argument) {
     out[0] = L'\0';
     KvPrintFN(out, capacity, ContextText(context), argument ? argument : L"");
     size_t used = wcslen(out);
-    if (used + 1 >= capacity) return static_cast<int>(used);
+    if (used + 1 >= capacity) return used;
 
     if (const tKVERRORPAIR* pair = FindPair(code)) {
         wcsncat(out, MessageText(pair->message), capacity - used - 1);
     } else {
         KvPrintFN(out + used, capacity - used, LibraryString(IDS_KV_MESSAGE_MISSING), static_cast<unsigned>(code));
     }
+    return used;
+}
+
+// text is ready for the dialog's formatting pass.
+int ShowErrorText(HWND owner, UINT style, const std::wstring& text, BOOL warning) {
+    style &= ~KVMB_DETAILSMASK;
+    std::wstring details = TakeDetails();
+    if (!details.empty()) style |= KVMB_DETAILS;
+    std::wstring shown = warning ? EscapeAllButTokens(LibraryString(IDS_KV_WARNING_PREFIX)) : L"";
+    shown += text;
+    return KvMsgBox_Custom(owner, style, details.empty() ? nullptr : details.c_str(), shown.c_str());
+}
+
+} // namespace
+
+int KvErrorHandler_FormatErrorMessage(wchar_t* out, size_t capacity, UINT_PTR context, HRESULT code,
+                                      const wchar_t* argument) {
+    if (!out || capacity == 0) return 0;
+    ComposeErrorMessage(out, capacity, context, code, argument);
     return static_cast<int>(wcslen(out));
 }
 
@@ -142,18 +170,15 @@ HRESULT KvErrorHandler_DetailsAddString(const wchar_t* format, ...) {
 void KvErrorHandler_DetailsClear() { TakeDetails(); }
 
 int KvErrorHandler_MsgBoxText(HWND owner, UINT style, const wchar_t* text, BOOL warning) {
-    style &= ~KVMB_DETAILSMASK;
-    std::wstring details = TakeDetails();
-    if (!details.empty()) style |= KVMB_DETAILS;
-    std::wstring shown = warning ? LibraryString(IDS_KV_WARNING_PREFIX) : L"";
-    shown += text ? text : L"";
-    return KvMsgBox_Custom(owner, style, details.empty() ? nullptr : details.c_str(), EscapePercent(shown.c_str()).c_str());
+    return ShowErrorText(owner, style, EscapeAllButTokens(text ? text : L""), warning);
 }
 
 int KvErrorHandler_MsgBox(HWND owner, UINT style, UINT_PTR context, HRESULT code, const wchar_t* argument,
                           BOOL warning) {
     if (code == KV_E_CANCELLED) return 1;
     wchar_t text[KVERR_TEXT_CAPACITY];
-    KvErrorHandler_FormatErrorMessage(text, KVERR_TEXT_CAPACITY, context, code, argument);
-    return KvErrorHandler_MsgBoxText(owner, style, text, warning);
+    size_t sentence = ComposeErrorMessage(text, KVERR_TEXT_CAPACITY, context, code, argument);
+    // The sentence's tokens are expanded already and its argument is shown as it is; only the code's message
+    // still has tokens to expand.
+    return ShowErrorText(owner, style, EscapeAll(text, sentence) + EscapeAllButTokens(text + sentence), warning);
 }

@@ -23,6 +23,10 @@ struct CopyOptions {
     // existing item without a question.
     AnswerMode answer = ANSWER_ASK;
     bool showRefusals = true; // show the message for a Lathmere preset the destination cannot take
+    // false: the recorded step stays pending in the history instead of being applied, so that a caller can look at
+    // the records first and then CommitEdit or DiscardEdit it (the command-line import refuses conflicts and runs
+    // dry this way).
+    bool apply = true;
 };
 
 enum CopyResult : uint32_t {
@@ -45,9 +49,10 @@ struct CopyOutcome : EditOutcome {
                                      // the copy was cancelled or failed while recording
 };
 
-// Copies the selection from its side to the other side as one undoable step. 0 when the step was applied,
-// 1 when nothing was recorded (everything skipped or refused, or nothing selected), 0x8004E00C when the user
-// cancelled (nothing changed), or the first failure of applying the step (the step stays in the history).
+// Copies the selection from its side to the other side as one undoable step. 0 when the step was applied (or,
+// without options.apply, recorded and left pending), 1 when nothing was recorded (everything skipped or refused,
+// or nothing selected), 0x8004E00C when the user cancelled (nothing changed), or the first failure of applying the
+// step (the step stays in the history).
 HRESULT CopySelection(const EditSession& session, const Selection& selection, const CopyOptions& options,
                       CopyOutcome* outcome);
 

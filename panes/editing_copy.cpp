@@ -223,7 +223,7 @@ HRESULT CopySelection(const EditSession& session, const Selection& selection, co
     const CatalogueSide direction = selection.side == SIDE_PACKAGE ? SIDE_SYSTEM : SIDE_PACKAGE;
     CopyVisitor visitor(session, direction, options, result);
     HRESULT hr = RecordSelectionEdit(session.model, session.history, selection, direction, IDS_EDIT_LABEL_COPY,
-                                     options.answer, visitor, &result);
+                                     options.answer, visitor, &result, options.apply);
     if (hr < 0 && !result.changed) result.records.clear(); // cancelled, or failed while recording
     return hr;
 }

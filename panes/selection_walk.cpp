@@ -67,7 +67,7 @@ HRESULT WalkSelection(CatalogueModel& model, const Selection& selection, Selecti
 
 HRESULT RecordSelectionEdit(CatalogueModel& model, EditHistory& history, const Selection& selection,
                             CatalogueSide targetSide, UINT labelId, AnswerMode answer, SelectionVisitor& visitor,
-                            EditOutcome* outcome) {
+                            EditOutcome* outcome, bool apply) {
     HRESULT hr = history.BeginEdit(targetSide);
     if (hr < 0) return hr;
     history.SetEditLabel(model.language, labelId);
@@ -79,5 +79,6 @@ HRESULT RecordSelectionEdit(CatalogueModel& model, EditHistory& history, const S
         history.DiscardEdit();
         return hr;
     }
+    if (!apply) return S_OK;
     return history.CommitEdit(model, outcome);
 }

@@ -20,7 +20,8 @@ HRESULT WalkSelection(CatalogueModel& model, const Selection& selection, Selecti
 
 // Opens an edit on history (with the label and the remembered answer given), lets the visitor append its actions
 // for the selection and commits them as one step. A walk that ends with a result other than 0 (the cancelled code)
-// discards the edit and returns that result; an edit without actions is discarded and gives 1.
+// discards the edit and returns that result; an edit without actions is discarded and gives 1. Without apply a
+// recorded step stays pending (result 0) for the caller to commit or discard.
 HRESULT RecordSelectionEdit(CatalogueModel& model, EditHistory& history, const Selection& selection,
                             CatalogueSide targetSide, UINT labelId, AnswerMode answer, SelectionVisitor& visitor,
-                            EditOutcome* outcome);
+                            EditOutcome* outcome, bool apply = true);

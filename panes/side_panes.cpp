@@ -6,6 +6,7 @@
 #include "document_record.h"
 #include "kvlang.h"
 #include "kvresult.h"
+#include "pane_text.h"
 #include "resource.h"
 
 namespace {
@@ -18,6 +19,13 @@ constexpr int kImageGrowth = 12;
 struct TreeChild {
     HTREEITEM item;
     std::wstring text;
+    std::wstring folded; // FoldedKey(text)
+};
+
+// A plug-in with presets as the tree shows it.
+struct ShownPlugIn {
+    std::wstring text;   // the display name
+    std::wstring folded; // FoldedKey(text)
 };
 
 // Turns off a control's redrawing while it is filled, and repaints it afterwards.
@@ -37,20 +45,6 @@ private:
 
 bool TextsEqual(const wchar_t* first, const wchar_t* second) {
     return CompareStringOrdinal(first, -1, second, -1, TRUE) == CSTR_EQUAL;
-}
-
-// A key under which texts that TextsEqual calls equal collide.
-std::wstring FoldedKey(const std::wstring& text) {
-    std::wstring key(text);
-    if (!key.empty())
-        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(), static_cast<int>(text.size()), key.data(),
-                      static_cast<int>(key.size()), nullptr, nullptr, 0);
-    return key;
-}
-
-// The order the controls sort their items in.
-int TextOrder(const std::wstring& first, const std::wstring& second) {
-    return lstrcmpiW(first.c_str(), second.c_str());
 }
 
 std::wstring DisplayName(const PlugInEntry& entry, tKVLANG* language) {
@@ -82,69 +76,81 @@ void AddListRow(HWND list, int index, const wchar_t* text, int image) {
 
 std::vector<TreeChild> ChildrenOf(HWND tree, HTREEITEM parent) {
     std::vector<TreeChild> children;
-    for (HTREEITEM child = TreeView_GetChild(tree, parent); child; child = TreeView_GetNextSibling(tree, child))
-        children.push_back({child, TreeItemText(tree, child)});
+    for (HTREEITEM child = TreeView_GetChild(tree, parent); child; child = TreeView_GetNextSibling(tree, child)) {
+        std::wstring text = TreeItemText(tree, child);
+        std::wstring folded = FoldedKey(text);
+        children.push_back({child, std::move(text), std::move(folded)});
+    }
     return children;
 }
 
 bool HasPresets(const PlugInList* plugIns) { return plugIns && plugIns->TotalPresetCount() > 0; }
 bool HasChains(const ChainList* chains) { return chains && chains->Count() > 0; }
 
-// The names a plug-in node may carry: a plug-in is found by its own name or its display name.
-std::unordered_set<std::wstring> ShownPlugInKeys(const PlugInList& plugIns, tKVLANG* language) {
-    std::unordered_set<std::wstring> keys;
-    keys.reserve(static_cast<size_t>(plugIns.Count()) * 2);
+// The plug-ins with presets, in list order, by the names the tree shows.
+std::vector<ShownPlugIn> ShownPlugIns(const PlugInList& plugIns, tKVLANG* language) {
+    std::vector<ShownPlugIn> shown;
+    shown.reserve(static_cast<size_t>(plugIns.Count()));
     for (int i = 0; i < plugIns.Count(); ++i) {
         const PlugInEntry* entry = plugIns.At(i);
         if (entry->PresetCount() == 0) continue;
-        keys.insert(FoldedKey(entry->name));
-        keys.insert(FoldedKey(DisplayName(*entry, language)));
+        std::wstring text = DisplayName(*entry, language);
+        std::wstring folded = FoldedKey(text);
+        shown.push_back({std::move(text), std::move(folded)});
     }
-    return keys;
+    return shown;
 }
 
-// Deletes the plug-in nodes that no longer stand for a plug-in with presets; returns the others, in tree order.
-std::vector<TreeChild> PruneStalePlugIns(HWND tree, HTREEITEM folder, const PlugInList& plugIns, tKVLANG* language) {
-    std::unordered_set<std::wstring> shown = ShownPlugInKeys(plugIns, language);
+// Deletes the plug-in nodes that no longer stand for a plug-in with presets (found, like FindByName finds one, by
+// its display name or its own name); returns the others, in tree order.
+std::vector<TreeChild> PruneStalePlugIns(HWND tree, HTREEITEM folder, const PlugInList& plugIns,
+                                         const std::vector<ShownPlugIn>& shown) {
+    std::unordered_set<std::wstring> names;
+    names.reserve(shown.size() * 2);
+    for (const ShownPlugIn& plugIn : shown) names.insert(plugIn.folded);
+    for (int i = 0; i < plugIns.Count(); ++i)
+        if (plugIns.At(i)->PresetCount() > 0) names.insert(FoldedKey(plugIns.At(i)->name));
     std::vector<TreeChild> kept;
     for (TreeChild& child : ChildrenOf(tree, folder)) {
-        if (shown.count(FoldedKey(child.text))) kept.push_back(std::move(child));
+        if (names.count(child.folded)) kept.push_back(std::move(child));
         else TreeView_DeleteItem(tree, child.item);
     }
     return kept;
 }
 
-// Inserts a node for every plug-in with presets whose name no child shows yet. The nodes are placed in sorted order
-// by one merge with the existing children, so that a fill costs one insert per node rather than a search of the
+// Inserts a node for every shown plug-in whose name no child shows yet. The new nodes are sorted once and placed by
+// one merge with the existing children, so that a fill costs one insert per node rather than a search of the
 // siblings per node.
-void AddMissingPlugIns(HWND tree, HTREEITEM folder, std::vector<TreeChild> existing, const PlugInList& plugIns,
-                       tKVLANG* language) {
+void AddMissingPlugIns(HWND tree, HTREEITEM folder, const std::vector<TreeChild>& existing,
+                       const std::vector<ShownPlugIn>& shown) {
     std::unordered_set<std::wstring> present;
-    present.reserve(existing.size() + static_cast<size_t>(plugIns.Count()));
-    for (const TreeChild& child : existing) present.insert(FoldedKey(child.text));
+    present.reserve(existing.size() + shown.size());
+    for (const TreeChild& child : existing) present.insert(child.folded);
     std::vector<std::wstring> missing;
-    for (int i = 0; i < plugIns.Count(); ++i) {
-        const PlugInEntry* entry = plugIns.At(i);
-        if (entry->PresetCount() == 0) continue;
-        std::wstring name = DisplayName(*entry, language);
-        if (present.insert(FoldedKey(name)).second) missing.push_back(std::move(name));
-    }
+    for (const ShownPlugIn& plugIn : shown)
+        if (present.insert(plugIn.folded).second) missing.push_back(plugIn.text);
     if (missing.empty()) return;
 
-    bool sorted = std::is_sorted(existing.begin(), existing.end(), [](const TreeChild& a, const TreeChild& b) {
-        return TextOrder(a.text, b.text) < 0;
-    });
-    if (!sorted) { // not a tree this code built: let the control find each place
+    std::vector<std::string> existingKeys;
+    existingKeys.reserve(existing.size());
+    for (const TreeChild& child : existing) existingKeys.push_back(SortKey(child.text));
+    if (!std::is_sorted(existingKeys.begin(), existingKeys.end())) { // not a tree this code built
         for (const std::wstring& name : missing) InsertNode(tree, folder, TVI_SORT, name.c_str(), IMAGE_PLUGIN, NODE_PLUGIN);
         return;
     }
-    std::stable_sort(missing.begin(), missing.end(),
-                     [](const std::wstring& a, const std::wstring& b) { return TextOrder(a, b) < 0; });
+    std::vector<std::string> missingKeys;
+    missingKeys.reserve(missing.size());
+    for (const std::wstring& name : missing) missingKeys.push_back(SortKey(name));
+    std::vector<size_t> order(missing.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return missingKeys[a] < missingKeys[b]; });
     HTREEITEM after = TVI_FIRST;
     size_t next = 0;
-    for (const std::wstring& name : missing) {
-        while (next < existing.size() && TextOrder(existing[next].text, name) <= 0) after = existing[next++].item;
-        HTREEITEM inserted = InsertNode(tree, folder, after, name.c_str(), IMAGE_PLUGIN, NODE_PLUGIN);
+    for (size_t index : order) {
+        while (next < existing.size() && existingKeys[next] <= missingKeys[index]) after = existing[next++].item;
+        // Past the last existing child the end is the place, and the cheapest one to reach.
+        HTREEITEM place = next == existing.size() ? TVI_LAST : after;
+        HTREEITEM inserted = InsertNode(tree, folder, place, missing[index].c_str(), IMAGE_PLUGIN, NODE_PLUGIN);
         if (inserted) after = inserted;
     }
 }
@@ -206,8 +212,8 @@ HRESULT CreateSidePanes(PaneState& pane, HWND parent, uint32_t sideIndex, Catalo
                             PANE_TREE_ID_BASE + offset, font);
     if (!pane.tree) return KV_E_WINDOW_CREATE;
     pane.list = CreateChild(parent, WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                            WS_TABSTOP | LVS_LIST | LVS_NOCOLUMNHEADER | LVS_SORTASCENDING | LVS_EDITLABELS |
-                                LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+                            WS_TABSTOP | LVS_LIST | LVS_NOCOLUMNHEADER | LVS_EDITLABELS | LVS_SHOWSELALWAYS |
+                                LVS_SHAREIMAGELISTS,
                             PANE_LIST_ID_BASE + offset, font);
     if (!pane.list) return KV_E_WINDOW_CREATE;
     // Missing images leave the panes usable, only without pictures.
@@ -286,9 +292,11 @@ void FillTree(PaneState& pane, const wchar_t* rootLabel) {
         chainsNode = nullptr;
     }
     HTREEITEM plugInsNode = FindChildByText(pane, top, PluginsFolderText(pane));
+    std::vector<ShownPlugIn> shown;
     std::vector<TreeChild> kept;
+    if (HasPresets(plugIns)) shown = ShownPlugIns(*plugIns, language);
     if (plugInsNode && HasPresets(plugIns)) {
-        kept = PruneStalePlugIns(tree, plugInsNode, *plugIns, language);
+        kept = PruneStalePlugIns(tree, plugInsNode, *plugIns, shown);
     } else if (plugInsNode) {
         TreeView_DeleteItem(tree, plugInsNode);
         plugInsNode = nullptr;
@@ -313,7 +321,7 @@ void FillTree(PaneState& pane, const wchar_t* rootLabel) {
     if (!HasPresets(plugIns)) return;
     if (!plugInsNode)
         plugInsNode = InsertNode(tree, top, TVI_SORT, PluginsFolderText(pane), IMAGE_FOLDER, NODE_PLUGINS);
-    if (plugInsNode) AddMissingPlugIns(tree, plugInsNode, std::move(kept), *plugIns, language);
+    if (plugInsNode) AddMissingPlugIns(tree, plugInsNode, kept, shown);
 }
 
 void FillList(PaneState& pane, HTREEITEM item) {
@@ -325,35 +333,37 @@ void FillList(PaneState& pane, HTREEITEM item) {
     tKVLANG* language = pane.catalogue ? pane.catalogue->language : nullptr;
     PlugInList* plugIns = PanePlugIns(pane);
     ChainList* chains = PaneChains(pane);
-    int row = 0;
+    std::vector<std::wstring> texts;
+    int image = IMAGE_FOLDER;
     switch (pane.currentNodeKind) {
     case NODE_ROOT:
-        if (HasChains(chains)) AddListRow(list, row++, ChainsFolderText(pane), IMAGE_FOLDER);
-        if (HasPresets(plugIns)) AddListRow(list, row++, PluginsFolderText(pane), IMAGE_FOLDER);
+        if (HasChains(chains)) texts.emplace_back(ChainsFolderText(pane));
+        if (HasPresets(plugIns)) texts.emplace_back(PluginsFolderText(pane));
         break;
     case NODE_PLUGINS:
-        if (!plugIns) break;
-        ListView_SetItemCount(list, plugIns->Count());
-        for (int i = 0; i < plugIns->Count(); ++i)
-            if (plugIns->At(i)->PresetCount() > 0)
-                AddListRow(list, row++, DisplayName(*plugIns->At(i), language).c_str(), IMAGE_PLUGIN);
+        image = IMAGE_PLUGIN;
+        for (int i = 0; plugIns && i < plugIns->Count(); ++i)
+            if (plugIns->At(i)->PresetCount() > 0) texts.push_back(DisplayName(*plugIns->At(i), language));
         break;
     case NODE_PLUGIN: {
+        image = IMAGE_PRESET;
         const PlugInEntry* entry = plugIns ? plugIns->FindEntryByName(TreeItemText(pane.tree, item).c_str(), language)
                                            : nullptr;
-        if (!entry) break;
-        ListView_SetItemCount(list, entry->PresetCount());
-        for (int i = 0; i < entry->PresetCount(); ++i) AddListRow(list, row++, entry->PresetAt(i)->name, IMAGE_PRESET);
+        for (int i = 0; entry && i < entry->PresetCount(); ++i) texts.emplace_back(entry->PresetAt(i)->name);
         break;
     }
     case NODE_CHAINS:
-        if (!chains) break;
-        ListView_SetItemCount(list, chains->Count());
-        for (int i = 0; i < chains->Count(); ++i) AddListRow(list, row++, chains->At(i)->name, IMAGE_CHAIN);
+        image = IMAGE_CHAIN;
+        for (int i = 0; chains && i < chains->Count(); ++i) texts.emplace_back(chains->At(i)->name);
         break;
     default:
         break;
     }
+    // The rows are sorted here and appended, rather than left to the control to place one by one: a control that
+    // sorts searches its rows for every insert.
+    ListView_SetItemCount(list, static_cast<int>(texts.size()));
+    int row = 0;
+    for (size_t index : SortedOrder(texts)) AddListRow(list, row++, texts[index].c_str(), image);
 }
 
 void ClearPanes(PaneState& pane) {

@@ -64,10 +64,24 @@
 #define IDS_FOLDER_PLUGINS              3041
 #define IDS_FOLDER_CHAINS               3042
 
-// Program strings: the command-line tool's usage and usage errors (3100-3102).
+// Program strings: the command-line tool's usage, usage errors and messages (3100-3116).
 #define IDS_CLI_USAGE                   3100
 #define IDS_CLI_UNKNOWN_COMMAND         3101
 #define IDS_CLI_WRONG_ARGUMENTS         3102
+#define IDS_CLI_UNKNOWN_OPTION          3103
+#define IDS_CLI_OPTION_NEEDS_VALUE      3104
+#define IDS_CLI_OPTION_TAKES_NO_VALUE   3105
+#define IDS_CLI_OPTIONS_CONFLICT        3106
+#define IDS_CLI_OPTION_REPEATED         3107
+#define IDS_CLI_DESTINATION_FORMAT      3108
+#define IDS_CLI_UNKNOWN_DESTINATION     3109
+#define IDS_CLI_NO_SUCH_PLUGIN          3110
+#define IDS_CLI_NO_SUCH_CHAIN           3111
+#define IDS_CLI_IMPORT_CONFLICTS        3112
+#define IDS_CLI_USAGE_EXPORT            3113 // the usage text goes on in these, each under the string cache's limit
+#define IDS_CLI_USAGE_IMPORT            3114
+#define IDS_CLI_USAGE_DIFF              3115
+#define IDS_CLI_USAGE_END               3116
 
 // Program strings: toolbar tooltips (32900-32908, and 33021 for the destination button).
 #define IDS_TIP_NEW                     32900

@@ -13,12 +13,15 @@ namespace {
 
 std::vector<std::wstring> Split(const wchar_t* text) {
     int count = -1;
-    wchar_t** argv = AppSplitArguments(text, &count);
+    wchar_t** argv = nullptr;
+    HRESULT hr = AppSplitArguments(text, &argv, &count);
     std::vector<std::wstring> out;
-    if (!argv) {
+    if (hr == 1) {
         CHECK(count == 0);
+        CHECK(argv == nullptr);
         return out;
     }
+    REQUIRE(hr == S_OK);
     for (int i = 0; i < count; ++i) out.emplace_back(argv[i]);
     CHECK(argv[count] == nullptr);
     LocalFree(argv);
@@ -37,6 +40,16 @@ void WriteResponse(const std::wstring& path, const std::wstring& text, bool bom 
     std::wstring body = bom ? std::wstring(1, wchar_t(0xFEFF)) + text : text;
     REQUIRE(WriteWholeFile(path, body.data(), body.size() * sizeof(wchar_t)));
 }
+
+// Memory runs out for any block larger than a page: a short response file is still read into its buffer, but
+// the argument block of its text (about five times its size) cannot be had.
+HLOCAL WINAPI PagesOnly(UINT flags, SIZE_T bytes) { return bytes <= 4096 ? LocalAlloc(flags, bytes) : nullptr; }
+
+struct ScopedAllocator {
+    AppArgumentAllocator previous;
+    explicit ScopedAllocator(AppArgumentAllocator allocator) : previous(AppSetArgumentAllocator(allocator)) {}
+    ~ScopedAllocator() { AppSetArgumentAllocator(previous); }
+};
 
 } // namespace
 
@@ -130,4 +143,16 @@ TEST_CASE("response files") {
         WriteResponse(dir.file(L"bad.rsp"), L"a.kvpreset /bogus");
         CHECK(AppReadResponseFile(dir.file(L"bad.rsp").c_str(), &doc) == KV_E_INVALIDARG);
     }
+}
+
+TEST_CASE("arguments without memory to hold them are a failure, never taken for no arguments") {
+    ScratchDir dir(L"rsp-memory");
+    const std::wstring text = L"wanted.kvpreset" + std::wstring(1500, L' ');
+    WriteResponse(dir.file(L"big.rsp"), text);
+    DocumentRecord doc = Untitled();
+    ScopedAllocator pagesOnly(PagesOnly);
+    CHECK(AppReadResponseFile(dir.file(L"big.rsp").c_str(), &doc) == KV_E_OUTOFMEMORY);
+    CHECK(AppParseCommandLine((L"x @" + dir.file(L"big.rsp")).c_str(), TRUE, &doc) == KV_E_OUTOFMEMORY);
+    CHECK(AppParseCommandLine((L"x " + text).c_str(), TRUE, &doc) == KV_E_OUTOFMEMORY);
+    CHECK(doc.flags == DOC_UNTITLED);
 }

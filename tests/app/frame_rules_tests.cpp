@@ -1,9 +1,14 @@
 // The frame's rules without windows: layout arithmetic, the splitter, pane order and the command states.
 #include <doctest.h>
+#include <windows.h>
+#include <algorithm>
+#include <string>
+#include <vector>
 #include "command_state.h"
 #include "document_record.h"
 #include "frame_layout.h"
 #include "pane_focus.h"
+#include "pane_text.h"
 
 namespace {
 
@@ -146,5 +151,30 @@ TEST_CASE("command states over snapshots") {
         CHECK_FALSE(CanSave(state));
         CHECK(SideIsEmpty(state, PANE_PACKAGE));
         CHECK(SideIsEmpty(state, 7)); // no such side holds nothing
+    }
+}
+
+TEST_CASE("pane texts: sorted as the user's locale sorts them ignoring case, equal as ordinal comparison ignoring case") {
+    const std::vector<std::wstring> texts = {L"zeta", L"Alpha", L"co-op", L"coop", L"Beta 10", L"beta 9", L"_under",
+                                             L"\u00c9clair", L"eclair", L"Delta", L"alpha", L"10 Band", L"ab", L"a b"};
+    std::vector<size_t> order = SortedOrder(texts);
+    REQUIRE(order.size() == texts.size());
+    for (size_t i = 1; i < order.size(); ++i) {
+        CAPTURE(i);
+        CHECK(lstrcmpiW(texts[order[i - 1]].c_str(), texts[order[i]].c_str()) <= 0);
+    }
+    // Equal ignoring case keeps the given order.
+    auto position = [&order](size_t index) { return std::find(order.begin(), order.end(), index) - order.begin(); };
+    CHECK(position(1) < position(10)); // "Alpha" before "alpha"
+    CHECK(SortKey(L"") == SortKey(std::wstring()));
+    CHECK(SortedOrder({}).empty());
+
+    const std::pair<const wchar_t*, const wchar_t*> pairs[] = {
+        {L"Bright Reverb", L"bRIGHT rEVERB"}, {L"\u00e9t\u00e9", L"\u00c9T\u00c9"}, {L"stra\u00dfe", L"STRASSE"},
+        {L"a-b", L"A_B"}, {L"\u03c3\u03bf\u03c6\u03af\u03b1", L"\u03a3\u039f\u03a6\u0399\u0391"}};
+    for (const auto& [first, second] : pairs) {
+        CAPTURE(std::wstring(first).size());
+        bool ordinalEqual = CompareStringOrdinal(first, -1, second, -1, TRUE) == CSTR_EQUAL;
+        CHECK((FoldedKey(first) == FoldedKey(second)) == ordinalEqual);
     }
 }

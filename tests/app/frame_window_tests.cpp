@@ -643,3 +643,51 @@ TEST_CASE("several frames at once share the one window class") {
     TestFrame third(session);
     CHECK(TreeDump(third.pane(PANE_PACKAGE).tree) == L"Untitled\n");
 }
+
+TEST_CASE("the menu bar, the destination popup and the accelerator table") {
+    AppSession session;
+    TestFrame frame(session);
+    HMENU bar = GetMenu(frame.window());
+    REQUIRE(bar != nullptr);
+    auto items = [](HMENU menu) {
+        std::wstring text;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t label[128] = L"";
+            GetMenuStringW(menu, static_cast<UINT>(i), label, 128, MF_BYPOSITION);
+            UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+            if (state & MF_SEPARATOR) text += L"-";
+            else text += std::to_wstring(static_cast<int>(GetMenuItemID(menu, i))) + L" " + label +
+                         ((state & MF_GRAYED) ? L" (grayed)" : L"");
+            text += L"\n";
+        }
+        return storetest::Narrow(text); // readable when a check fails
+    };
+    CHECK(GetMenuItemCount(bar) == 3);
+    CHECK(items(GetSubMenu(bar, 0)) == "32779 &New\tCtrl+N\n32778 &Open...\tCtrl+O\n-\n32780 &Save\tCtrl+S\n"
+                                       "32781 Save &As...\n-\n32772 E&xit\n");
+    CHECK(items(GetSubMenu(bar, 1)) == "32784 &Undo\tCtrl+Z (grayed)\n32785 &Redo\tCtrl+Shift+Z (grayed)\n-\n"
+                                       "32774 Re&fresh System Presets\tF5\n-\n32775 &Delete\tDelete\n-\n"
+                                       "32782 Copy to &File\n32783 Copy to &System\n-\n"
+                                       "-1 Lathmere Preset &Destination\n");
+    CHECK(items(GetSubMenu(GetSubMenu(bar, 1), 10)) == "32806 Moravel Lathmere\n");
+    CHECK(items(GetSubMenu(bar, 2)) == "33100 &Contents and Index\bF1\n-\n33103 Varden Media Software Home &Page\n-\n"
+                                       "32771 &About Tarrow...\n");
+    KvMenu popup(KvLoadMenu(g_appContext.language, IDR_DESTINATION_MENU));
+    REQUIRE(popup);
+    CHECK(items(GetSubMenu(popup.get(), 0)) == "32806 Moravel Lathmere\n");
+
+    HACCEL table = g_appContext.accelerators;
+    REQUIRE(table != nullptr);
+    std::vector<ACCEL> rows(static_cast<size_t>(CopyAcceleratorTableW(table, nullptr, 0)));
+    CopyAcceleratorTableW(table, rows.data(), static_cast<int>(rows.size()));
+    std::wstring keys;
+    for (const ACCEL& row : rows)
+        keys += std::to_wstring(row.cmd) + L":" + std::to_wstring(row.key) + L":" +
+                std::to_wstring(row.fVirt & (FVIRTKEY | FCONTROL | FSHIFT | FALT)) + L" ";
+    const std::wstring control = std::to_wstring(FVIRTKEY | FCONTROL), shiftControl = std::to_wstring(FVIRTKEY | FCONTROL | FSHIFT);
+    const std::wstring expected = L"32771:47:16 32771:63:16 32801:65:" + control + L" 32779:78:" + control +
+                                  L" 32778:79:" + control + L" 32780:83:" + control + L" 32784:90:" + control +
+                                  L" 32785:90:" + shiftControl + L" 32775:46:1 32802:9:" + control + L" 32803:9:" +
+                                  shiftControl + L" 32774:116:1 33100:112:1 33101:112:5 32804:113:1 ";
+    CHECK(storetest::Narrow(keys) == storetest::Narrow(expected));
+}

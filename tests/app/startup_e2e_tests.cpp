@@ -5,6 +5,7 @@
 #include "crash_report.h"
 #include "frame_fixture.h"
 #include "kvlang.h"
+#include "kvmetric.h"
 #include "resource.h"
 #include "test_support.h"
 #include <string>
@@ -198,6 +199,24 @@ TEST_CASE("a 300-character package path that names no file starts untitled after
     CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - Untitled");
     PostMessageW(frame, WM_CLOSE, 0, 0);
     CHECK(program.WaitExit(20000) == 0);
+}
+
+TEST_CASE("the recent files outlive the program: written when it closes, read when it starts") {
+    KvMetric_DeleteAll(L"Tarrow", APP_VERSION_WORD);
+    ScratchDir folder(L"recent");
+    const std::wstring package = folder.file(L"again.kvpreset");
+    REQUIRE(frametest::WriteSamplePackage(package));
+    for (const std::wstring& arguments : {L"\"" + package + L"\"", std::wstring()}) {
+        Program program(arguments);
+        HWND frame = program.WaitWindow(L"Tarrow.Class.Frame", 20000);
+        REQUIRE(frame != nullptr);
+        if (arguments.empty()) PostMessageW(frame, WM_COMMAND, ID_FILE_RECENT_FIRST, 0); // File menu, entry 1
+        for (int i = 0; i < 100 && WindowText(frame) != L"Varden Tarrow 2.0 - again.kvpreset"; ++i) Sleep(50);
+        CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - again.kvpreset");
+        PostMessageW(frame, WM_CLOSE, 0, 0);
+        CHECK(program.WaitExit(20000) == 0);
+    }
+    KvMetric_DeleteAll(L"Tarrow", APP_VERSION_WORD);
 }
 
 TEST_CASE("a start while another process holds the start-up lock ends with 0 after the wait") {

@@ -99,6 +99,56 @@ TEST_CASE("writing and deleting DirectShow presets") {
     }
 }
 
+TEST_CASE("a rewritten preset or chain leaves no data file of its own behind") {
+    StoreSandbox sandbox;
+    sandbox.UseScratchDefLocations();
+    std::unique_ptr<PlugInEntry> plugIn(MakePlugIn(L"Alpha", kClass));
+    const std::wstring folder = sandbox.folder() + L"\\presets\\" + kClass + L"\\";
+    std::unique_ptr<PresetEntry> large(MakePreset(L"Grown", Pattern(300, 1)));
+    std::unique_ptr<PresetEntry> small(MakePreset(L"Grown", Pattern(10, 2)));
+    REQUIRE(WriteStorePreset(*plugIn, *large) == S_OK);
+    REQUIRE(ReadWholeFile(folder + L"Grown.dxp") == Pattern(300, 1));
+
+    SUBCASE("data that now fit inline, of a preset and of a chain") {
+        REQUIRE(WriteStorePreset(*plugIn, *small) == S_OK);
+        CHECK(ValueBytes(kPlugInKey, L"Grown") == Pattern(10, 2));
+        std::unique_ptr<ChainEntry> bus(MakeChain(L"Bus", L"bus-id", Pattern(300, 7)));
+        REQUIRE(WriteStoreChain(*bus) == S_OK);
+        REQUIRE(CountFiles(sandbox.folder()) == 1);
+        bus.reset(MakeChain(L"Bus", L"bus-id", Pattern(9, 8)));
+        REQUIRE(WriteStoreChain(*bus) == S_OK);
+        CHECK(CountFiles(sandbox.folder()) == 0);
+    }
+    SUBCASE("a value that pointed at another file of the data folder") {
+        const std::wstring older = folder + L"Grown from an older name.dxp";
+        REQUIRE(testsupport::WriteWholeFile(older, "x", 1));
+        REQUIRE(SetText(kPlugInKey, L"Grown", older));
+        std::unique_ptr<PresetEntry> larger(MakePreset(L"Grown", Pattern(400, 3)));
+        REQUIRE(WriteStorePreset(*plugIn, *larger) == S_OK);
+        CHECK(ValueText(kPlugInKey, L"Grown") == folder + L"Grown.dxp");
+        CHECK(ReadWholeFile(folder + L"Grown.dxp") == Pattern(400, 3));
+        CHECK_FALSE(Exists(older));
+        CHECK(CountFiles(sandbox.folder()) == 1);
+    }
+    SUBCASE("rewritten into the same file, which keeps the new data") {
+        std::unique_ptr<PresetEntry> larger(MakePreset(L"GROWN", Pattern(500, 4)));
+        REQUIRE(WriteStorePreset(*plugIn, *larger) == S_OK);
+        CHECK(ReadWholeFile(folder + L"Grown.dxp") == Pattern(500, 4));
+        CHECK(CountFiles(sandbox.folder()) == 1);
+    }
+    SUBCASE("a file that another value points at, under any spelling, stays") {
+        REQUIRE(SetText(kPlugInKey, L"Twin", folder + L".\\GROWN.dxp"));
+        REQUIRE(WriteStorePreset(*plugIn, *small) == S_OK);
+        CHECK(ReadWholeFile(folder + L"Grown.dxp") == Pattern(300, 1));
+    }
+    SUBCASE("a file outside the data folder stays") {
+        const std::wstring outside = sandbox.WriteFile(L"Grown.dxp", Pattern(300, 5));
+        REQUIRE(SetText(kPlugInKey, L"Grown", outside));
+        REQUIRE(WriteStorePreset(*plugIn, *small) == S_OK);
+        CHECK(ReadWholeFile(outside) == Pattern(300, 5));
+    }
+}
+
 TEST_CASE("writing Lathmere presets") {
     StoreSandbox sandbox;
     std::unique_ptr<PlugInEntry> nine(MakePlugIn(L"Echo", L"", PLUGIN_LATHMERE_TOOL | PLUGIN_LATHMERE_VERSIONED, 9, 0));

@@ -2,6 +2,7 @@
 #include <doctest.h>
 #include <string>
 #include "catalogue.h"
+#include "cli_test_util.h"
 #include "json_writer.h"
 #include "kvlang.h"
 #include "kvresult.h"
@@ -13,82 +14,12 @@
 #include "test_support.h"
 
 using namespace pkgtest;
+using namespace clitest;
 
 namespace {
 
-struct CliRun { long exitCode = -1; std::string out, err; }; // -1: not started, or not ended in time
-
-// Standard output and error go to temporary files that the child shares with us, read back once it has ended.
-CliRun RunTarrowCli(const std::wstring& arguments) {
-    static int runs = 0;
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    HANDLE files[2];
-    for (HANDLE& file : files)
-        file = CreateFileW((folder + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs)).c_str(),
-                           GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    std::wstring line = L"\"" + testsupport::BuildPath(TARROW_CLI_EXE) + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = files[0];
-    startup.hStdError = files[1];
-    PROCESS_INFORMATION info{};
-    CliRun run;
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                       &info)) {
-        DWORD code = 0;
-        if (WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0 && GetExitCodeProcess(info.hProcess, &code))
-            run.exitCode = long(code);
-        else
-            TerminateProcess(info.hProcess, 99);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-    for (int i = 0; i < 2; ++i) {
-        std::string& text = i ? run.err : run.out;
-        text.resize(GetFileSize(files[i], nullptr));
-        DWORD got = 0;
-        SetFilePointer(files[i], 0, nullptr, FILE_BEGIN);
-        ReadFile(files[i], text.data(), DWORD(text.size()), &got, nullptr);
-        text.resize(got);
-        CloseHandle(files[i]);
-    }
-    return run;
-}
-
-std::string Sha(const std::vector<uint8_t>& data) { // lower-case SHA-256 hex
-    static Sha256Digest digest;
-    char hex[65] = "";
-    digest.Hex(data.data(), uint32_t(data.size()), hex);
-    return hex;
-}
-
-std::string Utf8String(unsigned id, const wchar_t* argument = nullptr) { // the program's string, formatted
-    static tKVLANG* language = nullptr;
-    if (!language) KvLang_Open(&language, GetModuleHandleW(nullptr), 0, 0);
-    wchar_t text[4096];
-    KvPrintFN(text, 4096, KvGetString(language, id), argument);
-    return ToUtf8(text);
-}
-
 const wchar_t kClassA[] = L"{0C1D2E3F-1111-2222-3333-444455556666}";
 const wchar_t kClassB[] = L"{0C1D2E3F-1111-2222-3333-444455557777}";
-
-std::wstring Arg(const std::wstring& path) { return L" \"" + path + L"\""; }
-std::string JsonPath(std::wstring path) { // a path's only escapes are its backslashes
-    for (size_t at = 0; (at = path.find(L'\\', at)) != std::wstring::npos; at += 2) path.insert(at, 1, L'\\');
-    return std::string("\"").append(ToUtf8(path)).append("\"");
-}
-std::string Preset(const std::string& jsonName, const Bytes& data) {
-    return "{\"name\":\"" + jsonName + "\",\"size\":" + std::to_string(data.size()) + ",\"sha256\":\"" + Sha(data) +
-           "\"}";
-}
-bool SetValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data, size_t size) {
-    return RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, type, data, DWORD(size)) == ERROR_SUCCESS;
-}
 
 } // namespace
 
@@ -160,11 +91,7 @@ TEST_CASE("repack writes an old-format package as the writer would, and exits wi
 }
 
 TEST_CASE("store prints a seeded system store's plug-ins, chains and Lathmere destinations") {
-    auto clear = [] {
-        for (const wchar_t* key : {L"Software\\DirectShow", L"Software\\Moravel", STORE_LATHMERE_VERSIONS_KEY})
-            RegDeleteTreeW(HKEY_CURRENT_USER, key);
-    };
-    clear();
+    ClearStore();
     const Bytes warm = Pattern(10, 1), slap = Pattern(6, 2), stream = Pattern(4, 3);
     const std::wstring plugIn = std::wstring(STORE_PRESETS_KEY) + L"\\{0C1D2E3F-9999-2222-3333-444455556666}";
     const std::wstring chain = std::wstring(STORE_CHAINS_KEY) + L"\\chainX";
@@ -179,7 +106,7 @@ TEST_CASE("store prints a seeded system store's plug-ins, chains and Lathmere de
     // A version key without presets is still a destination.
     REQUIRE(SetValue(std::wstring(STORE_LATHMERE_VERSIONS_KEY) + L"\\8.0", L"Other", REG_DWORD, &flags, 4));
     CliRun run = RunTarrowCli(L"store");
-    clear();
+    ClearStore();
     CHECK(run.exitCode == 0);
     CHECK(run.err.empty());
     CHECK(run.out ==
@@ -192,8 +119,9 @@ TEST_CASE("store prints a seeded system store's plug-ins, chains and Lathmere de
 }
 
 TEST_CASE("usage: help on standard output with 0, mistakes on standard error with 2") {
-    const std::string usage = Utf8String(IDS_CLI_USAGE);
+    const std::string usage = UsageText();
     REQUIRE(usage.find("repack") != std::string::npos);
+    REQUIRE(usage.find("--exit-code") != std::string::npos); // the parts after the first are there too
     const struct { const wchar_t* arguments; long exitCode; std::string out, err; } runs[] = {
         {L"--help", 0, usage, ""},
         {L"-h", 0, usage, ""},
@@ -201,6 +129,8 @@ TEST_CASE("usage: help on standard output with 0, mistakes on standard error wit
         {L"dump", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"dump") + "\n\n" + usage},
         {L"repack only-one", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"repack") + "\n\n" + usage},
         {L"Dump x", 2, "", Utf8String(IDS_CLI_UNKNOWN_COMMAND, L"Dump") + "\n\n" + usage},
+        {L"diff store", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"diff") + "\n\n" + usage},
+        {L"import p --destination x", 2, "", Utf8String(IDS_CLI_DESTINATION_FORMAT, L"x") + "\n\n" + usage},
     };
     for (const auto& expected : runs) {
         CAPTURE(ToUtf8(expected.arguments));

@@ -175,3 +175,33 @@ TEST_CASE("only the table's tools from 7.0 on need a destination of 7.0 or later
     CHECK(IsCompatibleWithDestination(*repair, LathmereDestination{7, 0}, language));
     CHECK(IsCompatibleWithDestination(*oldEq, LathmereDestination{6, 0}, language));
 }
+
+TEST_CASE("a copy recorded without applying changes nothing until its caller commits it or throws it away") {
+    EditFixture f;
+    f.Add(SIDE_PACKAGE, MakePlugIn(L"Alpha", kAlpha, 0, 0, 0,
+                                   {MakePreset(L"A", Pattern(300, 1)), MakePreset(L"B", Pattern(5, 2))}));
+    f.Plugins(SIDE_SYSTEM);
+    const std::string system = f.State(SIDE_SYSTEM), stored = f.Stored();
+    CopyOptions recordOnly;
+    recordOnly.apply = false;
+    for (bool commit : {false, true}) {
+        CAPTURE(commit);
+        CopyOutcome outcome;
+        REQUIRE(CopySelection(f.Session(), TreeNode(SIDE_PACKAGE, NODE_ROOT, L"Package"), recordOnly, &outcome) ==
+                S_OK);
+        CHECK(Results(outcome) == std::vector{COPY_ADDED, COPY_ADDED});
+        CHECK_FALSE(outcome.changed);
+        CHECK(f.history.PendingActionCount() == 2);
+        CHECK(f.State(SIDE_SYSTEM) == system);
+        CHECK(f.Stored() == stored);
+        if (!commit) {
+            f.history.DiscardEdit();
+            CHECK(f.history.undoSteps.Count() == 0);
+            continue;
+        }
+        REQUIRE(f.history.CommitEdit(f.model, &outcome) == S_OK);
+        CHECK(ValueBytes(kAlphaKey, L"B") == Pattern(5, 2));
+        CHECK(ValueType(kAlphaKey, L"A") == REG_SZ); // 300 bytes go to a data file
+        CHECK(f.history.undoSteps.Count() == 1);
+    }
+}
