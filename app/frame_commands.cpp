@@ -1,6 +1,8 @@
 // The frame's command dispatch: one line per command.
 #include "frame_commands.h"
 #include "about_box.h"
+#include "edit_commands.h"
+#include "frame_drag.h"
 #include "document_frame.h"
 #include "frame_state.h"
 #include "help_commands.h"
@@ -33,7 +35,9 @@ bool OnFrameCommand(FrameState& state, UINT command, HWND, UINT) {
         return true;
     }
     if (OnDocumentCommand(state, command)) return true;
+    if (OnEditCommand(state, command)) return true;
     switch (command) {
+    case IDCANCEL: OnDragCancel(state); return true; // Escape: ends a drag and drop, if one runs
     case ID_HELP_ABOUT: ShowAboutBox(state.frame); return true;
     case ID_FILE_EXIT: PostMessageW(state.frame, WM_CLOSE, 0, 0); return true;
     case ID_EDIT_REFRESH: RefreshSystemPresets(state); return true;

@@ -5,6 +5,7 @@
 #include <memory>
 #include "catalogue_model.h"
 #include "document_record.h"
+#include "drag_drop.h"
 #include "edit_history.h"
 #include "kvgdi_handles.h"
 #include "pane_focus.h"
@@ -41,6 +42,7 @@ struct FrameState : PaneFocus {
     std::unique_ptr<EditHistory> history; // null when it could not be made: Undo and Redo are then never available
     StoreWatch storeWatch; // lets an activation with nothing changed skip the reload
     KvFont uiFont;
+    DragState drag;                       // the drag and drop in progress, if any
     bool ready = false;    // the creation message has run to its end
 
     // Process-wide things the frame works with; not owned.

@@ -6,7 +6,9 @@
 #include "app_context.h"
 #include "document_frame.h"
 #include "document_open.h"
+#include "edit_commands.h"
 #include "frame_commands.h"
+#include "frame_drag.h"
 #include "frame_layout.h"
 #include "frame_state.h"
 #include "kverror.h"
@@ -135,6 +137,12 @@ void OnActivateApp(FrameState& state, bool active) {
 }
 
 LRESULT OnNotify(FrameState& state, const NMHDR* header) {
+    if (OnDragNotify(state, header)) return 0;
+    if (header && header->code == LVN_ENDLABELEDITW) {
+        for (int side = 0; side < state.sideCount; ++side)
+            if (header->hwndFrom == state.sides[side].list)
+                return OnEndLabelEdit(state, state.sides[side], *reinterpret_cast<const NMLVDISPINFOW*>(header));
+    }
     for (int side = 0; side < state.sideCount; ++side) {
         PaneNotifyOutcome outcome = OnPaneNotify(state.sides[side], state, header);
         if (!outcome.handled) continue;
@@ -169,10 +177,14 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_COMMAND:
         if (OnFrameCommand(*state, LOWORD(wParam), reinterpret_cast<HWND>(lParam), HIWORD(wParam))) return 0;
         break;
-    case WM_MOUSEMOVE: OnSplitterMouseMove(*state, lParam); return 0;
+    case WM_MOUSEMOVE:
+        if (!OnDragMouseMove(*state, lParam)) OnSplitterMouseMove(*state, lParam);
+        return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: OnSplitterButtonDown(*state, lParam); return 0;
-    case WM_LBUTTONUP: OnSplitterButtonUp(*state); return 0;
+    case WM_LBUTTONUP:
+        if (!OnDragButtonUp(*state, lParam)) OnSplitterButtonUp(*state);
+        return 0;
     case WM_CLOSE:
         if (!OnFrameClose(*state)) return 0;
         break; // the default processing destroys the window
@@ -180,7 +192,11 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         if (!HIWORD(lParam)) PrepareMenuPopup(*state, reinterpret_cast<HMENU>(wParam));
         return 0;
     case WM_DROPFILES: OnFilesDropped(*state, reinterpret_cast<HDROP>(wParam)); return 0;
-    case WM_CAPTURECHANGED: state->splitStage = SPLIT_IDLE; return 0; // a lost capture ends a splitter drag
+    case WM_CAPTURECHANGED: // a lost capture ends a splitter drag or a drag and drop
+        state->splitStage = SPLIT_IDLE;
+        OnDragCancel(*state);
+        return 0;
+    case WM_TARROW_RENAMED: OnRenamed(*state, wParam); return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

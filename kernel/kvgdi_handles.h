@@ -12,10 +12,11 @@ template <typename T, auto Release> struct KvNullHandleTraits {
     static void Close(Handle handle) noexcept { Release(handle); }
 };
 
-// Fonts and bitmaps (never stock objects), image lists, menus not attached to a window (a window destroys its own
+// Fonts, bitmaps and pens (never stock objects), image lists, menus not attached to a window (a window destroys its own
 // menu bar), memory device contexts made with CreateCompatibleDC.
 using KvFont = KvUniqueHandle<KvNullHandleTraits<HFONT, DeleteObject>>;
 using KvBitmap = KvUniqueHandle<KvNullHandleTraits<HBITMAP, DeleteObject>>;
+using KvPen = KvUniqueHandle<KvNullHandleTraits<HPEN, DeleteObject>>;
 using KvImageList = KvUniqueHandle<KvNullHandleTraits<HIMAGELIST, ImageList_Destroy>>;
 using KvMenu = KvUniqueHandle<KvNullHandleTraits<HMENU, DestroyMenu>>;
 using KvMemoryDC = KvUniqueHandle<KvNullHandleTraits<HDC, DeleteDC>>;

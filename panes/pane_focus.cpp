@@ -87,9 +87,6 @@ PaneNotifyOutcome OnListNotify(PaneState& pane, PaneFocus& focus, const NMHDR* h
             outcome.result = TRUE;
         }
         break;
-    case LVN_ENDLABELEDITW:
-        outcome.result = FALSE; // the new name is not taken until renaming is wired to the editing code
-        break;
     case LVN_ITEMCHANGED:
         outcome.statesChanged = (reinterpret_cast<const NMLISTVIEW*>(header)->uChanged & LVIF_STATE) != 0;
         break;

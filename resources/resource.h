@@ -99,7 +99,7 @@
 #define IDS_TIP_DELETE                  32907
 #define IDS_TIP_WHATS_THIS              32908
 
-// Program strings: menu texts, document and editing messages, Lathmere names (33005-33033).
+// Program strings: menu texts, document and editing messages, Lathmere names, edit failures (33005-33035).
 #define IDS_CANT_UNDO                   33005
 #define IDS_CANT_REDO                   33006
 #define IDS_UNDO                        33007
@@ -130,6 +130,8 @@
 #define IDS_LATHMERE_TOOL_LAST          33031
 #define IDS_INCOMPATIBLE_UNVERSIONED    33032
 #define IDS_INCOMPATIBLE_VERSIONED      33033
+#define IDS_EDIT_STORE_FAILED           33034 // a copy, delete, undo or redo the store refused
+#define IDS_RENAME_STORE_FAILED         33035 // a rename the store refused
 
 // Library strings begin here (47999 up).
 #define IDS_KV_FIRST                    47999

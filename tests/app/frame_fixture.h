@@ -55,6 +55,8 @@ struct AppSession {
     Lines boxes; // every box shown, answered with OK
     explicit AppSession(const std::wstring& packagePath = L"") {
         PrepareApplication();
+        // Other fixtures point the record at a language of their own and close it when they end.
+        g_appContext.language = storetest::TestLanguage();
         KvMetric_DeleteAll(kSettings, APP_VERSION_WORD);
         KvMetric_Open(&g_appContext.settings, kSettings, APP_VERSION_WORD, nullptr);
         g_appContext.document = DocumentRecord{};

@@ -88,7 +88,7 @@ TEST_CASE("opening rows by double click and Enter; renaming only presets and cha
     SetWindowTextW(edit, L"Brand New");
     SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
     Pump();
-    CHECK(ListRows(pane.list) == Lines{L"a", L"B"}); // refused until renaming reaches the editing code
+    CHECK(ListRows(pane.list) == Lines{L"a", L"Brand New"});
 
     SelectOnly(pane.list, 0);
     frame.Command(ID_EDIT_RENAME);

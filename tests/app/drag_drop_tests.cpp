@@ -1,0 +1,230 @@
+// Drag and drop on the real frame, driven with the notifications and mouse messages the panes and the mouse send:
+// the drag image, cursors, capture, what a drop copies and where the target side then stands, and Escape.
+#include <windows.h>
+#include <doctest.h>
+#include "edit_frame_fixture.h"
+#include "resource.h"
+
+using namespace edittest;
+using storetest::ValueBytes;
+
+namespace {
+
+const std::vector<const wchar_t*> kSystemReverb = {L"FX Plug-Ins", L"Bright Reverb"};
+
+POINT Centre(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
+int FindRow(HWND list, const wchar_t* text) {
+    LVFINDINFOW find{};
+    find.flags = LVFI_STRING;
+    find.psz = text;
+    return ListView_FindItem(list, -1, &find);
+}
+
+RECT RowRect(HWND list, int row, int part) {
+    RECT rect{};
+    ListView_GetItemRect(list, row, &rect, part);
+    return rect;
+}
+
+void BeginListDrag(const TestFrame& frame, const PaneState& pane, const wchar_t* row) {
+    NMLISTVIEW notify{};
+    notify.hdr = NMHDR{pane.list, static_cast<UINT_PTR>(GetDlgCtrlID(pane.list)), LVN_BEGINDRAG};
+    notify.iItem = FindRow(pane.list, row);
+    notify.ptAction = Centre(RowRect(pane.list, notify.iItem, LVIR_LABEL));
+    SendMessageW(frame.window(), WM_NOTIFY, notify.hdr.idFrom, reinterpret_cast<LPARAM>(&notify));
+}
+
+void BeginTreeDrag(const TestFrame& frame, const PaneState& pane, HTREEITEM node) {
+    NMTREEVIEWW notify{};
+    notify.hdr = NMHDR{pane.tree, static_cast<UINT_PTR>(GetDlgCtrlID(pane.tree)), TVN_BEGINDRAGW};
+    notify.itemNew.hItem = node;
+    RECT text{};
+    TreeView_GetItemRect(pane.tree, node, &text, TRUE);
+    notify.ptDrag = Centre(text);
+    SendMessageW(frame.window(), WM_NOTIFY, notify.hdr.idFrom, reinterpret_cast<LPARAM>(&notify));
+}
+
+// The mouse at the centre of a rectangle given in frame client coordinates.
+void MouseAt(const TestFrame& frame, UINT message, const RECT& where) {
+    POINT point = Centre(where);
+    SendMessageW(frame.window(), message, message == WM_MOUSEMOVE ? MK_LBUTTON : 0, MAKELPARAM(point.x, point.y));
+    Pump();
+}
+
+HCURSOR SystemCursor(const wchar_t* id) { return LoadCursorW(nullptr, id); }
+
+// The drag image drawn on white: the colour of each pixel asked for, in image coordinates.
+class DrawnImage {
+public:
+    explicit DrawnImage(HIMAGELIST images) {
+        ImageList_GetIconSize(images, &width_, &height_);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width_;
+        info.bmiHeader.biHeight = -height_; // top-down rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = SelectObject(dc_, bitmap_);
+        RECT all{0, 0, width_, height_};
+        FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        ImageList_Draw(images, 0, dc_, 0, 0, ILD_TRANSPARENT);
+        GdiFlush();
+    }
+    ~DrawnImage() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    DrawnImage(const DrawnImage&) = delete;
+    DrawnImage& operator=(const DrawnImage&) = delete;
+    COLORREF At(int x, int y) const {
+        uint32_t pixel = bits_[y * width_ + x];
+        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+    }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+private:
+    int width_ = 0, height_ = 0;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    uint32_t* bits_ = nullptr;
+};
+
+} // namespace
+
+TEST_CASE("dragging three rows: outlined rows as the image, cursors by target, and a drop on the other list copies") {
+    EditSetup s;
+    FocusRows(s.systemSide, kSystemReverb, {L"Big", L"hall", L"Room"});
+    HCURSOR before = SystemCursor(IDC_CROSS);
+    SetCursor(before);
+    BeginListDrag(s.frame, s.systemSide, L"hall");
+    DragState& drag = s.frame.state().drag;
+
+    REQUIRE(drag.dragging == 1);
+    CHECK(GetCapture() == s.frame.window());
+    CHECK(GetCursor() == SystemCursor(IDC_NO));
+    RECT bounds{};
+    for (const wchar_t* row : {L"Big", L"hall", L"Room"}) {
+        int index = FindRow(s.systemSide.list, row);
+        RECT icon = RowRect(s.systemSide.list, index, LVIR_ICON), label = RowRect(s.systemSide.list, index, LVIR_LABEL);
+        UnionRect(&bounds, &bounds, &icon);
+        UnionRect(&bounds, &bounds, &label);
+    }
+    {
+        DrawnImage image(drag.dragImage.get());
+        CHECK(image.width() == bounds.right - bounds.left);
+        CHECK(image.height() == bounds.bottom - bounds.top);
+        RECT icon = RowRect(s.systemSide.list, FindRow(s.systemSide.list, L"hall"), LVIR_ICON);
+        RECT label = RowRect(s.systemSide.list, FindRow(s.systemSide.list, L"hall"), LVIR_LABEL);
+        OffsetRect(&icon, -bounds.left, -bounds.top);
+        OffsetRect(&label, -bounds.left, -bounds.top);
+        CHECK(image.At(icon.left, icon.top) == DRAG_OUTLINE_COLOUR);
+        CHECK(image.At(icon.left, icon.bottom - 1) == DRAG_OUTLINE_COLOUR);
+        CHECK(image.At((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2) == RGB(255, 255, 255));
+        POINT line = Centre(label);
+        CHECK(image.At(line.x, line.y) == DRAG_OUTLINE_COLOUR);
+        CHECK(image.At(line.x, label.top) == RGB(255, 255, 255));
+    }
+
+    MouseAt(s.frame, WM_MOUSEMOVE, s.systemSide.treeRect); // still the source side
+    CHECK(drag.overTarget == 0);
+    CHECK(GetCursor() == SystemCursor(IDC_NO));
+    MouseAt(s.frame, WM_MOUSEMOVE, s.packageSide.listRect);
+    CHECK(drag.overTarget == 1);
+    CHECK(GetCursor() == SystemCursor(IDC_ARROW));
+    MouseAt(s.frame, WM_LBUTTONUP, s.packageSide.listRect);
+
+    CHECK(drag.dragging == 0);
+    CHECK(GetCapture() == nullptr);
+    CHECK(GetCursor() == before);
+    CHECK(s.answers.boxes.empty());
+    CHECK(SelectedNodeText(s.packageSide) == L"Bright Reverb");
+    CHECK(ListRows(s.packageSide.list) == Lines{L"Big", L"Cathedral", L"hall", L"Plate", L"Room"});
+    CHECK(s.Modified());
+    CHECK(s.UndoText() == L"&Undo Copy\tCtrl+Z");
+}
+
+TEST_CASE("one dragged row shows an image of that row alone") {
+    EditSetup s;
+    FocusRows(s.systemSide, kSystemReverb, {L"hall"});
+    BeginListDrag(s.frame, s.systemSide, L"hall");
+    DragState& drag = s.frame.state().drag;
+    REQUIRE(drag.dragging == 1);
+    int width = 0, height = 0;
+    ImageList_GetIconSize(drag.dragImage.get(), &width, &height);
+    RECT label = RowRect(s.systemSide.list, FindRow(s.systemSide.list, L"hall"), LVIR_BOUNDS);
+    CHECK(height == label.bottom - label.top); // one row high, not an outline of several
+    s.frame.Command(IDCANCEL);
+}
+
+TEST_CASE("dragging a plug-in node onto the other tree copies all its presets") {
+    EditSetup s;
+    HTREEITEM zeta = SelectNode(s.packageSide, {kPackageRoot, L"FX Plug-Ins", L"Zeta Comp"});
+    REQUIRE(zeta != nullptr);
+    SelectNode(s.packageSide, {kPackageRoot});
+    BeginTreeDrag(s.frame, s.packageSide, zeta);
+    DragState& drag = s.frame.state().drag;
+    REQUIRE(drag.dragging == 1);
+    CHECK(drag.dragImage.valid());
+    CHECK(SelectedNodeText(s.packageSide) == L"Zeta Comp"); // the dragged node is selected, the list follows it
+    CHECK(GetFocus() == s.packageSide.tree);
+
+    MouseAt(s.frame, WM_MOUSEMOVE, s.systemSide.treeRect);
+    MouseAt(s.frame, WM_LBUTTONUP, s.systemSide.treeRect);
+    CHECK(GetCapture() == nullptr);
+    CHECK(ValueBytes(PlugInKey(kZetaClass), L"Knee") == Pattern(20, 5));
+    CHECK(FindTreeItem(s.systemSide, L"Zeta Comp", NODE_PLUGIN) != nullptr);
+    CHECK_FALSE(s.Modified());
+}
+
+TEST_CASE("a drop on the source side or outside both sides copies nothing") {
+    EditSetup s;
+    const RECT caption = s.packageSide.captionRect;
+    const RECT places[] = {s.systemSide.listRect, s.systemSide.treeRect, caption};
+    for (const RECT& place : places) {
+        FocusRows(s.systemSide, kSystemReverb, {L"hall", L"Room"});
+        BeginListDrag(s.frame, s.systemSide, L"hall");
+        REQUIRE(s.frame.state().drag.dragging == 1);
+        MouseAt(s.frame, WM_MOUSEMOVE, place);
+        CHECK(GetCursor() == SystemCursor(IDC_NO));
+        MouseAt(s.frame, WM_LBUTTONUP, place);
+        CHECK(s.frame.state().drag.dragging == 0);
+        CHECK(GetCapture() == nullptr);
+    }
+    CHECK(s.UndoText() == L"Can't &Undo\tCtrl+Z");
+    CHECK_FALSE(s.Modified());
+    CHECK(s.answers.boxes.empty());
+}
+
+TEST_CASE("Escape or a lost capture ends a drag: nothing copied, capture released, cursor restored") {
+    EditSetup s;
+    FocusRows(s.systemSide, kSystemReverb, {L"hall", L"Room"});
+    HCURSOR before = SystemCursor(IDC_CROSS);
+    SetCursor(before);
+    const Lines packageRows = ListRows(s.packageSide.list);
+    BeginListDrag(s.frame, s.systemSide, L"hall");
+    REQUIRE(s.frame.state().drag.dragging == 1);
+    MouseAt(s.frame, WM_MOUSEMOVE, s.packageSide.listRect);
+
+    SUBCASE("Escape, which the message loop sends as the cancel command") { s.frame.Command(IDCANCEL); }
+    SUBCASE("another window takes the mouse") {
+        HWND other = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        SetCapture(other);
+        Pump();
+        ReleaseCapture();
+        DestroyWindow(other);
+    }
+    CHECK(s.frame.state().drag.dragging == 0);
+    CHECK(GetCapture() == nullptr);
+    CHECK(GetCursor() == before);
+    MouseAt(s.frame, WM_LBUTTONUP, s.packageSide.listRect); // the release after the end drops nothing
+    CHECK(ListRows(s.packageSide.list) == packageRows);
+    CHECK(s.UndoText() == L"Can't &Undo\tCtrl+Z");
+    CHECK_FALSE(s.Modified());
+}

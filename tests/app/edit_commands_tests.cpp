@@ -1,0 +1,210 @@
+// The editing commands on the real frame: copy both ways with the overwrite question, delete, undo and redo with
+// their menu texts, renaming in place, and a store failure reported and shown as it really is.
+#include <doctest.h>
+#include "edit_frame_fixture.h"
+#include "document_commands.h"
+#include "resource.h"
+
+using namespace edittest;
+using storetest::ReadWholeFile;
+using storetest::ValueBytes;
+using storetest::ValueText;
+using storetest::ValueType;
+
+namespace {
+
+const std::vector<const wchar_t*> kPackageReverb = {kPackageRoot, L"FX Plug-Ins", L"Bright Reverb"};
+const std::vector<const wchar_t*> kSystemReverb = {L"FX Plug-Ins", L"Bright Reverb"};
+const std::wstring kReverbKey = PlugInKey(kReverbClass);
+
+// A folder where a data file must go: every write of that file then fails.
+bool BlockWith(const std::wstring& path) {
+    for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+    return CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+}
+
+} // namespace
+
+TEST_CASE("Copy to System of a package plug-in writes its presets to the registry and the data files") {
+    EditSetup s;
+    REQUIRE(SelectNode(s.systemSide, kSystemReverb) != nullptr);
+    REQUIRE(FocusNode(s.packageSide, kPackageReverb) != nullptr);
+    s.answers.Script({IDYES});
+    s.frame.Command(ID_EDIT_COPY_TO_SYSTEM);
+
+    REQUIRE(s.answers.boxes.size() == 1);
+    CHECK(s.answers.boxes[0].style == 0x3D); // two presets affected: the five-button form
+    CHECK(s.answers.boxes[0].text.find(L"'Plate'") != std::wstring::npos);
+    CHECK(ValueBytes(kReverbKey, L"Plate") == Pattern(32, 9));
+    CHECK(ValueType(kReverbKey, L"Cathedral") == REG_SZ);
+    CHECK(ReadWholeFile(ValueText(kReverbKey, L"Cathedral")) == Pattern(300, 8));
+    // The system list was refilled from its node without being selected again.
+    CHECK(ListRows(s.systemSide.list) == Lines{L"Big", L"Cathedral", L"hall", L"Plate", L"Room"});
+    CHECK(s.UndoText() == L"&Undo Copy\tCtrl+Z");
+    CHECK_FALSE(s.Modified());
+}
+
+TEST_CASE("the overwrite question for one preset: Yes overwrites, No and Cancel leave the store and history") {
+    EditSetup s;
+    FocusRows(s.packageSide, kPackageReverb, {L"Plate"});
+    struct Case {
+        int answer;
+        storetest::Bytes stored;
+        const wchar_t* undoText;
+    };
+    const Case cases[] = {
+        {IDYES, Pattern(32, 9), L"&Undo Copy\tCtrl+Z"},
+        {IDNO, Pattern(32, 1), L"Can't &Undo\tCtrl+Z"},
+        {IDCANCEL, Pattern(32, 1), L"Can't &Undo\tCtrl+Z"},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.answer);
+        s.frame.state().history->ClearHistory();
+        REQUIRE(storetest::SetBinary(kReverbKey, L"Plate", Pattern(32, 1)));
+        s.answers.Script({c.answer});
+        s.frame.Command(ID_EDIT_COPY_TO_SYSTEM);
+        REQUIRE(s.answers.boxes.size() == 1);
+        CHECK(s.answers.boxes[0].style == 0x33);
+        CHECK(s.answers.boxes[0].owner == s.frame.window());
+        CHECK(ValueBytes(kReverbKey, L"Plate") == c.stored);
+        CHECK(s.UndoText() == c.undoText);
+    }
+}
+
+TEST_CASE("Copy to File marks the package modified; Save writes what the package side shows") {
+    EditSetup s;
+    FocusRows(s.systemSide, kSystemReverb, {L"hall", L"Room"});
+    s.frame.Command(ID_EDIT_COPY_TO_FILE);
+
+    CHECK(s.answers.boxes.empty());
+    CHECK(s.Modified());
+    CHECK(Text(s.frame.window()) == L"Varden Tarrow 2.0 - Edits.kvpreset*");
+    REQUIRE(SelectNode(s.packageSide, kPackageReverb) != nullptr);
+    CHECK(ListRows(s.packageSide.list) == Lines{L"Cathedral", L"hall", L"Plate", L"Room"});
+
+    DocumentSession session;
+    session.owner = s.frame.window();
+    session.language = storetest::TestLanguage();
+    session.settings = g_appContext.settings;
+    session.document = &g_appContext.document;
+    session.recentFiles = &g_appContext.recentFiles;
+    session.model = &s.frame.state().catalogue;
+    DocumentOutcome outcome;
+    REQUIRE(SaveDocument(session, &outcome) == S_OK);
+
+    PlugInList plugIns;
+    ChainList chains;
+    REQUIRE(ReadPackageFile(s.package.path.c_str(), &plugIns, &chains) == S_OK);
+    const PlugInEntry* reverb = plugIns.FindEntryByName(L"Bright Reverb", storetest::TestLanguage());
+    REQUIRE(reverb != nullptr);
+    REQUIRE(reverb->PresetCount() == 4);
+    CHECK(storetest::DataOf(reverb->FindPreset(L"hall")) == Pattern(32, 1));
+    CHECK(storetest::DataOf(reverb->FindPreset(L"Room")) == Pattern(32, 1));
+    CHECK(storetest::DataOf(reverb->FindPreset(L"Cathedral")) == Pattern(300, 8));
+}
+
+TEST_CASE("Delete, Undo and Redo in the store, and the Undo and Redo texts after each") {
+    EditSetup s;
+    const std::wstring bigFile = ValueText(kReverbKey, L"Big");
+    FocusRows(s.systemSide, kSystemReverb, {L"Plate", L"Big"});
+    CHECK(s.UndoText() == L"Can't &Undo\tCtrl+Z");
+
+    s.frame.Command(ID_EDIT_DELETE);
+    CHECK(ValueType(kReverbKey, L"Plate") == REG_NONE);
+    CHECK(ValueType(kReverbKey, L"Big") == REG_NONE);
+    CHECK(GetFileAttributesW(bigFile.c_str()) == INVALID_FILE_ATTRIBUTES);
+    CHECK(ListRows(s.systemSide.list) == Lines{L"hall", L"Room"});
+    CHECK(s.UndoText() == L"&Undo Delete\tCtrl+Z");
+    CHECK(s.RedoText() == L"Can't &Redo\tCtrl+Shift+Z");
+
+    s.frame.Command(ID_EDIT_UNDO);
+    CHECK(ValueBytes(kReverbKey, L"Plate") == Pattern(32, 1));
+    CHECK(ReadWholeFile(ValueText(kReverbKey, L"Big")) == Pattern(400, 6));
+    CHECK(ListRows(s.systemSide.list).size() == 4);
+    CHECK(s.UndoText() == L"Can't &Undo\tCtrl+Z");
+    CHECK(s.RedoText() == L"&Redo Delete\tCtrl+Shift+Z");
+
+    s.frame.Command(ID_EDIT_REDO);
+    CHECK(ValueType(kReverbKey, L"Plate") == REG_NONE);
+    CHECK(ListRows(s.systemSide.list) == Lines{L"hall", L"Room"});
+    CHECK(s.UndoText() == L"&Undo Delete\tCtrl+Z");
+    CHECK(s.answers.boxes.empty());
+}
+
+TEST_CASE("a delete in the package marks it modified; its undo marks it modified again after a save") {
+    EditSetup s;
+    FocusRows(s.packageSide, kPackageReverb, {L"Cathedral"});
+    s.frame.Command(ID_EDIT_DELETE);
+    CHECK(s.Modified());
+    CHECK(ListRows(s.packageSide.list) == Lines{L"Plate"});
+    g_appContext.document.flags &= ~DOC_MODIFIED; // as a save would leave it
+    s.frame.Command(ID_EDIT_UNDO);
+    CHECK(s.Modified());
+    CHECK(ListRows(s.packageSide.list) == Lines{L"Cathedral", L"Plate"});
+}
+
+TEST_CASE("a store write that fails is reported with the item and the system side shows what is stored") {
+    EditSetup s;
+    // A folder where the copy's data file must go makes that write fail.
+    const std::wstring blocked = s.store.PresetFolder(kReverbClass) + L"\\Cathedral.dxp";
+    REQUIRE(BlockWith(blocked));
+    REQUIRE(SelectNode(s.systemSide, kSystemReverb) != nullptr);
+    FocusRows(s.packageSide, kPackageReverb, {L"Cathedral"});
+    s.frame.Command(ID_EDIT_COPY_TO_SYSTEM);
+
+    REQUIRE(s.answers.boxes.size() == 1);
+    CHECK(s.answers.boxes[0].text.find(L"The item 'Cathedral' could not be changed in the system presets.") == 0);
+    CHECK(ValueType(kReverbKey, L"Cathedral") == REG_NONE);
+    CHECK(ListRows(s.systemSide.list) == Lines{L"Big", L"hall", L"Plate", L"Room"});
+    CHECK(RemoveDirectoryW(blocked.c_str()));
+}
+
+TEST_CASE("renaming a row in place") {
+    EditSetup s;
+    auto rename = [&](PaneState& pane, const wchar_t* row, const wchar_t* text) {
+        SetFocus(pane.list);
+        LVFINDINFOW find{};
+        find.flags = LVFI_STRING;
+        find.psz = row;
+        HWND edit = ListView_EditLabel(pane.list, ListView_FindItem(pane.list, -1, &find));
+        REQUIRE(edit != nullptr);
+        SetWindowTextW(edit, text);
+        SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+        Pump();
+    };
+
+    SUBCASE("in the store: the entry moves to the new name") {
+        REQUIRE(SelectNode(s.systemSide, kSystemReverb) != nullptr);
+        rename(s.systemSide, L"Plate", L"Plate Two");
+        CHECK(ListRows(s.systemSide.list) == Lines{L"Big", L"hall", L"Plate Two", L"Room"});
+        CHECK(ValueBytes(kReverbKey, L"Plate Two") == Pattern(32, 1));
+        CHECK(ValueType(kReverbKey, L"Plate") == REG_NONE);
+        CHECK_FALSE(s.Modified());
+    }
+    SUBCASE("in the package: the document is modified") {
+        REQUIRE(SelectNode(s.packageSide, kPackageReverb) != nullptr);
+        rename(s.packageSide, L"Cathedral", L"Crypt");
+        CHECK(ListRows(s.packageSide.list) == Lines{L"Crypt", L"Plate"});
+        CHECK(s.Modified());
+        CHECK(Text(s.frame.window()) == L"Varden Tarrow 2.0 - Edits.kvpreset*");
+    }
+    SUBCASE("a name already taken is refused with its message, the row keeps its text") {
+        REQUIRE(SelectNode(s.systemSide, kSystemReverb) != nullptr);
+        rename(s.systemSide, L"Plate", L"ROOM");
+        REQUIRE(s.answers.boxes.size() == 1);
+        CHECK(s.answers.boxes[0].caption == L"Preset Name Conflict");
+        CHECK(ListRows(s.systemSide.list) == Lines{L"Big", L"hall", L"Plate", L"Room"});
+    }
+    SUBCASE("a write the store refuses is reported and the entry keeps its name") {
+        REQUIRE(SelectNode(s.systemSide, kSystemReverb) != nullptr);
+        const std::wstring blocked = s.store.PresetFolder(kReverbClass) + L"\\Huge.dxp";
+        REQUIRE(BlockWith(blocked));
+        rename(s.systemSide, L"Big", L"Huge");
+        REQUIRE(s.answers.boxes.size() == 1);
+        CHECK(s.answers.boxes[0].text.find(L"The item 'Big' could not be renamed in the system presets.") == 0);
+        CHECK(ListRows(s.systemSide.list) == Lines{L"Big", L"hall", L"Plate", L"Room"});
+        CHECK(ReadWholeFile(ValueText(kReverbKey, L"Big")) == Pattern(400, 6));
+        CHECK(RemoveDirectoryW(blocked.c_str()));
+    }
+}
