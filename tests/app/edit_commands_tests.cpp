@@ -13,8 +13,6 @@ using storetest::ValueType;
 
 namespace {
 
-const std::vector<const wchar_t*> kPackageReverb = {kPackageRoot, L"FX Plug-Ins", L"Bright Reverb"};
-const std::vector<const wchar_t*> kSystemReverb = {L"FX Plug-Ins", L"Bright Reverb"};
 const std::wstring kReverbKey = PlugInKey(kReverbClass);
 
 // A folder where a data file must go: every write of that file then fails.
@@ -164,10 +162,7 @@ TEST_CASE("renaming a row in place") {
     EditSetup s;
     auto rename = [&](PaneState& pane, const wchar_t* row, const wchar_t* text) {
         SetFocus(pane.list);
-        LVFINDINFOW find{};
-        find.flags = LVFI_STRING;
-        find.psz = row;
-        HWND edit = ListView_EditLabel(pane.list, ListView_FindItem(pane.list, -1, &find));
+        HWND edit = ListView_EditLabel(pane.list, FindRow(pane.list, row));
         REQUIRE(edit != nullptr);
         SetWindowTextW(edit, text);
         SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
