@@ -2,7 +2,6 @@
 // their menu texts, renaming in place, and a store failure reported and shown as it really is.
 #include <doctest.h>
 #include "edit_frame_fixture.h"
-#include "document_commands.h"
 #include "resource.h"
 
 using namespace edittest;
@@ -81,15 +80,8 @@ TEST_CASE("Copy to File marks the package modified; Save writes what the package
     REQUIRE(SelectNode(s.packageSide, kPackageReverb) != nullptr);
     CHECK(ListRows(s.packageSide.list) == Lines{L"Cathedral", L"hall", L"Plate", L"Room"});
 
-    DocumentSession session;
-    session.owner = s.frame.window();
-    session.language = storetest::TestLanguage();
-    session.settings = g_appContext.settings;
-    session.document = &g_appContext.document;
-    session.recentFiles = &g_appContext.recentFiles;
-    session.model = &s.frame.state().catalogue;
-    DocumentOutcome outcome;
-    REQUIRE(SaveDocument(session, &outcome) == S_OK);
+    s.frame.Command(ID_FILE_SAVE);
+    REQUIRE_FALSE(s.Modified());
 
     PlugInList plugIns;
     ChainList chains;
