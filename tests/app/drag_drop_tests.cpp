@@ -10,16 +10,7 @@ using storetest::ValueBytes;
 
 namespace {
 
-const std::vector<const wchar_t*> kSystemReverb = {L"FX Plug-Ins", L"Bright Reverb"};
-
 POINT Centre(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
-
-int FindRow(HWND list, const wchar_t* text) {
-    LVFINDINFOW find{};
-    find.flags = LVFI_STRING;
-    find.psz = text;
-    return ListView_FindItem(list, -1, &find);
-}
 
 RECT RowRect(HWND list, int row, int part) {
     RECT rect{};

@@ -2,7 +2,6 @@
 // their menu texts, renaming in place, and a store failure reported and shown as it really is.
 #include <doctest.h>
 #include "edit_frame_fixture.h"
-#include "document_commands.h"
 #include "resource.h"
 
 using namespace edittest;
@@ -13,8 +12,6 @@ using storetest::ValueType;
 
 namespace {
 
-const std::vector<const wchar_t*> kPackageReverb = {kPackageRoot, L"FX Plug-Ins", L"Bright Reverb"};
-const std::vector<const wchar_t*> kSystemReverb = {L"FX Plug-Ins", L"Bright Reverb"};
 const std::wstring kReverbKey = PlugInKey(kReverbClass);
 
 // A folder where a data file must go: every write of that file then fails.
@@ -83,15 +80,8 @@ TEST_CASE("Copy to File marks the package modified; Save writes what the package
     REQUIRE(SelectNode(s.packageSide, kPackageReverb) != nullptr);
     CHECK(ListRows(s.packageSide.list) == Lines{L"Cathedral", L"hall", L"Plate", L"Room"});
 
-    DocumentSession session;
-    session.owner = s.frame.window();
-    session.language = storetest::TestLanguage();
-    session.settings = g_appContext.settings;
-    session.document = &g_appContext.document;
-    session.recentFiles = &g_appContext.recentFiles;
-    session.model = &s.frame.state().catalogue;
-    DocumentOutcome outcome;
-    REQUIRE(SaveDocument(session, &outcome) == S_OK);
+    s.frame.Command(ID_FILE_SAVE);
+    REQUIRE_FALSE(s.Modified());
 
     PlugInList plugIns;
     ChainList chains;
@@ -164,10 +154,7 @@ TEST_CASE("renaming a row in place") {
     EditSetup s;
     auto rename = [&](PaneState& pane, const wchar_t* row, const wchar_t* text) {
         SetFocus(pane.list);
-        LVFINDINFOW find{};
-        find.flags = LVFI_STRING;
-        find.psz = row;
-        HWND edit = ListView_EditLabel(pane.list, ListView_FindItem(pane.list, -1, &find));
+        HWND edit = ListView_EditLabel(pane.list, FindRow(pane.list, row));
         REQUIRE(edit != nullptr);
         SetWindowTextW(edit, text);
         SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);

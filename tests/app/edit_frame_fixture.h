@@ -16,6 +16,8 @@ using Lines = std::vector<std::wstring>;
 
 constexpr wchar_t kZetaClass[] = L"{7D000000-0000-4000-8000-0000000000E1}";
 constexpr wchar_t kPackageRoot[] = L"Edits.kvpreset";
+inline const std::vector<const wchar_t*> kPackageReverb = {kPackageRoot, L"FX Plug-Ins", L"Bright Reverb"};
+inline const std::vector<const wchar_t*> kSystemReverb = {L"FX Plug-Ins", L"Bright Reverb"};
 
 // Answers every box from a script (Cancel once it runs out, so no test can wait on a box) and records it.
 class Answers {
@@ -107,16 +109,21 @@ inline HTREEITEM FocusNode(const PaneState& pane, const std::vector<const wchar_
     return item;
 }
 
+// The index of the list row with this text, or -1.
+inline int FindRow(HWND list, const wchar_t* text) {
+    LVFINDINFOW find{};
+    find.flags = LVFI_STRING;
+    find.psz = text;
+    return ListView_FindItem(list, -1, &find);
+}
+
 // Selects a node, gives the list the focus and selects the rows of the given texts.
 inline void FocusRows(const PaneState& pane, const std::vector<const wchar_t*>& path, const Lines& rows) {
     REQUIRE(SelectNode(pane, path) != nullptr);
     SetFocus(pane.list);
     ListView_SetItemState(pane.list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     for (const std::wstring& text : rows) {
-        LVFINDINFOW find{};
-        find.flags = LVFI_STRING;
-        find.psz = text.c_str();
-        int row = ListView_FindItem(pane.list, -1, &find);
+        int row = FindRow(pane.list, text.c_str());
         REQUIRE(row >= 0);
         ListView_SetItemState(pane.list, row, LVIS_SELECTED, LVIS_SELECTED);
     }

@@ -1,8 +1,7 @@
-// Menus as the frame prepares them when they open: File and Edit states, the Undo and Redo texts, and the
+// Menus as the frame prepares them when they open: File and Edit states, and the
 // Lathmere destinations in both the Edit submenu and the toolbar's drop-down.
 #include <doctest.h>
 #include "app_fixture.h"
-#include "editing.h"
 
 using namespace apptest;
 
@@ -57,17 +56,6 @@ TEST_CASE("File and Edit states follow the package, the focus and the history") 
     SetFocus(f.state->toolbar);
     CHECK_FALSE(Read(Bar(f, 1), ID_EDIT_DELETE).enabled); // no pane has the focus
 
-    EditSession session{f.state->catalogue, *f.state->history, f.frame, CurrentLathmereDestination(f.state->catalogue)};
-    Selection rows{SIDE_PACKAGE, PANE_LIST, NODE_PLUGIN, {L"Air"}, L"Eq One"};
-    CopyOutcome copied;
-    REQUIRE(CopySelection(session, rows, CopyOptions{}, &copied) == S_OK);
-    CHECK(Read(Bar(f, 1), ID_EDIT_UNDO).text == L"&Undo Copy\tCtrl+Z");
-    CHECK(Read(Bar(f, 1), ID_EDIT_UNDO).enabled);
-    CHECK_FALSE(Read(Bar(f, 1), ID_EDIT_REDO).enabled);
-    f.answers.boxAnswers = {IDNO};
-    f.Command(ID_FILE_NEW);
-    CHECK(Read(Bar(f, 1), ID_EDIT_UNDO).text == L"Can't &Undo\tCtrl+Z");
-    CHECK_FALSE(Read(Bar(f, 1), ID_EDIT_UNDO).enabled);
     CHECK(f.answers.unexpected == 0);
 }
 

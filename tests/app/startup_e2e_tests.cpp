@@ -120,15 +120,12 @@ bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(
 
 } // namespace
 
+// Which arguments are invalid is the command-line tests' concern; here, what the program does with one.
 TEST_CASE("invalid arguments end with exit code 4 after the start-up error box") {
-    const wchar_t* lines[] = {L"/nosuchswitch", L"/HELP:x", L"a.kvpreset @", L"@ -x"};
-    for (const wchar_t* line : lines) {
-        CAPTURE(std::string(line, line + wcslen(line)));
-        std::wstring text;
-        CHECK(StartExpectingError(line, &text) == 4);
-        CHECK(Contains(text, L"An error occurred starting Tarrow."));
-        CHECK(Contains(text, L"An invalid argument was specified."));
-    }
+    std::wstring text;
+    CHECK(StartExpectingError(L"/nosuchswitch", &text) == 4);
+    CHECK(Contains(text, L"An error occurred starting Tarrow."));
+    CHECK(Contains(text, L"An invalid argument was specified."));
 }
 
 TEST_CASE("a missing response file ends with exit code 2") {
