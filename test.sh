@@ -10,12 +10,7 @@ tarrow_build "$BUILD" || exit 1
 
 tarrow_wine_env
 export WINEPREFIX="$BUILD/wineprefix"
-TARROW_XVFB_PID=""
-cleanup() {
-    wineserver -k >/dev/null 2>&1
-    [ -n "$TARROW_XVFB_PID" ] && kill "$TARROW_XVFB_PID" 2>/dev/null
-}
-trap cleanup EXIT
+tarrow_cleanup_on_exit
 tarrow_wine_prefix
 tarrow_start_xvfb || exit 1
 wineserver -p >/dev/null 2>&1

@@ -77,6 +77,12 @@ tarrow_start_xvfb() {
 }
 
 # When the calling script ends: stop the Wine processes of $WINEPREFIX and the Xvfb that tarrow_start_xvfb started.
+# The caption buttons are drawn with Wine's Marlett font, which a fresh prefix does not always find.
+tarrow_marlett_font() {
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
+}
+
 tarrow_cleanup_on_exit() {
     TARROW_XVFB_PID=""
     trap 'wineserver -k >/dev/null 2>&1; [ -n "$TARROW_XVFB_PID" ] && kill "$TARROW_XVFB_PID" 2>/dev/null' EXIT

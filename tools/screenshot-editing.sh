@@ -13,16 +13,9 @@ tarrow_build "$BUILD" >/dev/null || exit 1
 
 tarrow_wine_env
 export WINEPREFIX="$BUILD/wineprefix"
-TARROW_XVFB_PID=""
-cleanup() {
-    wineserver -k >/dev/null 2>&1
-    [ -n "$TARROW_XVFB_PID" ] && kill "$TARROW_XVFB_PID" 2>/dev/null
-}
-trap cleanup EXIT
+tarrow_cleanup_on_exit
 tarrow_wine_prefix
-# The caption buttons are drawn with Wine's Marlett font, which a fresh prefix does not always find.
-FONTS="$WINEPREFIX/drive_c/windows/Fonts"
-[ -f "$FONTS/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$FONTS/" 2>/dev/null || true
+tarrow_marlett_font
 tarrow_start_xvfb || exit 1
 tarrow_mark_throwaway_store || exit 1
 python3 "$TARROW_ROOT/tests/e2e/real_input.py" --build "$BUILD" --helper "$BUILD/tests/e2e_helper.exe" \

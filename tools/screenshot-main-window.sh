@@ -17,8 +17,7 @@ tarrow_wine_env
 export WINEPREFIX="$BUILD/demoprefix"
 tarrow_cleanup_on_exit
 tarrow_wine_prefix
-FONTS="$WINEPREFIX/drive_c/windows/Fonts"
-[ -f "$FONTS/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$FONTS/" 2>/dev/null || true
+tarrow_marlett_font
 tarrow_start_xvfb || exit 1
 
 demo_package='C:\users\Public\Documents\Tarrow Demo\Demo.kvpreset'

@@ -22,9 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 tarrow_wine_prefix
-# The caption buttons are drawn with Wine's Marlett font, which a fresh prefix does not always find.
-FONTS="$WINEPREFIX/drive_c/windows/Fonts"
-[ -f "$FONTS/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$FONTS/" 2>/dev/null || true
+tarrow_marlett_font
 tarrow_start_xvfb || exit 1
 
 wine "$BUILD/msgbox_preview.exe" "$(winepath -w "$WORK/rect")" "$(winepath -w "$WORK/done")" >/dev/null 2>&1 &
