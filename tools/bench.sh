@@ -22,6 +22,11 @@ tarrow_build "$BUILD" || exit 1
 tarrow_wine_env
 export WINEPREFIX="$BUILD/benchprefix"
 tarrow_cleanup_on_exit
+# The frame bench shows real windows. Wine's session takes its display from the first process of the prefix, so a
+# virtual display (when none is set) must be up before anything runs under Wine.
+if [[ " ${selected[*]} " == *" frame "* ]] && [ -z "${DISPLAY:-}" ]; then
+    tarrow_start_xvfb || exit 1
+fi
 tarrow_wine_prefix
 
 # Write and read run as separate processes, so each peak working set is its own.
@@ -48,11 +53,7 @@ bench_cli() {
     return $result
 }
 
-# The frame bench shows real windows: on a virtual display of its own when none is set.
 bench_frame() {
-    if [ -z "${DISPLAY:-}" ] && [ -z "$TARROW_XVFB_PID" ]; then
-        tarrow_start_xvfb || return 1
-    fi
     wine "$BUILD/frame_bench.exe"
 }
 
