@@ -4,11 +4,17 @@
 // Manifest.
 #define IDR_MANIFEST                    1
 
-// Icons (107) and bitmaps (131-133).
+// Icons (107) and bitmaps (131-139): pane images and toolbar at 16 pixels, then at 20, 24 and 32 pixels.
 #define IDI_TARROW                      107
 #define IDB_PANE_IMAGES                 131
 #define IDB_TOOLBAR                     132
 #define IDB_ABOUT                       133
+#define IDB_PANE_IMAGES_20              134
+#define IDB_PANE_IMAGES_24              135
+#define IDB_PANE_IMAGES_32              136
+#define IDB_TOOLBAR_20                  137
+#define IDB_TOOLBAR_24                  138
+#define IDB_TOOLBAR_32                  139
 
 // Menus and accelerators (109-110); the main menu and its accelerator table share a number.
 #define IDR_MAIN_MENU                   109
