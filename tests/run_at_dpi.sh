@@ -10,7 +10,7 @@ source "$TARROW_ROOT/tools/common.sh"
 dpi="$1"
 exe="$2"
 shift 2
-: "${WINEPREFIX:?run through test.sh, which makes the tests' prefix}"
+: "${WINEPREFIX:?run it through test.sh, which makes the prefix of the tests}"
 
 tarrow_wine_env
 export WINEPREFIX="$WINEPREFIX-dpi$dpi"
