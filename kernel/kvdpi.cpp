@@ -17,7 +17,8 @@ constexpr int kEffectiveDpi = 0; // MDT_EFFECTIVE_DPI
 
 template <typename Fn> Fn Lookup(const wchar_t* module, const char* name) {
     HMODULE handle = GetModuleHandleW(module);
-    if (!handle) handle = LoadLibraryW(module); // stays loaded for the process, like the linked libraries
+    // Only from the system folder; it stays loaded for the process, like the linked libraries.
+    if (!handle) handle = LoadLibraryExW(module, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     return handle ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name))) : nullptr;
 }
 

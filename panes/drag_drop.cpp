@@ -56,9 +56,9 @@ KvImageList OutlineImage(const std::vector<RowOutline>& rows, UINT dpi, POINT* o
     KvBitmap colour(CreateCompatibleBitmap(screen.get(), width, height));
     KvBitmap mask(CreateBitmap(width, height, 1, 1, nullptr));
     KvMemoryDC colourDC(CreateCompatibleDC(nullptr)), maskDC(CreateCompatibleDC(nullptr));
-    const int pen = KvDpi_Scale(1, dpi);
-    KvPen colourPen(CreatePen(PS_SOLID, pen, DRAG_OUTLINE_COLOUR));
-    KvPen maskPen(CreatePen(PS_SOLID, pen, RGB(0, 0, 0)));
+    const int pen = KvDpi_Scale(1, dpi); // wider lines stay inside the icons' frames, and so inside the image
+    KvPen colourPen(CreatePen(PS_INSIDEFRAME, pen, DRAG_OUTLINE_COLOUR));
+    KvPen maskPen(CreatePen(PS_INSIDEFRAME, pen, RGB(0, 0, 0)));
     if (!colour || !mask || !colourDC.get() || !maskDC.get() || !colourPen || !maskPen) return KvImageList();
     {
         KvSelectObject colourBitmap(colourDC.get(), colour.get());
