@@ -112,7 +112,10 @@ void OnDestroy(FrameState& state) {
     for (int side = 0; side < state.sideCount; ++side)
         KvSetMetric(state.settings, kTreeWidthSettings[side], state.sides[side].treeWidth);
     DestroyToolbar(state);
-    if (g_appContext.frameWindow == state.frame) g_appContext.frameWindow = nullptr;
+    if (g_appContext.frameWindow == state.frame) {
+        g_appContext.frameWindow = nullptr;
+        g_appContext.accelerators.reset();
+    }
     PostQuitMessage(0);
 }
 
