@@ -123,7 +123,10 @@ void OnDestroy(FrameState& state) {
         KvSetMetric(state.settings, kTreeWidthSettings[side], state.sides[side].treeWidth);
     KvSetMetric(state.settings, SETTING_PIXELS_DPI, static_cast<int>(state.dpi));
     DestroyToolbar(state);
-    if (g_appContext.frameWindow == state.frame) g_appContext.frameWindow = nullptr;
+    if (g_appContext.frameWindow == state.frame) {
+        g_appContext.frameWindow = nullptr;
+        g_appContext.accelerators.reset();
+    }
     PostQuitMessage(0);
 }
 

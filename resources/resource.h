@@ -89,9 +89,10 @@
 #define IDS_CLI_USAGE_DIFF              3115
 #define IDS_CLI_USAGE_END               3116
 
-// Program strings: the Help menu's failure messages and the home page's address (3200-3202).
+// Program strings: the Help menu's failure messages and the home page's address (3200-3202, 3209).
 #define IDS_HELP_GUIDE_FAILED           3200
 #define IDS_HELP_HOME_PAGE_FAILED       3201
+#define IDS_HELP_GUIDE_NOT_SHOWN        3209
 #define IDS_HELP_HOME_PAGE_ADDRESS      3202
 
 // Program strings: toolbar tooltips (32900-32908, and 33021 for the destination button).
@@ -181,9 +182,10 @@
 #define IDS_KV_DONT_SHOW_AGAIN          48394
 #define IDS_KV_DETAILS_HIDE             48395
 
-// Library strings: error-report pieces (48401-48402, 48600-48601).
+// Library strings: error-report pieces (48401-48403, 48600-48601).
 #define IDS_KV_MESSAGE_MISSING          48401
 #define IDS_KV_WARNING_PREFIX           48402
+#define IDS_KV_MESSAGE_SYSTEM           48403
 #define IDS_KV_DETAILS_START            48600
 #define IDS_KV_DETAILS_END              48601
 
