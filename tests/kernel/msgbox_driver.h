@@ -51,7 +51,6 @@ public:
     BoxDriver(const BoxDriver&) = delete;
     BoxDriver& operator=(const BoxDriver&) = delete;
     bool sawDialog() const { return sawDialog_; }
-    bool finished() const { return next_ >= steps_.size(); }
 private:
     static BoxDriver*& current() { static BoxDriver* driver = nullptr; return driver; }
     void Tick() {
