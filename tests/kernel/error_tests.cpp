@@ -66,8 +66,7 @@ TEST_CASE_FIXTURE(ErrorFixture, "error handler: composed message") {
 TEST_CASE_FIXTURE(ErrorFixture, "error handler: every code the program produces has a message") {
     for (HRESULT code : {KV_E_FAIL, KV_E_OUTOFMEMORY, KV_E_INVALIDARG, KV_E_FILE_CREATE, KV_E_FILE_OPEN, KV_E_READ,
                          KV_E_WRITE, KV_E_NOT_FOUND, KV_E_UNSUPPORTED, KV_E_CANCELLED, KV_E_WINDOW_CREATE,
-                         KV_E_DATA_FILE_MISSING, KV_E_RIFF_NOT_RIFF, KV_E_RIFF_NOT_LIST, KV_E_RIFF_ZERO_LENGTH,
-                         KV_E_RIFF_NEG_LENGTH, static_cast<HRESULT>(0x8004E03C)}) {
+                         KV_E_DATA_FILE_MISSING}) {
         CAPTURE(code);
         CHECK(Message(code).rfind(L"\n\n", 0) == 0);
         CHECK(Message(code).size() > 10);
