@@ -7,12 +7,12 @@
 #include "document_open.h"
 #include "frame_window.h"
 #include "kverror.h"
-#include "kvinstance.h"
 #include "kvkernel.h"
 #include "kvlang.h"
 #include "kvmetric.h"
 #include "kvmsgbox.h"
 #include "kvresult.h"
+#include "package_handover.h"
 #include "recent_files.h"
 #include "resource.h"
 #include <commctrl.h>
@@ -90,7 +90,7 @@ HWND AppInitInstance(HINSTANCE instance, int, int* exitCode) {
     KvKernel_Init(instance);
     g_appContext.instance = instance;
     *exitCode = 0;
-    if (KvActivatePrevAppInstance(FRAME_CLASS_NAME)) return nullptr;
+    if (HandOverToRunningInstance(GetCommandLineW())) return nullptr;
 
     KvMsgBoxSetAppData(instance, nullptr, L"Varden Tarrow");
     RegisterApplicationTokens();
