@@ -128,7 +128,7 @@ TEST_CASE("every way to another package asks first; Cancel, or Yes with the Save
     FrameFixture f;
     const std::wstring other = f.Package(L"other.kvpreset");
     REQUIRE(OpenPackage(*f.state, Request(other)) == S_OK); // recent entry 1
-    const std::pair<const char*, std::function<void()>> ways[] = {
+    const std::pair<std::string, std::function<void()>> ways[] = {
         {"New", [&f] { f.Command(ID_FILE_NEW); }},
         {"recent file", [&f] { f.Command(ID_FILE_RECENT_FIRST); }},
         {"drop", [&f, &other] { Drop(f.frame, other); }},
@@ -150,7 +150,7 @@ TEST_CASE("every way to another package asks first; Cancel, or Yes with the Save
             CHECK(f.Title() == L"Untitled*");
             CHECK(IsWindow(f.frame));
         }
-        if (std::string(name) != "Exit") CHECK(f.Title() == (std::string(name) == "New" ? L"Untitled" : L"other.kvpreset"));
+        if (name != "Exit") CHECK(f.Title() == (name == "New" ? L"Untitled" : L"other.kvpreset"));
     }
     CHECK_FALSE(IsWindow(f.frame));
 }

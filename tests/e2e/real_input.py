@@ -15,7 +15,7 @@ One program run carries all scenarios, in order:
   (d) F2 in the system list, a new name typed: the registry holds the preset under the new name only;
   (e) a drag of several rows ended with Escape copies nothing;
   (f) Alt+E, F copies to a new package; File > 1 then asks about the changes, and Cancel keeps them;
-  (g) closing asks too: Yes, then Escape in the Save dialog, keeps the window and the changes;
+  (g) File > Exit asks too: Yes, then Escape in the Save dialog, keeps the window and the changes;
   (h) a second tarrow.exe with a (relative) package path opens it in the first window, after the question.
 Every wait has a timeout; a failure names the scenario and the fact that did not hold.
 """
@@ -410,7 +410,7 @@ class Scenarios:
 
     def question(self, fact):
         """Waits for the unsaved-changes question and checks its text."""
-        state = self.screen.wait(fact, lambda s: s["dialogs"], timeout=15)
+        state = self.screen.wait(fact, lambda s: s.get("dialogs"), timeout=15)
         controls = state["dialogs"][0]["controls"]
         self.checks.check(fact, any("Do you want to save changes to Untitled?" in c for c in controls), repr(controls))
 
@@ -421,9 +421,10 @@ class Scenarios:
         self.screen.click(centre(find_item(state, "system", "list", "Tape")["rect"]))
         self.screen.wait("'Tape' the only selected row", lambda s: selected_texts(s, "system", "list") == ["Tape"])
         self.screen.keys("alt+e", "f")
-        state = self.screen.wait("the copy in the package", lambda s: title(s).endswith("Untitled*"))
-        self.checks.check("the package tree shows the copied plug-in",
-                          find_item(state, "package", "tree", "E2E Delay") is not None, repr(items(state, "package", "tree")))
+        self.screen.wait("the copy in the package", lambda s: title(s).endswith("Untitled*"))
+        self.expand_all("package", "Untitled")
+        state = self.screen.wait("the copied plug-in in the package tree",
+                                 lambda s: find_item(s, "package", "tree", "E2E Delay"))
         self.screen.keys("alt+f", "1")
         self.question("File > 1 asks about the unsaved changes")
         self.screen.keys("Escape")
@@ -431,15 +432,15 @@ class Scenarios:
         self.checks.check("the changes are kept", title(state).endswith("Untitled*"), title(state))
 
     def close_save_cancelled(self):
-        self.checks.begin("(g) closing with changes: Yes, Escape in the Save dialog")
-        self.screen.keys("alt+F4")
+        self.checks.begin("(g) File > Exit with changes: Yes, Escape in the Save dialog")
+        self.screen.keys("alt+f", "x")
         self.question("closing asks about the unsaved changes")
         self.screen.keys("y")
         state = self.screen.wait("the Save dialog",
-                                 lambda s: s["dialogs"] and s["dialogs"][0]["title"] == "Save Preset Package", timeout=15)
+                                 lambda s: s.get("dialogs") and s["dialogs"][0]["title"] == "Save Preset Package", timeout=15)
         self.screen.keys("Escape")
-        state = self.screen.wait("the Save dialog closed", lambda s: not s["dialogs"], timeout=15)
-        self.checks.check("the program still runs", self.program.running())
+        state = self.screen.wait("the Save dialog closed, the window still there",
+                                 lambda s: s.get("frame") and not s["dialogs"], timeout=15)
         self.checks.check("the changes are kept", title(state).endswith("Untitled*"), title(state))
         self.checks.check("the package still holds the copy", find_item(state, "package", "tree", "E2E Delay") is not None)
 
