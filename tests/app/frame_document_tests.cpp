@@ -174,41 +174,36 @@ TEST_CASE("a package handed over by a second start: the window restores, the ope
     CHECK(f.answers.unexpected == 0);
 }
 
-TEST_CASE("ending the session asks like closing; the window's settings are saved when it ends") {
+TEST_CASE("log-off asks like closing and waits while a box is open; the window's settings are kept when it ends") {
     FrameFixture f;
     REQUIRE(OpenPackage(*f.state, Request(f.Package(L"mix.kvpreset"))) == S_OK);
     auto query = [&f] { return SendMessageW(f.frame, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF); };
     CHECK(query() == TRUE); // clean: no question
+    f.document().flags |= DOC_READONLY; // Yes goes to the Save dialog, which is cancelled
     f.MarkModified();
-    const struct { std::vector<int> answers; uint32_t flags; LRESULT allowed; } rows[] = {
-        {{IDCANCEL}, 0, FALSE}, {{IDYES}, DOC_UNTITLED, FALSE} /* Save dialog cancelled */, {{IDNO}, 0, TRUE}};
-    for (const auto& row : rows) {
-        f.document().flags |= row.flags;
-        f.answers.boxAnswers = {row.answers.begin(), row.answers.end()};
+    for (int answer : {IDCANCEL, IDYES, IDNO}) {
+        CAPTURE(answer);
+        f.answers.boxAnswers = {answer};
         f.answers.dialogAnswers = {{}};
-        CHECK(query() == row.allowed);
+        CHECK(query() == (answer == IDNO));
         CHECK(f.answers.boxAnswers.empty());
-        CHECK(f.Title() == L"mix.kvpreset*");
     }
     EnableWindow(f.frame, FALSE); // a box of the program is open: no second question
     CHECK(query() == FALSE);
     EnableWindow(f.frame, TRUE);
-
     f.state->sides[PANE_SYSTEM].treeWidth = 123;
     SendMessageW(f.frame, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     CHECK(KvGetMetric(g_appContext.settings, SETTING_SYSTEM_TREE_WIDTH) == 123);
     RecentFileList stored;
     LoadRecentFiles(stored, g_appContext.settings);
     CHECK(stored.count == 1);
-    WINDOWPLACEMENT placement{};
-    CHECK(KvGetMetricBinary(g_appContext.settings, SETTING_WINDOW_PLACEMENT, &placement, sizeof(placement)) ==
-          sizeof(placement));
+    CHECK(f.Title() == L"mix.kvpreset* (Read-Only)");
     CHECK(f.answers.unexpected == 0);
 }
 
-TEST_CASE("a damaged file keeps the previous package, now clean; a dropped file opens after the question") {
+TEST_CASE("a damaged file keeps the previous package, now clean") {
     FrameFixture f;
-    const std::wstring damaged = f.dir.file(L"damaged.kvpreset"), dropped = f.Package(L"dropped.kvpreset");
+    const std::wstring damaged = f.dir.file(L"damaged.kvpreset");
     REQUIRE(testsupport::WriteWholeFile(damaged, "RIFF\4\0\0\0junk", 12));
     REQUIRE(OpenPackage(*f.state, Request(f.Package(L"good.kvpreset"))) == S_OK);
     f.MarkModified();
@@ -218,12 +213,6 @@ TEST_CASE("a damaged file keeps the previous package, now clean; a dropped file 
     CHECK(f.answers.boxes.at(1) == L"The file " + damaged + L" is not in a supported format, or contains an unrecoverable error.");
     CHECK(f.Title() == L"good.kvpreset");
     CHECK(f.RootText() == L"good.kvpreset");
-
-    f.MarkModified();
-    f.answers.boxAnswers = {IDNO};
-    Drop(f.frame, dropped);
-    CHECK(f.Title() == L"dropped.kvpreset");
-    CHECK(f.answers.boxes.size() == 3);
     CHECK(f.answers.unexpected == 0);
 }
 
