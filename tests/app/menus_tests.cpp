@@ -1,6 +1,8 @@
-// Menus as the frame prepares them when they open: File and Edit states, and the
-// Lathmere destinations in both the Edit submenu and the toolbar's drop-down.
+// Menus as the frame prepares them when they open: File and Edit states, the
+// Lathmere destinations in both the Edit submenu and the toolbar's drop-down, and mnemonics.
 #include <doctest.h>
+#include <cwchar>
+#include <cwctype>
 #include "app_fixture.h"
 
 using namespace apptest;
