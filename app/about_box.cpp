@@ -24,7 +24,8 @@ void OnInitDialog(HWND dialog, HBITMAP bitmap) {
     SetWindowTextW(dialog, text);
     KvPrintFN(text, _countof(text), L"$(AppName.Title)");
     SetDlgItemTextW(dialog, IDC_ABOUT_TITLE, text);
-    SetDlgItemTextW(dialog, IDC_ABOUT_VERSION, KvGetString(g_appContext.language, IDS_ABOUT_VERSION));
+    KvPrintFN(text, _countof(text), KvGetString(g_appContext.language, IDS_ABOUT_VERSION), TARROW_VERSION_TEXT_ARGS);
+    SetDlgItemTextW(dialog, IDC_ABOUT_VERSION, text);
 
     HWND picture = GetDlgItem(dialog, IDC_ABOUT_BITMAP);
     BITMAP info{};

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include "document_record.h"
 #include "recent_files.h"
+#include "tarrow_version.h"
 
 struct tKVLANG;
 struct KvMetricHandle;
@@ -24,4 +25,5 @@ struct AppContext {
 // The one record of the running process; empty until start-up fills it.
 extern AppContext g_appContext;
 
-constexpr uint32_t APP_VERSION_WORD = 0x0200001A; // major 2, minor 0, build 26
+// Major version in bits 24-31, minor in 16-23, build in 0-15; the settings key is named after major.minor.
+constexpr uint32_t APP_VERSION_WORD = (TARROW_VERSION_MAJOR << 24) | (TARROW_VERSION_MINOR << 16) | TARROW_VERSION_BUILD;

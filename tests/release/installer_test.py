@@ -1,0 +1,160 @@
+#!/usr/bin/env python3
+"""The release under Wine: the installer, the association, upgrade and uninstall, the zip and the checksums.
+
+In a fresh throwaway prefix of its own: install the MSI; the files, the Start menu shortcut, the association and the
+Add/Remove Programs entry are there and the installed tarrow-cli prints the version; a package opened through the
+shell starts the installed Tarrow with it; installing the same MSI again changes nothing; an MSI of a higher version
+replaces it in place; uninstalling removes the program, the shortcut and the association and leaves the store, the
+settings and the packages as they were. The zip holds the files the installer installs; SHA256SUMS verifies.
+"""
+import argparse
+import glob
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "e2e"))
+from real_input import Checks, Failure, Registry, Screen, run, title, windows_path  # noqa: E402
+
+# A second start with a package hands it to the running window: on once the program does that.
+CHECK_HANDOVER_TO_RUNNING_WINDOW = False
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+
+
+class Release:
+    def __init__(self, args, checks):
+        self.args, self.checks = args, checks
+        self.work = os.path.join(args.build, "installer-test")
+        with open(os.path.join(args.build, "version.txt")) as text:
+            self.version = text.read().strip()
+        major, minor, build = self.version.split(".")
+        self.next_version = f"{major}.{minor}.{int(build) + 1}"
+        self.version_text = re.compile(rf"Version {major}\.{minor}[a-z]* \(Build {build}\)")
+        self.screen = Screen(args.helper)
+        self.prefix = None
+
+    def wine(self, *arguments, timeout=120):
+        return run(["wine"] + list(arguments), timeout=timeout, check=False)
+
+    def make_dist(self, folder, version=None):
+        command = [sys.executable, os.path.join(self.args.root, "tools", "release", "make_dist.py"), self.args.build,
+                   os.path.join(self.work, folder)] + (["--version", version] if version else [])
+        run(command, timeout=120)
+        return os.path.join(self.work, folder, f"Tarrow-{version or self.version}-x64")
+
+    def product_code(self, msi):
+        table = run(["msiinfo", "export", msi, "Property"]).stdout.decode()
+        return re.search(r"^ProductCode\t(\{[0-9A-F-]+\})", table, re.M).group(1)
+
+    def installed(self):
+        """{path under the install folder: (inode, ctime)}; ctime moves with any write or replacement."""
+        return {os.path.relpath(path, self.folder).replace(os.sep, "/"): (os.stat(path).st_ino, os.stat(path).st_ctime_ns)
+                for path in glob.glob(os.path.join(self.folder, "**"), recursive=True) if os.path.isfile(path)}
+
+    def check_installed(self, what, msi, version):
+        check = self.checks.check
+        check(f"{what}: msiexec /i ends with 0", self.wine("msiexec", "/i", windows_path(msi + ".msi"), "/qn").returncode == 0)
+        check(f"{what}: the files are the zip's", set(self.installed()) == self.zip_files, sorted(self.installed()))
+        check(f"{what}: the Start menu shortcut is there", os.path.isfile(self.shortcut), self.shortcut)
+        exe = self.windows_folder + r"\tarrow.exe"
+        for key, value in ((r"HKCR\.kvpreset", "Tarrow.Package"), (r"HKCR\Tarrow.Package", "Tarrow preset package"),
+                           (r"HKCR\Tarrow.Package\DefaultIcon", exe + ",0"),
+                           (r"HKCR\Tarrow.Package\shell\open\command", f'"{exe}" "%1"')):
+            check(f"{what}: {key} is {value}", (Registry.values(key) or {}).get("(Default)", (0, 0))[1] == value)
+        entry = Registry.values(UNINSTALL_KEY + "\\" + self.product_code(msi + ".msi")) or {}
+        check(f"{what}: Add/Remove Programs shows version {version}", entry.get("DisplayVersion", (0, 0))[1] == version)
+        check(f"{what}: ... and the publisher", entry.get("Publisher", (0, 0))[1] == "Varden Media Software")
+        output = self.wine(os.path.join(self.folder, "tarrow-cli.exe"), "--version").stdout.decode()
+        check(f"{what}: the installed tarrow-cli --version prints the version", self.version_text.search(output), output)
+
+    def snapshot(self):
+        """What uninstalling must leave alone: the store, the settings and the packages."""
+        store = run(["wine", self.args.cli, "store"]).stdout
+        settings = run(["wine", "reg", "query", r"HKCU\Software\Varden Media Software\Tarrow", "/s"]).stdout
+        packages = [open(path, "rb").read() for path in (self.package, self.second)]
+        return store, settings, packages
+
+    def run(self):
+        check = self.checks.check
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(self.work)
+        msi, next_msi = self.make_dist("dist"), self.make_dist("dist-next", self.next_version)
+        with open(os.path.join(os.path.dirname(msi), "SHA256SUMS")) as sums:
+            check("SHA256SUMS names the MSI and the zip", len(sums.read().splitlines()) == 2)
+        check("SHA256SUMS verifies", subprocess.run(["sha256sum", "--quiet", "-c", "SHA256SUMS"],
+                                                    cwd=os.path.dirname(msi)).returncode == 0)
+        listing = run(["python3", "-m", "zipfile", "-l", msi + ".zip"]).stdout.decode().splitlines()[1:]
+        top = f"Tarrow-{self.version}/"
+        self.zip_files = {line.split()[0][len(top):] for line in listing if line.startswith(top)}
+        guide = self.zip_files - {"tarrow.exe", "tarrow-cli.exe"}
+        check("the zip holds the two programs, the guide and the pictures only",
+              {"tarrow.exe", "tarrow-cli.exe", "help/index.html"} <= self.zip_files and len(listing) == len(self.zip_files)
+              and all(re.fullmatch(r"(help|docs)/[^/]+", name) for name in guide), sorted(self.zip_files))
+
+        os.environ["WINEPREFIX"] = self.prefix = os.path.join(self.work, "prefix")
+        run(["bash", "-c", 'source "$TARROW_ROOT/tools/common.sh" && tarrow_wine_env && tarrow_wine_prefix && '
+             "tarrow_marlett_font && tarrow_mark_throwaway_store"], timeout=120)
+        home = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "*", "AppData"))
+        home = [path for path in home if "Public" not in path][0]
+        self.folder = os.path.join(home, "Local", "Programs", "Tarrow")
+        self.windows_folder = "C:" + self.folder.split("drive_c", 1)[1].replace("/", "\\")
+        self.shortcut = os.path.join(home, "Roaming", "Microsoft", "Windows", "Start Menu", "Programs", "Tarrow.lnk")
+        run(["wine", self.args.helper, "seed", windows_path(self.work)])
+        self.package, self.second = (os.path.join(self.work, name) for name in ("package.kvpreset", "second.kvpreset"))
+        shutil.copyfile(self.package, self.second)
+
+        self.check_installed("install", msi, self.version)
+        self.wine("start", windows_path(self.package))
+        self.screen.wait("the installed Tarrow with the package", lambda s: title(s).endswith(" - package.kvpreset"))
+        if CHECK_HANDOVER_TO_RUNNING_WINDOW:
+            self.wine("start", windows_path(self.second))
+            self.screen.wait("the package in the running window", lambda s: title(s).endswith(" - second.kvpreset"))
+        self.wine("taskkill", "/im", "tarrow.exe")
+        self.screen.wait("Tarrow closed", lambda s: s.get("frame") is None)
+
+        files = self.installed()
+        check("install again: msiexec /i ends with 0", self.wine("msiexec", "/i", windows_path(msi + ".msi"), "/qn").returncode == 0)
+        check("install again: no file is touched", self.installed() == files)
+        self.check_installed("upgrade", next_msi, self.next_version)
+        check("upgrade: the older version's entry is gone",
+              Registry.values(UNINSTALL_KEY + "\\" + self.product_code(msi + ".msi")) is None)
+
+        before = self.snapshot()
+        check("the settings were written", b"Metrics" in before[1], before[1][:300])
+        check("uninstall: msiexec /x ends with 0", self.wine("msiexec", "/x", windows_path(next_msi + ".msi"), "/qn").returncode == 0)
+        check("uninstall: the program folder is gone", not os.path.exists(self.folder))
+        check("uninstall: the shortcut is gone", not os.path.exists(self.shortcut))
+        for key in (r"HKCR\.kvpreset", r"HKCR\Tarrow.Package", UNINSTALL_KEY + "\\" + self.product_code(next_msi + ".msi")):
+            check(f"uninstall: {key} is gone", Registry.values(key) is None)
+        after = self.snapshot()
+        for index, what in enumerate(("store", "settings", "packages")):
+            check(f"uninstall: the {what} are unchanged", before[index] == after[index])
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    for name in ("root", "build", "helper", "cli"):
+        parser.add_argument("--" + name, required=True)
+    args = parser.parse_args()
+    os.environ["TARROW_ROOT"] = args.root
+    checks, started = Checks(), time.monotonic()
+    release = Release(args, checks)
+    try:
+        release.run()
+    except (Failure, subprocess.TimeoutExpired, OSError) as failure:
+        checks.failures.append(str(failure))
+        print("STOPPED " + str(failure), flush=True)
+    finally:
+        if release.prefix:  # only the prefix this test made
+            run(["wineserver", "-k"], check=False)
+    print(f"{checks.passed} facts held, {len(checks.failures)} failed, in {time.monotonic() - started:.0f} s", flush=True)
+    for failure in checks.failures:
+        print("  " + failure)
+    return 1 if checks.failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
