@@ -39,6 +39,11 @@ class Release:
     def wine(self, *arguments, timeout=120):
         return run(["wine"] + list(arguments), timeout=timeout, check=False)
 
+    def shell_open(self, path):
+        """ShellExecute through start.exe; the program it starts must not hold this test's output pipes."""
+        return subprocess.run(["wine", "start", windows_path(path)], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=60).returncode
+
     def make_dist(self, folder, version=None):
         command = [sys.executable, os.path.join(self.args.root, "tools", "release", "make_dist.py"), self.args.build,
                    os.path.join(self.work, folder)] + (["--version", version] if version else [])
@@ -48,6 +53,12 @@ class Release:
     def product_code(self, msi):
         table = run(["msiinfo", "export", msi, "Property"]).stdout.decode()
         return re.search(r"^ProductCode\t(\{[0-9A-F-]+\})", table, re.M).group(1)
+
+    def products(self):
+        """{product code: its Add/Remove Programs values} of every installed Varden Tarrow."""
+        listing = run(["wine", "reg", "query", UNINSTALL_KEY]).stdout.decode().split()
+        entries = {key.rsplit("\\", 1)[1]: Registry.values(key) for key in listing if key.endswith("}")}
+        return {code: values for code, values in entries.items() if values.get("DisplayName", (0, 0))[1] == "Varden Tarrow"}
 
     def installed(self):
         """{path under the install folder: (inode, ctime)}; ctime moves with any write or replacement."""
@@ -64,9 +75,16 @@ class Release:
                            (r"HKCR\Tarrow.Package\DefaultIcon", exe + ",0"),
                            (r"HKCR\Tarrow.Package\shell\open\command", f'"{exe}" "%1"')):
             check(f"{what}: {key} is {value}", (Registry.values(key) or {}).get("(Default)", (0, 0))[1] == value)
-        entry = Registry.values(UNINSTALL_KEY + "\\" + self.product_code(msi + ".msi")) or {}
-        check(f"{what}: Add/Remove Programs shows version {version}", entry.get("DisplayVersion", (0, 0))[1] == version)
-        check(f"{what}: ... and the publisher", entry.get("Publisher", (0, 0))[1] == "Varden Media Software")
+        code, products = self.product_code(msi + ".msi"), self.products()
+        check(f"{what}: Add/Remove Programs lists this product only", list(products) == [code], list(products))
+        entry = products.get(code, {})
+        check(f"{what}: ... with version {version}", entry.get("DisplayVersion", (0, 0))[1] == version)
+        check(f"{what}: ... the publisher", entry.get("Publisher", (0, 0))[1] == "Varden Media Software")
+        g = code.strip("{}").split("-")  # the installer's packed form of the code
+        packed = g[0][::-1] + g[1][::-1] + g[2][::-1] + "".join(p[::-1] for p in re.findall("..", g[3] + g[4]))
+        icon = (Registry.values(r"HKCU\Software\Microsoft\Installer\Products\\" + packed) or {}).get("ProductIcon")
+        icon_file = icon and os.path.join(self.prefix, "drive_c", icon[1][3:].replace("\\", "/"))
+        check(f"{what}: ... and the icon", icon_file and os.path.isfile(icon_file), icon)
         output = self.wine(os.path.join(self.folder, "tarrow-cli.exe"), "--version").stdout.decode()
         check(f"{what}: the installed tarrow-cli --version prints the version", self.version_text.search(output), output)
 
@@ -81,6 +99,7 @@ class Release:
         check = self.checks.check
         shutil.rmtree(self.work, ignore_errors=True)
         os.makedirs(self.work)
+        self.checks.begin("release files")
         msi, next_msi = self.make_dist("dist"), self.make_dist("dist-next", self.next_version)
         with open(os.path.join(os.path.dirname(msi), "SHA256SUMS")) as sums:
             check("SHA256SUMS names the MSI and the zip", len(sums.read().splitlines()) == 2)
@@ -106,22 +125,26 @@ class Release:
         self.package, self.second = (os.path.join(self.work, name) for name in ("package.kvpreset", "second.kvpreset"))
         shutil.copyfile(self.package, self.second)
 
+        self.checks.begin("install, open through the shell")
         self.check_installed("install", msi, self.version)
-        self.wine("start", windows_path(self.package))
+        check("the shell opens the package", self.shell_open(self.package) == 0)
         self.screen.wait("the installed Tarrow with the package", lambda s: title(s).endswith(" - package.kvpreset"))
         if CHECK_HANDOVER_TO_RUNNING_WINDOW:
-            self.wine("start", windows_path(self.second))
+            check("the shell opens a second package", self.shell_open(self.second) == 0)
             self.screen.wait("the package in the running window", lambda s: title(s).endswith(" - second.kvpreset"))
         self.wine("taskkill", "/im", "tarrow.exe")
         self.screen.wait("Tarrow closed", lambda s: s.get("frame") is None)
 
-        files = self.installed()
-        check("install again: msiexec /i ends with 0", self.wine("msiexec", "/i", windows_path(msi + ".msi"), "/qn").returncode == 0)
+        self.checks.begin("install again, upgrade")
+        files, products = self.installed(), {code: v["DisplayVersion"] for code, v in self.products().items()}
+        again = self.make_dist("dist-again")  # the same version built again, as a second download would be
+        check("install again: msiexec /i ends with 0", self.wine("msiexec", "/i", windows_path(again + ".msi"), "/qn").returncode == 0)
         check("install again: no file is touched", self.installed() == files)
+        check("install again: Add/Remove Programs lists the same",
+              {code: v["DisplayVersion"] for code, v in self.products().items()} == products)
         self.check_installed("upgrade", next_msi, self.next_version)
-        check("upgrade: the older version's entry is gone",
-              Registry.values(UNINSTALL_KEY + "\\" + self.product_code(msi + ".msi")) is None)
 
+        self.checks.begin("uninstall")
         before = self.snapshot()
         check("the settings were written", b"Metrics" in before[1], before[1][:300])
         check("uninstall: msiexec /x ends with 0", self.wine("msiexec", "/x", windows_path(next_msi + ".msi"), "/qn").returncode == 0)
@@ -150,6 +173,8 @@ def main():
     finally:
         if release.prefix:  # only the prefix this test made
             run(["wineserver", "-k"], check=False)
+    if not checks.failures:
+        shutil.rmtree(release.work, ignore_errors=True)  # a failure leaves it to look into
     print(f"{checks.passed} facts held, {len(checks.failures)} failed, in {time.monotonic() - started:.0f} s", flush=True)
     for failure in checks.failures:
         print("  " + failure)

@@ -21,6 +21,7 @@ import zipfile
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WXS = os.path.join(ROOT, "tools", "release", "tarrow.wxs")
 PROGRAMS = ("tarrow.exe", "tarrow-cli.exe")
+STRIP = "x86_64-w64-mingw32-strip"  # the release programs go without symbols: half the size
 # Each version gets a product code of its own, always the same one: installing a version again finds it installed,
 # and a newer version is a new product that replaces the older.
 PRODUCT_CODE_NAMESPACE = uuid.UUID("8C1D3F62-5B0E-4C71-9E7A-2D4B6F80A915")
@@ -80,11 +81,21 @@ def build_msi(work, files, version, msi):
                     "-o", msi, WXS], cwd=work, check=True)
 
 
-def build_zip(files, version, path):
+def stage(files, payload):
+    for name, source in files.items():
+        target = os.path.join(payload, name)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        if name in PROGRAMS:
+            subprocess.run([STRIP, "-o", target, source], check=True)
+        else:
+            shutil.copyfile(source, target)
+
+
+def build_zip(payload, names, version, path):
     top = f"Tarrow-{version}/"
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
-        for name in sorted(files):
-            archive.write(files[name], top + name)
+        for name in sorted(names):
+            archive.write(os.path.join(payload, name), top + name)
 
 
 def sha256(path):
@@ -108,13 +119,10 @@ def main():
         out = os.path.abspath(args.out)
         work = os.path.join(out, ".stage")
         shutil.rmtree(work, ignore_errors=True)
-        for name, source in files.items():
-            target = os.path.join(work, "payload", name)
-            os.makedirs(os.path.dirname(target), exist_ok=True)
-            shutil.copyfile(source, target)
+        stage(files, os.path.join(work, "payload"))
         names = [f"Tarrow-{version}-x64.msi", f"Tarrow-{version}-x64.zip"]
         build_msi(work, files, version, os.path.join(out, names[0]))
-        build_zip(files, version, os.path.join(out, names[1]))
+        build_zip(os.path.join(work, "payload"), files, version, os.path.join(out, names[1]))
         with open(os.path.join(out, "SHA256SUMS"), "w", encoding="utf-8") as sums:
             sums.writelines(f"{sha256(os.path.join(out, name))}  {name}\n" for name in names)
         shutil.rmtree(work)
