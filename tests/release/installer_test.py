@@ -108,10 +108,13 @@ class Release:
         listing = run(["python3", "-m", "zipfile", "-l", msi + ".zip"]).stdout.decode().splitlines()[1:]
         top = f"Tarrow-{self.version}/"
         self.zip_files = {line.split()[0][len(top):] for line in listing if line.startswith(top)}
-        guide = self.zip_files - {"tarrow.exe", "tarrow-cli.exe"}
-        check("the zip holds the two programs, the guide and the pictures only",
-              {"tarrow.exe", "tarrow-cli.exe", "help/index.html"} <= self.zip_files and len(listing) == len(self.zip_files)
-              and all(re.fullmatch(r"(help|docs)/[^/]+", name) for name in guide), sorted(self.zip_files))
+        help_dir = os.path.join(self.args.root, "help")
+        listed = {"tarrow.exe", "tarrow-cli.exe"} | {"help/" + name for name in os.listdir(help_dir)}
+        for page in glob.glob(os.path.join(help_dir, "*.html")):
+            listed |= {"docs/" + name for name in re.findall(r'"\.\./docs/([^"#?]+)"', open(page).read())}
+        check("the zip holds the programs, the guide and the pictures it shows, nothing else",
+              self.zip_files == listed, sorted(self.zip_files ^ listed))
+        check(f"the zip holds everything in {top}", len(listing) == len(self.zip_files), listing)
 
         os.environ["WINEPREFIX"] = self.prefix = os.path.join(self.work, "prefix")
         run(["bash", "-c", 'source "$TARROW_ROOT/tools/common.sh" && tarrow_wine_env && tarrow_wine_prefix && '
