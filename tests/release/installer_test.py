@@ -69,8 +69,9 @@ class Release:
         check = self.checks.check
         check(f"{what}: msiexec /i ends with 0", self.wine("msiexec", "/i", windows_path(msi + ".msi"), "/qn").returncode == 0)
         check(f"{what}: the files are the zip's", set(self.installed()) == self.zip_files, sorted(self.installed()))
-        check(f"{what}: the Start menu shortcut is there", os.path.isfile(self.shortcut), self.shortcut)
         exe = self.windows_folder + r"\tarrow.exe"
+        link = open(self.shortcut, "rb").read() if os.path.isfile(self.shortcut) else b""
+        check(f"{what}: the Start menu shortcut starts the installed program", exe.encode() in link, self.shortcut)
         for key, value in ((r"HKCR\.kvpreset", "Tarrow.Package"), (r"HKCR\Tarrow.Package", "Tarrow preset package"),
                            (r"HKCR\Tarrow.Package\DefaultIcon", exe + ",0"),
                            (r"HKCR\Tarrow.Package\shell\open\command", f'"{exe}" "%1"')):
