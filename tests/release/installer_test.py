@@ -22,6 +22,7 @@ from real_input import Checks, Failure, Registry, Screen, run, title, windows_pa
 # A second start with a package hands it to the running window: on once the program does that.
 CHECK_HANDOVER_TO_RUNNING_WINDOW = False
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+CLASS_KEY = r"HKCR\CLSID\{61C55EE1-8812-4f99-BA80-599621BFB261}"  # the program's own class registration
 
 
 class Release:
@@ -74,7 +75,7 @@ class Release:
         check(f"{what}: the Start menu shortcut starts the installed program", exe.encode() in link, self.shortcut)
         for key, value in ((r"HKCR\.kvpreset", "Tarrow.Package"), (r"HKCR\Tarrow.Package", "Tarrow preset package"),
                            (r"HKCR\Tarrow.Package\DefaultIcon", exe + ",0"),
-                           (r"HKCR\Tarrow.Package\shell\open\command", f'"{exe}" "%1"')):
+                           (r"HKCR\Tarrow.Package\shell\open\command", f'"{exe}" "%1"'), (CLASS_KEY + r"\LocalServer32", exe)):
             check(f"{what}: {key} is {value}", (Registry.values(key) or {}).get("(Default)", (0, 0))[1] == value)
         code, products = self.product_code(msi + ".msi"), self.products()
         check(f"{what}: Add/Remove Programs lists this product only", list(products) == [code], list(products))
@@ -154,7 +155,7 @@ class Release:
         check("uninstall: msiexec /x ends with 0", self.wine("msiexec", "/x", windows_path(next_msi + ".msi"), "/qn").returncode == 0)
         check("uninstall: the program folder is gone", not os.path.exists(self.folder))
         check("uninstall: the shortcut is gone", not os.path.exists(self.shortcut))
-        for key in (r"HKCR\.kvpreset", r"HKCR\Tarrow.Package", UNINSTALL_KEY + "\\" + self.product_code(next_msi + ".msi")):
+        for key in (r"HKCR\.kvpreset", r"HKCR\Tarrow.Package", CLASS_KEY, UNINSTALL_KEY + "\\" + self.product_code(next_msi + ".msi")):
             check(f"uninstall: {key} is gone", Registry.values(key) is None)
         after = self.snapshot()
         for index, what in enumerate(("store", "settings", "packages")):
