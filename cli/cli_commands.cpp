@@ -1,4 +1,4 @@
-// The commands of tarrow-cli.exe: dump, repack, store, help and version here, the others in files of their own; the dispatch.
+// The dispatch of tarrow-cli.exe, and its small commands: dump, repack, store, help and version.
 #include "cli_commands.h"
 #include <cwchar>
 #include <string>

@@ -77,8 +77,8 @@ def build_msi(work, files, version, msi):
         write_file_list(os.path.join(work, folder + "-files.wxi"), folder, names)
     shutil.copyfile(os.path.join(ROOT, "resources", "tarrow.ico"), os.path.join(work, "tarrow.ico"))
     product_code = "{" + str(uuid.uuid5(PRODUCT_CODE_NAMESPACE, "Tarrow " + version)).upper() + "}"
-    subprocess.run(["wixl", "--arch", "x64", "-I", work, "-D", "Version=" + version, "-D", "ProductCode=" + product_code,
-                    "-o", msi, WXS], cwd=work, check=True)
+    subprocess.run(["wixl", "--arch", "x64", "-I", work, "-D", "Version=" + version,
+                    "-D", "ProductCode=" + product_code, "-o", msi, WXS], cwd=work, check=True)
 
 
 def stage(files, payload):
