@@ -4,8 +4,8 @@
 In a fresh throwaway prefix of its own: install the MSI; the files, the Start menu shortcut, the association and the
 Add/Remove Programs entry are there and the installed tarrow-cli prints the version; a package opened through the
 shell starts the installed Tarrow with it; installing the same version again changes nothing; an MSI of a higher
-version replaces it in place; uninstalling removes the program, the shortcut and the association and leaves the
-store, the settings and the packages as they were. The zip holds exactly the release's files; SHA256SUMS verifies.
+version replaces it in place, and the older one is then refused; uninstalling removes the program, the shortcut and
+the association and leaves the store, the settings and the packages as they were. The zip holds exactly the release's files; SHA256SUMS verifies.
 """
 import argparse
 import glob
@@ -187,6 +187,9 @@ class Release:
         self.checks.begin("install again, upgrade")
         self.install_again()
         self.check_installed("upgrade", next_msi, self.next_version)
+        self.check("downgrade: the older installer is refused", self.msiexec("/i", msi) != 0)
+        newer = {self.product_code(next_msi): self.next_version}
+        self.check("downgrade: the newer version stays", self.versions() == newer, self.versions())
         self.checks.begin("uninstall")
         self.uninstall(next_msi)
 
