@@ -27,4 +27,4 @@ extern AppContext g_appContext;
 
 // Major version in bits 24-31, minor in 16-23, build in 0-15; the settings key is named after major.minor.
 constexpr uint32_t APP_VERSION_WORD =
-    (TARROW_VERSION_MAJOR << 24) | (TARROW_VERSION_MINOR << 16) | TARROW_VERSION_BUILD;
+    (uint32_t{TARROW_VERSION_MAJOR} << 24) | (uint32_t{TARROW_VERSION_MINOR} << 16) | TARROW_VERSION_BUILD;
