@@ -3,10 +3,10 @@
 #include <windows.h>
 #include <cstdint>
 #include "document_record.h"
+#include "kvlang.h"
 #include "recent_files.h"
 #include "tarrow_version.h"
 
-struct tKVLANG;
 struct KvMetricHandle;
 struct FrameState;
 
@@ -16,7 +16,7 @@ struct AppContext {
     tKVLANG* language;
     wchar_t productName[128];
     HWND frameWindow;
-    HACCEL accelerators;
+    KvAcceleratorTable accelerators; // loaded by the frame, released when it is destroyed
     DocumentRecord document;
     RecentFileList recentFiles;
     FrameState* frameState;

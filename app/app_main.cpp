@@ -113,7 +113,7 @@ int AppRunMessageLoop() {
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         HWND frame = g_appContext.frameWindow;
         if (g_appContext.accelerators && frame && !FocusIsEditBox() &&
-            TranslateAcceleratorW(frame, g_appContext.accelerators, &msg))
+            TranslateAcceleratorW(frame, g_appContext.accelerators.get(), &msg))
             continue;
         TranslateMessage(&msg);
         if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && frame) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 #include "frame_state.h"
+#include "kvdpi.h"
 #include "kvgdi_handles.h"
 
 namespace {
@@ -39,31 +40,34 @@ POINT SignedPoint(LPARAM lParam) { return POINT{GET_X_LPARAM(lParam), GET_Y_LPAR
 
 } // namespace
 
-FrameRects ComputeFrameRects(const RECT& client, int newWidth, SIZE toolbarIdeal) {
+FrameRects ComputeFrameRects(const RECT& client, int newWidth, SIZE toolbarIdeal, UINT dpi) {
     FrameRects rects{};
-    int toolbarWidth = std::max(Width(client) - kToolbarX, newWidth - kToolbarX);
-    rects.toolbar = RECT{kToolbarX, kToolbarY, kToolbarX + toolbarWidth,
-                         kToolbarY + static_cast<int>(toolbarIdeal.cy) + kToolbarExtraHeight};
+    const int toolbarX = KvDpi_Scale(kToolbarX, dpi), toolbarY = KvDpi_Scale(kToolbarY, dpi);
+    const int margin = KvDpi_Scale(FRAME_MARGIN, dpi), gap = KvDpi_Scale(FRAME_SIDE_GAP, dpi);
+    int toolbarWidth = std::max(Width(client) - toolbarX, newWidth - toolbarX);
+    rects.toolbar = RECT{toolbarX, toolbarY, toolbarX + toolbarWidth,
+                         toolbarY + static_cast<int>(toolbarIdeal.cy) + KvDpi_Scale(kToolbarExtraHeight, dpi)};
     RECT area = client;
-    area.left += FRAME_MARGIN;
-    area.right -= FRAME_MARGIN;
-    area.bottom -= FRAME_MARGIN;
+    area.left += margin;
+    area.right -= margin;
+    area.bottom -= margin;
     int height = area.bottom - area.top;
-    rects.sides[0] = RECT{area.left, area.top + FRAME_SIDES_TOP, area.right, height / 2 - FRAME_SIDE_GAP};
-    rects.sides[1] = RECT{area.left, height / 2 + FRAME_SIDE_GAP, area.right, area.bottom};
+    rects.sides[0] = RECT{area.left, area.top + KvDpi_Scale(FRAME_SIDES_TOP, dpi), area.right, height / 2 - gap};
+    rects.sides[1] = RECT{area.left, height / 2 + gap, area.right, area.bottom};
     return rects;
 }
 
-SideRects ComputeSideRects(const RECT& side, SIZE captionText, int32_t treeWidth) {
+SideRects ComputeSideRects(const RECT& side, SIZE captionText, int32_t treeWidth, UINT dpi) {
     SideRects rects{};
+    const int splitter = KvDpi_Scale(SPLITTER_WIDTH, dpi), minListWidth = KvDpi_Scale(MIN_LIST_WIDTH, dpi);
     const int top = side.top + static_cast<int>(captionText.cy);
     rects.caption = RECT{side.left, side.top, side.left + static_cast<int>(captionText.cx), top};
     // The list keeps at least its minimum width; the tree gives way (never below nothing).
-    int listWidth = side.right - (side.left + treeWidth + SPLITTER_WIDTH);
-    if (listWidth < MIN_LIST_WIDTH) treeWidth = std::max(0, treeWidth - (MIN_LIST_WIDTH - listWidth));
+    int listWidth = side.right - (side.left + treeWidth + splitter);
+    if (listWidth < minListWidth) treeWidth = std::max(0, treeWidth - (minListWidth - listWidth));
     rects.treeWidth = treeWidth;
     rects.tree = RECT{side.left, top, side.left + treeWidth, side.bottom};
-    rects.list = RECT{rects.tree.right + SPLITTER_WIDTH, top, side.right, side.bottom};
+    rects.list = RECT{rects.tree.right + splitter, top, side.right, side.bottom};
     return rects;
 }
 
@@ -81,13 +85,26 @@ bool BeyondDragDistance(POINT press, POINT point, SIZE dragDistance) {
     return !PtInRect(&still, point);
 }
 
-int32_t DraggedTreeWidth(int32_t startWidth, int dx, const RECT& side) {
-    int32_t width = std::min(startWidth + dx, Width(side) - TREE_RESERVE);
-    return std::max(width, MIN_TREE_WIDTH);
+int32_t DraggedTreeWidth(int32_t startWidth, int dx, const RECT& side, UINT dpi) {
+    int32_t width = std::min(startWidth + dx, Width(side) - KvDpi_Scale(TREE_RESERVE, dpi));
+    return std::max(width, KvDpi_Scale(MIN_TREE_WIDTH, dpi));
+}
+
+RECT DefaultFrameRect(UINT dpi, SIZE frame96, SIZE frame, SIZE workArea) {
+    const int width = KvDpi_Scale(FRAME_DEFAULT_WIDTH - static_cast<int>(frame96.cx), dpi) + static_cast<int>(frame.cx);
+    const int height = KvDpi_Scale(FRAME_DEFAULT_HEIGHT - static_cast<int>(frame96.cy), dpi) + static_cast<int>(frame.cy);
+    return RECT{0, 0, std::min(width, static_cast<int>(workArea.cx)), std::min(height, static_cast<int>(workArea.cy))};
+}
+
+RECT ScaledPlacementRect(const RECT& stored, UINT fromDpi, UINT toDpi, SIZE workArea) {
+    if (fromDpi == toDpi) return stored;
+    int width = std::min(KvDpi_Rescale(Width(stored), fromDpi, toDpi), static_cast<int>(workArea.cx));
+    int height = std::min(KvDpi_Rescale(stored.bottom - stored.top, fromDpi, toDpi), static_cast<int>(workArea.cy));
+    return RECT{stored.left, stored.top, stored.left + width, stored.top + height};
 }
 
 void ComputeSideLayout(PaneState& pane) {
-    SideRects rects = ComputeSideRects(pane.rect, CaptionTextSize(pane.caption), pane.treeWidth);
+    SideRects rects = ComputeSideRects(pane.rect, CaptionTextSize(pane.caption), pane.treeWidth, pane.dpi);
     pane.treeWidth = rects.treeWidth;
     pane.captionRect = rects.caption;
     pane.treeRect = rects.tree;
@@ -113,7 +130,7 @@ void LayoutFrame(FrameState& frame, UINT sizeType, int newWidth) {
     RECT client{};
     GetClientRect(frame.frame, &client);
     SIZE ideal{0, frame.toolbar ? ToolbarIdealHeight(frame.toolbar) : 0};
-    FrameRects rects = ComputeFrameRects(client, newWidth, ideal);
+    FrameRects rects = ComputeFrameRects(client, newWidth, ideal, frame.dpi);
     if (frame.toolbar)
         SetWindowPos(frame.toolbar, nullptr, rects.toolbar.left, rects.toolbar.top, Width(rects.toolbar),
                      rects.toolbar.bottom - rects.toolbar.top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -128,7 +145,7 @@ void PaintToolbarLines(const FrameState& frame, HDC dc) {
     RECT bar{};
     GetClientRect(frame.toolbar, &bar);
     MapWindowPoints(frame.toolbar, frame.frame, reinterpret_cast<POINT*>(&bar), 2);
-    InflateRect(&bar, 0, kToolbarLineOffset);
+    InflateRect(&bar, 0, KvDpi_Scale(kToolbarLineOffset, frame.dpi));
     DrawEdge(dc, &bar, EDGE_ETCHED, BF_TOP | BF_BOTTOM);
 }
 
@@ -172,13 +189,13 @@ void OnSplitterMouseMove(FrameState& frame, LPARAM lParam) {
     PaneState& pane = frame.sides[frame.splitHit - 1];
     POINT point = SignedPoint(lParam);
     if (frame.splitStage == SPLIT_PRESSED) {
-        SIZE drag{GetSystemMetrics(SM_CXDRAG), GetSystemMetrics(SM_CYDRAG)};
+        SIZE drag{KvDpi_GetSystemMetric(SM_CXDRAG, frame.dpi), KvDpi_GetSystemMetric(SM_CYDRAG, frame.dpi)};
         if (BeyondDragDistance(POINT{frame.pressX, frame.pressY}, point, drag)) {
             frame.splitStage = SPLIT_DRAGGING;
             frame.startWidth = pane.treeWidth;
         }
     } else if (frame.splitStage == SPLIT_DRAGGING) {
-        pane.treeWidth = DraggedTreeWidth(frame.startWidth, point.x - frame.pressX, pane.rect);
+        pane.treeWidth = DraggedTreeWidth(frame.startWidth, point.x - frame.pressX, pane.rect, frame.dpi);
         RECT client{};
         GetClientRect(frame.frame, &client);
         LayoutFrame(frame, SIZE_RESTORED, client.right);

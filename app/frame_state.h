@@ -7,6 +7,7 @@
 #include "document_record.h"
 #include "drag_drop.h"
 #include "edit_history.h"
+#include "kvdpi.h"
 #include "kvgdi_handles.h"
 #include "pane_focus.h"
 #include "side_panes.h"
@@ -26,6 +27,8 @@ constexpr int32_t SPLIT_DRAGGING = 2;
 // activeSide and focusedPaneKind come from PaneFocus.
 struct FrameState : PaneFocus {
     HWND frame = nullptr;
+    UINT dpi = KV_DPI_BASE;       // what the font, images and layout are made for; follows WM_DPICHANGED
+    bool applyingPlacement = false; // a DPI change meanwhile keeps the placement's rectangle
     KvImageList toolbarImages[3]; // normal, hot, disabled
     HWND toolbar = nullptr;
     int32_t sideCount = 0;

@@ -8,9 +8,11 @@
 #include "document_open.h"
 #include "edit_commands.h"
 #include "frame_commands.h"
+#include "frame_dpi.h"
 #include "frame_drag.h"
 #include "frame_layout.h"
 #include "frame_state.h"
+#include "kvdpi.h"
 #include "kverror.h"
 #include "kvlang.h"
 #include "kvmetric.h"
@@ -35,28 +37,35 @@ struct FrameCreation {
 
 const int kTreeWidthSettings[FRAME_SIDE_COUNT] = {SETTING_PACKAGE_TREE_WIDTH, SETTING_SYSTEM_TREE_WIDTH};
 
-KvFont CreateInterfaceFont() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return KvFont();
-    return KvFont(CreateFontIndirectW(&metrics.lfMessageFont));
+// The DPI the stored pixel sizes (placement, tree widths) were saved at; older versions did not say, and their
+// sizes are taken as they are.
+UINT StoredPixelsDpi(KvMetricHandle* settings, UINT current) {
+    if (KvDoesMetricExist(settings, SETTING_PIXELS_DPI, KV_METRIC_NUMBER) != 0) return current;
+    const int stored = KvGetMetricEx(settings, SETTING_PIXELS_DPI, 0, 0, 0);
+    return stored >= 24 && stored <= 2400 ? static_cast<UINT>(stored) : current;
+}
+
+int32_t StoredTreeWidth(const FrameState& state, int side) {
+    if (KvDoesMetricExist(state.settings, kTreeWidthSettings[side], KV_METRIC_NUMBER) != 0)
+        return KvDpi_Scale(PANE_DEFAULT_TREE_WIDTH, state.dpi);
+    const int stored = KvGetMetricEx(state.settings, kTreeWidthSettings[side], 0, MAX_STORED_TREE_WIDTH, 0);
+    return KvDpi_Rescale(stored, StoredPixelsDpi(state.settings, state.dpi), state.dpi);
 }
 
 // Creates both sides' panes with provisional rectangles; a side that cannot be made stops the building.
 void BuildSides(FrameState& state) {
-    state.uiFont = CreateInterfaceFont();
+    state.uiFont = KvDpi_CreateMessageFont(state.dpi);
     RECT client{};
     GetClientRect(state.frame, &client);
-    FrameRects provisional = ComputeFrameRects(client, client.right, SIZE{});
+    FrameRects provisional = ComputeFrameRects(client, client.right, SIZE{}, state.dpi);
     for (uint32_t side = 0; side < FRAME_SIDE_COUNT; ++side) {
         PaneState& pane = state.sides[side];
-        HRESULT hr = CreateSidePanes(pane, state.frame, side, &state.catalogue, state.uiFont.get());
+        HRESULT hr = CreateSidePanes(pane, state.frame, side, &state.catalogue, state.uiFont.get(), state.dpi);
         if (hr < 0) {
             KvErrorHandler_MsgBox(state.frame, MB_ICONINFORMATION, kGeneralContext, hr, nullptr, FALSE);
             return;
         }
-        pane.treeWidth = KvGetMetricEx(state.settings, kTreeWidthSettings[side], 0, MAX_STORED_TREE_WIDTH,
-                                       PANE_DEFAULT_TREE_WIDTH);
+        pane.treeWidth = StoredTreeWidth(state, static_cast<int>(side));
         pane.rect = provisional.sides[side];
         ComputeSideLayout(pane);
         state.sideCount = static_cast<int32_t>(side) + 1;
@@ -96,6 +105,7 @@ BOOL OnNcCreate(HWND window, const CREATESTRUCTW* create) {
 }
 
 LRESULT OnCreate(FrameState& state) {
+    state.dpi = KvDpi_ForWindow(state.frame);
     BuildSides(state);
     g_appContext.accelerators = KvLoadAccelerators(state.language, IDR_MAIN_ACCELERATORS);
     CreateToolbar(state.frame, state); // a frame without toolbar still works from menus and keys
@@ -111,8 +121,12 @@ void OnDestroy(FrameState& state) {
     SaveFrameRecentFiles(state);
     for (int side = 0; side < state.sideCount; ++side)
         KvSetMetric(state.settings, kTreeWidthSettings[side], state.sides[side].treeWidth);
+    KvSetMetric(state.settings, SETTING_PIXELS_DPI, static_cast<int>(state.dpi));
     DestroyToolbar(state);
-    if (g_appContext.frameWindow == state.frame) g_appContext.frameWindow = nullptr;
+    if (g_appContext.frameWindow == state.frame) {
+        g_appContext.frameWindow = nullptr;
+        g_appContext.accelerators.reset();
+    }
     PostQuitMessage(0);
 }
 
@@ -197,6 +211,7 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         OnDragCancel(*state);
         return 0;
     case WM_TARROW_RENAMED: OnRenamed(*state, wParam); return 0;
+    case WM_DPICHANGED: OnDpiChanged(*state, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam)); return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -255,11 +270,30 @@ HRESULT CreateFrameWindow(HINSTANCE instance, HWND* frame) {
 void ApplyStoredPlacement(HWND frame, KvMetricHandle* settings) {
     WINDOWPLACEMENT placement{};
     placement.length = sizeof(placement);
+    RECT work{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+        work = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const SIZE workArea{work.right - work.left, work.bottom - work.top};
+    // Stored sizes are kept as they looked: saved at 100 % and opened at 200 %, the window is twice as many pixels.
     if (KvLoadWindowPlacement(settings, SETTING_WINDOW_PLACEMENT, KV_PLACEMENT_RESTORE_OR_DEFAULT, &placement) ==
         KV_S_NOTHING_TO_DO) {
         placement.showCmd = SW_RESTORE;
-        placement.rcNormalPosition = RECT{0, 0, 800, 600};
+        const UINT dpi = KvDpi_ForWindow(frame);
+        const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(frame, GWL_STYLE));
+        const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(frame, GWL_EXSTYLE));
+        const bool menu = GetMenu(frame) != nullptr;
+        placement.rcNormalPosition = DefaultFrameRect(dpi, KvDpi_FrameSize(style, menu, exStyle, KV_DPI_BASE),
+                                                      KvDpi_FrameSize(style, menu, exStyle, dpi), workArea);
+    } else {
+        RECT screen = placement.rcNormalPosition;
+        OffsetRect(&screen, work.left, work.top); // workspace coordinates start at the work area
+        const UINT dpi = KvDpi_ForRect(screen);
+        placement.rcNormalPosition = ScaledPlacementRect(placement.rcNormalPosition,
+                                                         StoredPixelsDpi(settings, dpi), dpi, workArea);
     }
     KvFixWindowPlacement(&placement);
+    FrameState* state = FrameStateOf(frame);
+    if (state) state->applyingPlacement = true; // the window may reach another monitor's DPI on the way
     SetWindowPlacement(frame, &placement);
+    if (state) state->applyingPlacement = false;
 }

@@ -57,8 +57,13 @@ void ReportOpenFailure(HWND frame, UINT messageId, HRESULT code, const std::wstr
 void OpenGuide(HWND frame, const HelpOpener& opener) {
     std::wstring path = HelpGuidePath();
     HRESULT hr = GuideExists(path);
-    if (hr >= 0) hr = opener.open(opener.data, frame, path.c_str());
-    if (hr < 0) ReportOpenFailure(frame, IDS_HELP_GUIDE_FAILED, hr, path);
+    if (hr < 0) {
+        ReportOpenFailure(frame, IDS_HELP_GUIDE_FAILED, hr, path);
+        return;
+    }
+    // The guide is in place but nothing shows web pages (no browser, no association): say so, not "missing".
+    hr = opener.open(opener.data, frame, path.c_str());
+    if (hr < 0) ReportOpenFailure(frame, IDS_HELP_GUIDE_NOT_SHOWN, hr, path);
 }
 
 void OpenHomePage(HWND frame, const HelpOpener& opener) {

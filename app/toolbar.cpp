@@ -1,23 +1,33 @@
 // The toolbar: three image lists cut from bitmap 132, the button table, tooltips, the destination drop-down and the
 // enabled states.
 #include "toolbar.h"
+#include <algorithm>
 #include <iterator>
 #include "command_state.h"
 #include "frame_state.h"
+#include "kvdpi.h"
 #include "kvlang.h"
 #include "kvresult.h"
 #include "resource.h"
 
 namespace {
 
-constexpr int kImageWidth = 18;
-constexpr int kStripPitch = 18; // strips = (height + 9) / 18
+// The images as drawn for each display scale, 16 pixels at 96 DPI. Each image sits in a cell two pixels wider and one
+// taller than itself (18 x 17 at 96 DPI); the bitmap holds three strips of cells.
+constexpr int kImageSizes[] = {16, 20, 24, 32};
+constexpr UINT kImageBitmaps[] = {IDB_TOOLBAR, IDB_TOOLBAR_20, IDB_TOOLBAR_24, IDB_TOOLBAR_32};
+constexpr int kImageSize96 = 16;
 constexpr int kStripCount = 3;  // normal, hot, disabled
+// Buttons have one size, scaled like everything else: the common controls' own padding around an image stays the
+// same number of pixels at every scale in some versions. At 96 DPI it is the size the buttons gave themselves.
+constexpr int kButtonWidth = 26;
+constexpr int kButtonHeight = 23;
+constexpr int kSeparatorWidth = 8;
 constexpr COLORREF kImageKey = RGB(255, 0, 255);
 constexpr DWORD kToolbarStyle = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | TBSTYLE_FLAT | TBSTYLE_LIST |
                                 TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NORESIZE;
 
-constexpr BYTE kButton = BTNS_BUTTON | BTNS_AUTOSIZE;
+constexpr BYTE kButton = BTNS_BUTTON;
 const TBBUTTON kButtons[] = {
     {0, ID_FILE_NEW, TBSTATE_ENABLED, kButton, {}, 0, 0},
     {1, ID_FILE_OPEN, TBSTATE_ENABLED, kButton, {}, 0, 0},
@@ -50,8 +60,8 @@ const TipRow kTips[] = {
     {ID_DESTINATION_BUTTON, IDS_TIP_DESTINATION},
 };
 
-// One horizontal strip of the bitmap as an image list of 18-pixel-wide images.
-KvImageList CutStrip(HBITMAP source, int width, int stripHeight, int strip) {
+// One horizontal strip of the bitmap as an image list of cellWidth-wide images.
+KvImageList CutStrip(HBITMAP source, int width, int stripHeight, int strip, int cellWidth) {
     KvImageList images;
     KvMemoryDC sourceDc(CreateCompatibleDC(nullptr));
     KvMemoryDC stripDc(CreateCompatibleDC(nullptr));
@@ -64,24 +74,27 @@ KvImageList CutStrip(HBITMAP source, int width, int stripHeight, int strip) {
         KvSelectObject selectStrip(stripDc.get(), stripBitmap.get());
         BitBlt(stripDc.get(), 0, 0, width, stripHeight, sourceDc.get(), 0, strip * stripHeight, SRCCOPY);
     }
-    const int count = width / kImageWidth;
-    images.reset(ImageList_Create(kImageWidth, stripHeight, ILC_COLORDDB | ILC_MASK, count, 0));
+    const int count = width / cellWidth;
+    images.reset(ImageList_Create(cellWidth, stripHeight, ILC_COLORDDB | ILC_MASK, count, 0));
     if (images && ImageList_AddMasked(images.get(), stripBitmap.get(), kImageKey) < 0) images.reset();
     return images;
 }
 
 HRESULT LoadToolbarImages(FrameState& state) {
-    HMODULE module = KvFindResInstance(state.language, MAKEINTRESOURCEW(IDB_TOOLBAR), RT_BITMAP);
-    KvBitmap bitmap(static_cast<HBITMAP>(
-        LoadImageW(module, MAKEINTRESOURCEW(IDB_TOOLBAR), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    const int pick = KvDpi_PickSize(kImageSizes, static_cast<int>(std::size(kImageSizes)), kImageSize96, state.dpi);
+    const wchar_t* name = MAKEINTRESOURCEW(kImageBitmaps[pick]);
+    HMODULE module = KvFindResInstance(state.language, name, RT_BITMAP);
+    KvBitmap bitmap(static_cast<HBITMAP>(LoadImageW(module, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!bitmap) return KV_E_NOT_FOUND;
     BITMAP info{};
     if (!GetObjectW(bitmap.get(), sizeof(info), &info) || info.bmHeight <= 0) return KV_E_UNSUPPORTED;
-    const int strips = (info.bmHeight + 9) / kStripPitch;
+    // Strips of about one cell each (at 96 DPI: (height + 9) / 18), so a bitmap of another height still cuts.
+    const int cellWidth = kImageSizes[pick] + 2, pitch = kImageSizes[pick] + 2;
+    const int strips = (info.bmHeight + pitch / 2) / pitch;
     if (strips < 1) return KV_E_UNSUPPORTED;
     const int stripHeight = info.bmHeight / strips;
     for (int strip = 0; strip < kStripCount && strip < strips; ++strip)
-        state.toolbarImages[strip] = CutStrip(bitmap.get(), info.bmWidth, stripHeight, strip);
+        state.toolbarImages[strip] = CutStrip(bitmap.get(), info.bmWidth, stripHeight, strip, cellWidth);
     return state.toolbarImages[0] ? S_OK : KV_E_OUTOFMEMORY;
 }
 
@@ -120,7 +133,13 @@ HRESULT CreateToolbar(HWND frame, FrameState& state) {
     for (int strip = 0; strip < kStripCount; ++strip)
         if (state.toolbarImages[strip])
             SendMessageW(state.toolbar, imageMessages[strip], 0, reinterpret_cast<LPARAM>(state.toolbarImages[strip].get()));
-    SendMessageW(state.toolbar, TB_ADDBUTTONSW, std::size(kButtons), reinterpret_cast<LPARAM>(kButtons));
+    SendMessageW(state.toolbar, TB_SETBUTTONSIZE, 0,
+                 MAKELPARAM(KvDpi_Scale(kButtonWidth, state.dpi), KvDpi_Scale(kButtonHeight, state.dpi)));
+    TBBUTTON buttons[std::size(kButtons)];
+    std::copy(std::begin(kButtons), std::end(kButtons), buttons);
+    for (TBBUTTON& button : buttons)
+        if (button.fsStyle & BTNS_SEP) button.iBitmap = KvDpi_Scale(kSeparatorWidth, state.dpi);
+    SendMessageW(state.toolbar, TB_ADDBUTTONSW, std::size(buttons), reinterpret_cast<LPARAM>(buttons));
     SendMessageW(state.toolbar, TB_AUTOSIZE, 0, 0);
     ShowWindow(state.toolbar, SW_SHOW);
     return S_OK;

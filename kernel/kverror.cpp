@@ -91,6 +91,22 @@ std::wstring TakeDetails() {
     return taken;
 }
 
+// Windows' own text for a system status that no table of ours holds, without its closing line break.
+bool SystemMessageText(HRESULT code, std::wstring* text) {
+    DWORD status;
+    if (code > 0) status = static_cast<DWORD>(code);
+    else if (HRESULT_FACILITY(code) == FACILITY_WIN32) status = HRESULT_CODE(code);
+    else return false;
+    wchar_t buffer[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, status, 0,
+                                  buffer, static_cast<DWORD>(sizeof(buffer) / sizeof(buffer[0])), nullptr);
+    while (length > 0 && (buffer[length - 1] == L'\r' || buffer[length - 1] == L'\n' || buffer[length - 1] == L' '))
+        --length;
+    if (length == 0) return false;
+    text->assign(buffer, length);
+    return true;
+}
+
 // The context sentence formatted with its argument, then the code's message; returns the sentence's length.
 size_t ComposeErrorMessage(wchar_t* out, size_t capacity, UINT_PTR context, HRESULT code, const wchar_t* argument) {
     out[0] = L'\0';
@@ -98,8 +114,12 @@ size_t ComposeErrorMessage(wchar_t* out, size_t capacity, UINT_PTR context, HRES
     size_t used = wcslen(out);
     if (used + 1 >= capacity) return used;
 
+    std::wstring system;
     if (const tKVERRORPAIR* pair = FindPair(code)) {
         wcsncat(out, MessageText(pair->message), capacity - used - 1);
+    } else if (SystemMessageText(code, &system)) {
+        KvPrintFN(out + used, capacity - used, LibraryString(IDS_KV_MESSAGE_SYSTEM), system.c_str(),
+                  static_cast<unsigned>(TableForm(code)));
     } else {
         KvPrintFN(out + used, capacity - used, LibraryString(IDS_KV_MESSAGE_MISSING), static_cast<unsigned>(code));
     }

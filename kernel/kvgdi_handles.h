@@ -20,6 +20,7 @@ using KvPen = KvUniqueHandle<KvNullHandleTraits<HPEN, DeleteObject>>;
 using KvImageList = KvUniqueHandle<KvNullHandleTraits<HIMAGELIST, ImageList_Destroy>>;
 using KvMenu = KvUniqueHandle<KvNullHandleTraits<HMENU, DestroyMenu>>;
 using KvMemoryDC = KvUniqueHandle<KvNullHandleTraits<HDC, DeleteDC>>;
+using KvIcon = KvUniqueHandle<KvNullHandleTraits<HICON, DestroyIcon>>; // icons made for the caller, not shared ones
 // Events and other kernel objects that report failure as null (the file traits accept both null and -1).
 using KvEvent = KvUniqueHandle<KvFileTraits>;
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <cstdarg>
 #include <cstddef>
+#include <utility>
 
 struct tKVLANG; // one per module that owns resources
 
@@ -17,7 +18,41 @@ const void* KvLoadResourceCustom(tKVLANG* instance, const wchar_t* name, const w
 HRSRC KvFindResource(tKVLANG* instance, const wchar_t* name, const wchar_t* type);
 HMODULE KvFindResInstance(tKVLANG* instance, const wchar_t* name, const wchar_t* type);
 HRSRC KvFindResourceMulti(tKVLANG* instance, const wchar_t* const* names, int count, const wchar_t* type, int* foundIndex);
-HACCEL KvLoadAccelerators(tKVLANG* instance, UINT id);
+
+// An accelerator table that knows whether it was created (and must be destroyed) or belongs to a module.
+class KvAcceleratorTable {
+public:
+    KvAcceleratorTable() = default;
+    KvAcceleratorTable(HACCEL table, bool created) : table_(table), created_(created) {}
+    KvAcceleratorTable(KvAcceleratorTable&& other) noexcept { *this = std::move(other); }
+    KvAcceleratorTable& operator=(KvAcceleratorTable&& other) noexcept {
+        if (this != &other) {
+            reset();
+            table_ = other.table_;
+            created_ = other.created_;
+            other.table_ = nullptr;
+            other.created_ = false;
+        }
+        return *this;
+    }
+    KvAcceleratorTable(const KvAcceleratorTable&) = delete;
+    KvAcceleratorTable& operator=(const KvAcceleratorTable&) = delete;
+    ~KvAcceleratorTable() { reset(); }
+
+    HACCEL get() const { return table_; }
+    explicit operator bool() const { return table_ != nullptr; }
+    void reset() {
+        if (table_ && created_) DestroyAcceleratorTable(table_);
+        table_ = nullptr;
+        created_ = false;
+    }
+
+private:
+    HACCEL table_ = nullptr;
+    bool created_ = false;
+};
+
+KvAcceleratorTable KvLoadAccelerators(tKVLANG* instance, UINT id);
 HMENU KvLoadMenu(tKVLANG* instance, UINT id);
 HICON KvLoadIcon(tKVLANG* instance, UINT id);
 HCURSOR KvLoadCursor(tKVLANG* instance, UINT id);

@@ -1,6 +1,7 @@
 // The library's own message dialog: extra button sets, a details area and a "do not show again" check box.
 #include "kvmsgbox.h"
 #include "kvmsgbox_private.h"
+#include "kvdpi.h"
 #include "kvkernel.h"
 #include "resource.h"
 #include <algorithm>
@@ -58,24 +59,6 @@ UINT ButtonStringId(int result) {
     }
 }
 
-// Owns a GDI font for the lifetime of the dialog.
-class FontHandle {
-public:
-    FontHandle() = default;
-    explicit FontHandle(HFONT font) : font_(font) {}
-    ~FontHandle() { if (font_) DeleteObject(font_); }
-    FontHandle(FontHandle&& other) noexcept : font_(other.font_) { other.font_ = nullptr; }
-    FontHandle& operator=(FontHandle&& other) noexcept {
-        if (this != &other) { if (font_) DeleteObject(font_); font_ = other.font_; other.font_ = nullptr; }
-        return *this;
-    }
-    FontHandle(const FontHandle&) = delete;
-    FontHandle& operator=(const FontHandle&) = delete;
-    HFONT get() const { return font_; }
-private:
-    HFONT font_ = nullptr;
-};
-
 // A window DC with a font selected; restores and releases both.
 class FontDC {
 public:
@@ -98,7 +81,9 @@ struct CustomBoxState {
     const wchar_t* checkText = nullptr;
     BOOL checkValue = FALSE;           // in: initial state; out: state when the dialog closed
     const ButtonSet* set = nullptr;
-    FontHandle font;
+    UINT dpi = KV_DPI_BASE;            // the dialog's: every size that does not follow the font follows this
+    KvFont font;
+    KvIcon icon;                       // the icon at the dialog's size, when it could be made so
     HWND detailsButton = nullptr;
     HWND detailsEdit = nullptr;
     int collapsedHeight = 0;           // window heights with the details area hidden and shown
@@ -116,12 +101,12 @@ int DefaultButtonIndex(const CustomBoxState& state) {
     return std::min(index, state.set->count - 1);
 }
 
-FontHandle CreateMessageFont() {
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
-        return FontHandle(CreateFontIndirectW(&metrics.lfMessageFont));
-    return FontHandle();
+// The standard icon for the style (1 stop, 2 question, 3 exclamation, 4 information) at the dialog's icon size.
+HICON LoadStyleIcon(CustomBoxState& state, UINT iconValue) {
+    if (iconValue < 1 || iconValue > 4) return nullptr;
+    const wchar_t* name = MAKEINTRESOURCEW(32512 + iconValue);
+    state.icon.reset(KvDpi_LoadStandardIcon(name, state.dpi));
+    return state.icon.get() ? state.icon.get() : LoadIconW(nullptr, name); // else shared, at the system's size
 }
 
 HWND AddControl(HWND dialog, const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id,
@@ -176,11 +161,10 @@ void BuildControls(HWND dialog, CustomBoxState& state) {
     const int buttonGap = units.x(4);
 
     // Icon and text, side by side.
-    UINT iconValue = (state.style & KVMB_ICONMASK) >> 4;
-    HICON icon = (iconValue >= 1 && iconValue <= 4)
-        ? LoadIconW(nullptr, MAKEINTRESOURCEW(32512 + iconValue)) : nullptr;
-    int iconWidth = icon ? GetSystemMetrics(SM_CXICON) : 0;
-    int iconHeight = icon ? GetSystemMetrics(SM_CYICON) : 0;
+    const UINT dpi = state.dpi;
+    HICON icon = LoadStyleIcon(state, (state.style & KVMB_ICONMASK) >> 4);
+    int iconWidth = icon ? KvDpi_GetSystemMetric(SM_CXICON, dpi) : 0;
+    int iconHeight = icon ? KvDpi_GetSystemMetric(SM_CYICON, dpi) : 0;
     int textLeft = marginX + (icon ? iconWidth + units.x(8) : 0);
 
     const UINT textFormat = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
@@ -198,8 +182,9 @@ void BuildControls(HWND dialog, CustomBoxState& state) {
     int checkHeight = 0;
     if (HasCheckBox(state.style)) {
         SIZE label = MeasureLine(dc.get(), state.checkText);
-        checkWidth = GetSystemMetrics(SM_CXMENUCHECK) + units.x(6) + label.cx;
-        checkHeight = std::max(static_cast<int>(label.cy), GetSystemMetrics(SM_CYMENUCHECK)) + 2;
+        checkWidth = KvDpi_GetSystemMetric(SM_CXMENUCHECK, dpi) + units.x(6) + label.cx;
+        checkHeight = std::max(static_cast<int>(label.cy), KvDpi_GetSystemMetric(SM_CYMENUCHECK, dpi)) +
+                      KvDpi_Scale(2, dpi);
         checkTop = y + units.y(7);
         y = checkTop + checkHeight;
     }
@@ -223,7 +208,8 @@ void BuildControls(HWND dialog, CustomBoxState& state) {
     int buttonTop = y + units.y(11);
     int collapsedClient = buttonTop + buttonHeight + marginY;
     int detailsTop = collapsedClient;
-    int detailsHeight = KVMB_DETAILS_LINES * units.baseY + 2 * GetSystemMetrics(SM_CYEDGE) + 4;
+    int detailsHeight =
+        KVMB_DETAILS_LINES * units.baseY + 2 * KvDpi_GetSystemMetric(SM_CYEDGE, dpi) + KvDpi_Scale(4, dpi);
     int expandedClient = detailsTop + detailsHeight + marginY;
 
     if (icon) {
@@ -296,7 +282,8 @@ bool SetHasButton(const ButtonSet& set, int id) {
 
 INT_PTR OnInitDialog(HWND dialog, CustomBoxState& state) {
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
-    state.font = CreateMessageFont();
+    state.dpi = KvDpi_ForWindow(dialog);
+    state.font = KvDpi_CreateMessageFont(state.dpi);
     BuildControls(dialog, state);
     if (!state.set->escapeResult)
         EnableMenuItem(GetSystemMenu(dialog, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);

@@ -110,17 +110,17 @@ HRSRC KvFindResourceMulti(tKVLANG* instance, const wchar_t* const* names, int co
     return nullptr;
 }
 
-HACCEL KvLoadAccelerators(tKVLANG* instance, UINT id) {
-    if (!instance) return nullptr;
+KvAcceleratorTable KvLoadAccelerators(tKVLANG* instance, UINT id) {
+    if (!instance) return {};
     if (UsesLanguageModule(instance)) {
         HRSRC found = FindResourceExW(instance->languageModule, RT_ACCELERATOR, MAKEINTRESOURCEW(id),
                                       instance->language);
         DWORD size = 0;
         if (const void* data = LoadData(instance->languageModule, found, &size)) {
-            if (HACCEL table = AcceleratorsFromResource(static_cast<const BYTE*>(data), size)) return table;
+            if (HACCEL table = AcceleratorsFromResource(static_cast<const BYTE*>(data), size)) return {table, true};
         }
     }
-    return LoadAcceleratorsW(instance->module, MAKEINTRESOURCEW(id));
+    return {LoadAcceleratorsW(instance->module, MAKEINTRESOURCEW(id)), false};
 }
 
 HMENU KvLoadMenu(tKVLANG* instance, UINT id) {

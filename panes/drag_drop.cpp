@@ -39,8 +39,9 @@ struct RowOutline {
     RECT icon, label;
 };
 
-// The outlines of rows in one masked image covering them all; origin receives its top-left corner.
-KvImageList OutlineImage(const std::vector<RowOutline>& rows, POINT* origin) {
+// The outlines of rows in one masked image covering them all, lines one pixel wide at 96 DPI; origin receives its
+// top-left corner.
+KvImageList OutlineImage(const std::vector<RowOutline>& rows, UINT dpi, POINT* origin) {
     *origin = POINT{};
     RECT bounds{};
     for (const RowOutline& row : rows) {
@@ -55,8 +56,9 @@ KvImageList OutlineImage(const std::vector<RowOutline>& rows, POINT* origin) {
     KvBitmap colour(CreateCompatibleBitmap(screen.get(), width, height));
     KvBitmap mask(CreateBitmap(width, height, 1, 1, nullptr));
     KvMemoryDC colourDC(CreateCompatibleDC(nullptr)), maskDC(CreateCompatibleDC(nullptr));
-    KvPen colourPen(CreatePen(PS_SOLID, 1, DRAG_OUTLINE_COLOUR));
-    KvPen maskPen(CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
+    const int pen = KvDpi_Scale(1, dpi); // wider lines stay inside the icons' frames, and so inside the image
+    KvPen colourPen(CreatePen(PS_INSIDEFRAME, pen, DRAG_OUTLINE_COLOUR));
+    KvPen maskPen(CreatePen(PS_INSIDEFRAME, pen, RGB(0, 0, 0)));
     if (!colour || !mask || !colourDC.get() || !maskDC.get() || !colourPen || !maskPen) return KvImageList();
     {
         KvSelectObject colourBitmap(colourDC.get(), colour.get());
@@ -100,7 +102,7 @@ int TreeDepth(HWND tree, HTREEITEM item) {
 }
 
 // The image of the dragged list rows and where it sits in the list.
-KvImageList ListDragImage(HWND list, POINT start, POINT* origin) {
+KvImageList ListDragImage(HWND list, POINT start, UINT dpi, POINT* origin) {
     LVHITTESTINFO hit{};
     hit.pt = start;
     int row = static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
@@ -113,10 +115,10 @@ KvImageList ListDragImage(HWND list, POINT start, POINT* origin) {
             return image;
         }
     }
-    return BuildMultiDragImage(list, origin);
+    return BuildMultiDragImage(list, dpi, origin);
 }
 
-KvImageList TreeDragImage(HWND tree, HTREEITEM node, POINT start, POINT* hotSpot) {
+KvImageList TreeDragImage(HWND tree, HTREEITEM node, POINT start, UINT dpi, POINT* hotSpot) {
     RECT text{};
     TreeView_GetItemRect(tree, node, &text, TRUE);
     KvImageList image = UsableImage(TreeView_CreateDragImage(tree, node));
@@ -124,9 +126,10 @@ KvImageList TreeDragImage(HWND tree, HTREEITEM node, POINT start, POINT* hotSpot
         // The node's outline instead, its icon's frame left of its text.
         int iconWidth = 0, iconHeight = 0;
         ImageList_GetIconSize(TreeView_GetImageList(tree, TVSIL_NORMAL), &iconWidth, &iconHeight);
-        RowOutline outline{{text.left - iconWidth - 1, text.top, text.left - 1, text.top + iconHeight}, text};
+        const int gap = KvDpi_Scale(1, dpi);
+        RowOutline outline{{text.left - iconWidth - gap, text.top, text.left - gap, text.top + iconHeight}, text};
         POINT origin{};
-        image = OutlineImage({outline}, &origin);
+        image = OutlineImage({outline}, dpi, &origin);
         *hotSpot = POINT{start.x - origin.x, start.y - origin.y};
         return image;
     }
@@ -226,11 +229,11 @@ HRESULT BeginDrag(DragState& drag, const DragContext& context, bool sourceIsPack
     KvImageList image;
     if (sourcePane == PANE_LIST) {
         POINT origin{};
-        image = ListDragImage(source.list, start, &origin);
+        image = ListDragImage(source.list, start, source.dpi, &origin);
         hotSpot = POINT{start.x - origin.x, start.y - origin.y};
     } else {
         if (!startNode) return KV_S_NOTHING_TO_DO;
-        image = TreeDragImage(source.tree, startNode, start, &hotSpot);
+        image = TreeDragImage(source.tree, startNode, start, source.dpi, &hotSpot);
     }
     if (!image) return KV_E_FAIL;
 
@@ -321,11 +324,11 @@ FocusedPane PaneKindAt(const DragContext& context, POINT screenPoint) {
     return PANE_NONE;
 }
 
-KvImageList BuildMultiDragImage(HWND list, POINT* origin) {
+KvImageList BuildMultiDragImage(HWND list, UINT dpi, POINT* origin) {
     std::vector<RowOutline> rows;
     for (int row = NextSelectedRow(list, -1); row >= 0; row = NextSelectedRow(list, row)) {
         RowOutline rects{};
         if (RowRects(list, row, &rects.icon, &rects.label)) rows.push_back(rects);
     }
-    return OutlineImage(rows, origin);
+    return OutlineImage(rows, dpi, origin);
 }

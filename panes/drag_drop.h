@@ -118,8 +118,8 @@ bool IsOverDropTarget(const DragContext& context, bool sourceIsPackage, POINT sc
 FocusedPane PaneKindAt(const DragContext& context, POINT screenPoint);
 
 // The image for several dragged rows: an outline of each selected row's icon and a line through its label, in one
-// colour, on a transparent ground. origin receives the image's top-left corner in the list's client coordinates.
-// Empty when no row is selected or the image cannot be made.
-KvImageList BuildMultiDragImage(HWND list, POINT* origin);
+// colour, on a transparent ground, its lines as thick as dpi makes one pixel at 96 DPI. origin receives the image's
+// top-left corner in the list's client coordinates. Empty when no row is selected or the image cannot be made.
+KvImageList BuildMultiDragImage(HWND list, UINT dpi, POINT* origin);
 
 constexpr COLORREF DRAG_OUTLINE_COLOUR = RGB(0x40, 0x40, 0x40);

@@ -1,6 +1,7 @@
 // One side's caption, tree and list: creating them and keeping them in line with the side's collections.
 #include "side_panes.h"
 #include <algorithm>
+#include <iterator>
 #include <unordered_set>
 #include <vector>
 #include "document_record.h"
@@ -12,9 +13,13 @@
 namespace {
 
 constexpr COLORREF kImageKey = RGB(255, 0, 255);
-constexpr int kImageSize = 16;
 constexpr int kImageInitial = 6;
 constexpr int kImageGrowth = 12;
+
+// The pane images as drawn for each display scale, 16 pixels at 96 DPI.
+constexpr int kImageSizes[] = {16, 20, 24, 32};
+constexpr UINT kImageBitmaps[] = {IDB_PANE_IMAGES, IDB_PANE_IMAGES_20, IDB_PANE_IMAGES_24, IDB_PANE_IMAGES_32};
+constexpr int kImageSize96 = 16;
 
 struct TreeChild {
     HTREEITEM item;
@@ -155,15 +160,31 @@ void AddMissingPlugIns(HWND tree, HTREEITEM folder, const std::vector<TreeChild>
     }
 }
 
-HRESULT LoadPaneImages(KvImageList& images, tKVLANG* language) {
-    HMODULE module = KvFindResInstance(language, MAKEINTRESOURCEW(IDB_PANE_IMAGES), RT_BITMAP);
-    KvBitmap bitmap(static_cast<HBITMAP>(
-        LoadImageW(module, MAKEINTRESOURCEW(IDB_PANE_IMAGES), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+HRESULT LoadPaneImages(KvImageList& images, tKVLANG* language, UINT dpi) {
+    const int pick = KvDpi_PickSize(kImageSizes, static_cast<int>(std::size(kImageSizes)), kImageSize96, dpi);
+    const wchar_t* name = MAKEINTRESOURCEW(kImageBitmaps[pick]);
+    HMODULE module = KvFindResInstance(language, name, RT_BITMAP);
+    KvBitmap bitmap(static_cast<HBITMAP>(LoadImageW(module, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!bitmap) return KV_E_NOT_FOUND;
-    images.reset(ImageList_Create(kImageSize, kImageSize, ILC_COLOR24 | ILC_MASK, kImageInitial, kImageGrowth));
+    const int size = kImageSizes[pick];
+    images.reset(ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, kImageInitial, kImageGrowth));
     if (!images) return KV_E_OUTOFMEMORY;
     if (ImageList_AddMasked(images.get(), bitmap.get(), kImageKey) < 0) return KV_E_FAIL;
     return S_OK;
+}
+
+// Missing images leave the panes usable, only without pictures. The controls take the new lists before the old go.
+void SetPaneImages(PaneState& pane, UINT dpi) {
+    tKVLANG* language = pane.catalogue ? pane.catalogue->language : nullptr;
+    KvImageList treeImages, listImages;
+    if (LoadPaneImages(treeImages, language, dpi) != S_OK) treeImages.reset();
+    if (LoadPaneImages(listImages, language, dpi) != S_OK) listImages.reset();
+    TreeView_SetImageList(pane.tree, treeImages.get(), TVSIL_NORMAL);
+    ListView_SetImageList(pane.list, listImages.get(), LVSIL_NORMAL);
+    ListView_SetImageList(pane.list, listImages.get(), LVSIL_SMALL);
+    pane.treeImages = std::move(treeImages);
+    pane.listImages = std::move(listImages);
+    pane.dpi = dpi;
 }
 
 HWND CreateChild(HWND parent, DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, int id,
@@ -198,7 +219,8 @@ const wchar_t* ChainsFolderText(const PaneState& pane) {
     return KvGetString(pane.catalogue ? pane.catalogue->language : nullptr, IDS_FOLDER_CHAINS);
 }
 
-HRESULT CreateSidePanes(PaneState& pane, HWND parent, uint32_t sideIndex, CatalogueModel* catalogue, HFONT font) {
+HRESULT CreateSidePanes(PaneState& pane, HWND parent, uint32_t sideIndex, CatalogueModel* catalogue, HFONT font,
+                        UINT dpi) {
     pane.sideIndex = sideIndex;
     pane.parent = parent;
     pane.catalogue = catalogue;
@@ -216,14 +238,15 @@ HRESULT CreateSidePanes(PaneState& pane, HWND parent, uint32_t sideIndex, Catalo
                                 LVS_SHAREIMAGELISTS,
                             PANE_LIST_ID_BASE + offset, font);
     if (!pane.list) return KV_E_WINDOW_CREATE;
-    // Missing images leave the panes usable, only without pictures.
-    if (LoadPaneImages(pane.treeImages, language) == S_OK)
-        TreeView_SetImageList(pane.tree, pane.treeImages.get(), TVSIL_NORMAL);
-    if (LoadPaneImages(pane.listImages, language) == S_OK) {
-        ListView_SetImageList(pane.list, pane.listImages.get(), LVSIL_NORMAL);
-        ListView_SetImageList(pane.list, pane.listImages.get(), LVSIL_SMALL);
-    }
+    SetPaneImages(pane, dpi);
     return S_OK;
+}
+
+void RescaleSidePanes(PaneState& pane, HFONT font, UINT dpi) {
+    for (HWND window : {pane.caption, pane.tree, pane.list})
+        if (window) SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (pane.tree && pane.list) SetPaneImages(pane, dpi);
+    pane.dpi = dpi;
 }
 
 std::wstring TreeItemText(HWND tree, HTREEITEM item, int capacity) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include "catalogue_model.h"
+#include "kvdpi.h"
 #include "kvgdi_handles.h"
 #include "selection.h"
 
@@ -34,6 +35,7 @@ struct PaneState {
     CatalogueModel* catalogue = nullptr;  // the side's collections live here; not owned
     KvImageList treeImages;
     KvImageList listImages;
+    UINT dpi = KV_DPI_BASE; // what the images and the layout are made for
 
     // Layout, in frame client coordinates, as last laid out.
     RECT rect{};
@@ -50,10 +52,13 @@ ChainList* PaneChains(const PaneState& pane);   // may be null
 // True when the side holds no preset and no chain.
 bool PaneCollectionsEmpty(const PaneState& pane);
 
-// Creates the caption, tree and list of a side as children of parent, with font; the catalogue's language gives
-// the texts and images. The windows get their places at the next layout. 0x8004E00F when the tree or the list
-// cannot be made.
-HRESULT CreateSidePanes(PaneState& pane, HWND parent, uint32_t sideIndex, CatalogueModel* catalogue, HFONT font);
+// Creates the caption, tree and list of a side as children of parent, with font and the images for dpi; the
+// catalogue's language gives the texts and images. The windows get their places at the next layout. 0x8004E00F when
+// the tree or the list cannot be made.
+HRESULT CreateSidePanes(PaneState& pane, HWND parent, uint32_t sideIndex, CatalogueModel* catalogue, HFONT font,
+                        UINT dpi);
+// After a change of display scale: the side's windows take font, and its images are those drawn for dpi.
+void RescaleSidePanes(PaneState& pane, HFONT font, UINT dpi);
 
 // Brings the tree in line with the side's collections without clearing it: stale nodes go, missing ones are added,
 // everything else keeps its expansion and selection. rootLabel: the document's path on the package side (the file

@@ -4,11 +4,17 @@
 // Manifest.
 #define IDR_MANIFEST                    1
 
-// Icons (107) and bitmaps (131-133).
+// Icons (107) and bitmaps (131-139): pane images and toolbar at 16 pixels, then at 20, 24 and 32 pixels.
 #define IDI_TARROW                      107
 #define IDB_PANE_IMAGES                 131
 #define IDB_TOOLBAR                     132
 #define IDB_ABOUT                       133
+#define IDB_PANE_IMAGES_20              134
+#define IDB_PANE_IMAGES_24              135
+#define IDB_PANE_IMAGES_32              136
+#define IDB_TOOLBAR_20                  137
+#define IDB_TOOLBAR_24                  138
+#define IDB_TOOLBAR_32                  139
 
 // Menus and accelerators (109-110); the main menu and its accelerator table share a number.
 #define IDR_MAIN_MENU                   109
@@ -83,9 +89,10 @@
 #define IDS_CLI_USAGE_DIFF              3115
 #define IDS_CLI_USAGE_END               3116
 
-// Program strings: the Help menu's failure messages and the home page's address (3200-3202).
+// Program strings: the Help menu's failure messages and the home page's address (3200-3202, 3209).
 #define IDS_HELP_GUIDE_FAILED           3200
 #define IDS_HELP_HOME_PAGE_FAILED       3201
+#define IDS_HELP_GUIDE_NOT_SHOWN        3209
 #define IDS_HELP_HOME_PAGE_ADDRESS      3202
 
 // Program strings: toolbar tooltips (32900-32908, and 33021 for the destination button).
@@ -175,9 +182,10 @@
 #define IDS_KV_DONT_SHOW_AGAIN          48394
 #define IDS_KV_DETAILS_HIDE             48395
 
-// Library strings: error-report pieces (48401-48402, 48600-48601).
+// Library strings: error-report pieces (48401-48403, 48600-48601).
 #define IDS_KV_MESSAGE_MISSING          48401
 #define IDS_KV_WARNING_PREFIX           48402
+#define IDS_KV_MESSAGE_SYSTEM           48403
 #define IDS_KV_DETAILS_START            48600
 #define IDS_KV_DETAILS_END              48601
 

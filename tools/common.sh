@@ -54,12 +54,12 @@ tarrow_mark_throwaway_store() {
     return 1
 }
 
-# Starts Xvfb on a free display; sets DISPLAY and TARROW_XVFB_PID.
+# Starts Xvfb on a free display; sets DISPLAY and TARROW_XVFB_PID. tarrow_start_xvfb [WIDTHxHEIGHT]
 tarrow_start_xvfb() {
-    local d
+    local d screen="${1:-1280x1024}"
     for d in $(seq 90 199); do
         [ -e "/tmp/.X$d-lock" ] || [ -e "/tmp/.X11-unix/X$d" ] && continue
-        Xvfb ":$d" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$d" -screen 0 "${screen}x24" -nolisten tcp >/dev/null 2>&1 &
         TARROW_XVFB_PID=$!
         local i
         for i in $(seq 1 100); do

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""Draws the pane images (bitmap 131) and the toolbar strips (bitmap 132) as 24-bit BMP files.
+"""Draws the pane images and the toolbar strips as 24-bit BMP files, at 16, 20, 24 and 32 pixels.
 
     tools/make_bitmaps.py [OUTPUT_FOLDER]      (default: resources/)
 
-Magenta (255, 0, 255) is the transparent colour. The pane strip holds six 16x16 images (package, computer, folder,
-plug-in, chain, preset). The toolbar bitmap is 306x51: three strips of seventeen 18x17 images, normal, hot
-(slightly brighter) and disabled (grey). Everything is drawn from the shapes below, so the art can be changed here
-and drawn again; no image library is needed.
+Magenta (255, 0, 255) is the transparent colour. A pane strip holds six square images (package, computer, folder,
+plug-in, chain, preset): pane_images.bmp at 16 pixels (bitmap 131), pane_images_20/_24/_32.bmp at the larger sizes.
+A toolbar bitmap holds three strips of seventeen images, normal, hot (slightly brighter) and disabled (grey), each
+image in a cell two pixels wider and one taller than the image: toolbar.bmp is 306x51 with 18x17 cells (bitmap 132),
+toolbar_20/_24/_32.bmp the larger sizes. Everything is drawn from the shapes below on a 16-unit grid, so the art can
+be changed here and drawn again at every size; no image library is needed.
 """
 import math
 import os
@@ -33,42 +35,65 @@ class Canvas:
 
 
 class View:
-    """Drawing in a cell of a canvas, in cell coordinates."""
+    """Drawing in a square cell of a canvas. Shapes are given on a grid of 16 units, so one drawing serves every image
+    size; at 16 pixels a unit is a pixel, and the pixels come out exactly as the 16-pixel art was first drawn."""
 
-    def __init__(self, canvas, left, top, width=16, height=16):
-        self.canvas, self.left, self.top, self.width, self.height = canvas, left, top, width, height
+    def __init__(self, canvas, left, top, size=16):
+        self.canvas, self.left, self.top, self.size = canvas, left, top, size
+        self.scale = size / 16
+
+    def put(self, px, py, colour):
+        """One pixel, in pixels from the cell's corner."""
+        if 0 <= px < self.size and 0 <= py < self.size:
+            self.canvas.set(self.left + px, self.top + py, colour)
+
+    def span(self, first, last):
+        """The pixels that grid units first..last cover."""
+        return range(math.floor(first * self.scale), math.floor((last + 1) * self.scale))
+
+    def thickness(self, width):
+        """A stroke of width units in whole pixels; strokes stay one pixel until the scale reaches double."""
+        return max(1, math.floor(width * self.scale + 0.25))
 
     def set(self, x, y, colour):
-        if 0 <= x < self.width and 0 <= y < self.height:
-            self.canvas.set(self.left + x, self.top + y, colour)
+        for py in self.span(y, y):
+            for px in self.span(x, x):
+                self.put(px, py, colour)
 
     def rect(self, x0, y0, x1, y1, fill, outline=None):
-        for y in range(y0, y1 + 1):
-            for x in range(x0, x1 + 1):
-                edge = x in (x0, x1) or y in (y0, y1)
-                self.set(x, y, outline if (edge and outline) else fill)
+        xs, ys = self.span(x0, x1), self.span(y0, y1)
+        edge_width = self.thickness(1)
+        for py in ys:
+            for px in xs:
+                edge = min(px - xs.start, xs.stop - 1 - px, py - ys.start, ys.stop - 1 - py) < edge_width
+                self.put(px, py, outline if (edge and outline) else fill)
 
     def line(self, x0, y0, x1, y1, colour, width=1):
-        steps = max(abs(x1 - x0), abs(y1 - y0), 1)
+        def centre(unit):
+            return (unit + 0.5) * self.scale - 0.5
+        ax, ay, bx, by = centre(x0), centre(y0), centre(x1), centre(y1)
+        steps = max(math.ceil(abs(bx - ax)), math.ceil(abs(by - ay)), 1)
+        pen = self.thickness(width)
         for i in range(steps + 1):
-            x = round(x0 + (x1 - x0) * i / steps)
-            y = round(y0 + (y1 - y0) * i / steps)
-            for dx in range(width):
-                for dy in range(width):
-                    self.set(x + dx - width // 2, y + dy - width // 2, colour)
+            x = round(ax + (bx - ax) * i / steps)
+            y = round(ay + (by - ay) * i / steps)
+            for dx in range(pen):
+                for dy in range(pen):
+                    self.put(x + dx - pen // 2, y + dy - pen // 2, colour)
 
-    def disc(self, cx, cy, radius, colour, inner=0.0, where=lambda x, y: True):
-        for y in range(self.height):
-            for x in range(self.width):
-                d = math.hypot(x + 0.5 - cx, y + 0.5 - cy)
-                if inner <= d <= radius and where(x, y):
-                    self.set(x, y, colour)
+    def field(self, colour_at):
+        """Colours each pixel for which colour_at(x, y), given the pixel's centre in grid units, names a colour."""
+        for py in range(self.size):
+            for px in range(self.size):
+                colour = colour_at((px + 0.5) / self.scale, (py + 0.5) / self.scale)
+                if colour:
+                    self.put(px, py, colour)
+
+    def disc(self, cx, cy, radius, colour, inner=0.0):
+        self.field(lambda x, y: colour if inner <= math.hypot(x - cx, y - cy) <= radius else None)
 
     def polygon(self, points, colour):
-        for y in range(self.height):
-            for x in range(self.width):
-                if inside(points, x + 0.5, y + 0.5):
-                    self.set(x, y, colour)
+        self.field(lambda x, y: colour if inside(points, x, y) else None)
 
     def art(self, rows, x0=0, y0=0):
         for y, row in enumerate(rows):
@@ -191,18 +216,20 @@ def save_as(v):
 
 
 def curved_arrow(v, mirror):
-    def point(x, y):
-        return (15 - x if mirror else x, y)
-
     cx, cy = 9, 10
-    for y in range(16):
-        for x in range(16):
-            d = math.hypot(x + 0.5 - cx, y + 0.5 - cy)
-            if 3.2 <= d <= 6.2 and (y + 0.5 <= cy or x + 0.5 >= cx):
-                v.set(*point(x, y), 'B' if d > 5.3 or d < 4.0 else 'b')
+
+    def ring(x, y):
+        if mirror:
+            x = 16 - x
+        d = math.hypot(x - cx, y - cy)
+        if 3.2 <= d <= 6.2 and (y <= cy or x >= cx):
+            return 'B' if d > 5.3 or d < 4.0 else 'b'
+        return None
+
+    v.field(ring)
     head = [(0.5, 10), (6.5, 10), (3.5, 14.5)]
-    v.polygon([point(x, y) if not mirror else (16 - x, y) for x, y in head], 'B')
-    v.polygon([point(x, y) if not mirror else (16 - x, y) for x, y in [(2, 10.5), (5, 10.5), (3.5, 13)]], 'b')
+    v.polygon([(16 - x, y) if mirror else (x, y) for x, y in head], 'B')
+    v.polygon([(16 - x, y) if mirror else (x, y) for x, y in [(2, 10.5), (5, 10.5), (3.5, 13)]], 'b')
 
 
 def big_arrow(v, x, top, bottom, up, colour='n', edge='N'):
@@ -244,12 +271,15 @@ def delete(v):
 
 def refresh(v):
     cx, cy = 8, 8
-    for y in range(16):
-        for x in range(16):
-            d = math.hypot(x + 0.5 - cx, y + 0.5 - cy)
-            angle = math.degrees(math.atan2(cy - (y + 0.5), x + 0.5 - cx)) % 360
-            if 3.5 <= d <= 6.5 and not (60 < angle < 110 or 240 < angle < 290):
-                v.set(x, y, 'N' if d > 5.6 or d < 4.3 else 'n')
+
+    def ring(x, y):
+        d = math.hypot(x - cx, y - cy)
+        angle = math.degrees(math.atan2(cy - y, x - cx)) % 360
+        if 3.5 <= d <= 6.5 and not (60 < angle < 110 or 240 < angle < 290):
+            return 'N' if d > 5.6 or d < 4.3 else 'n'
+        return None
+
+    v.field(ring)
     v.polygon([(8.5, 0), (8.5, 6), (12.5, 3)], 'N')
     v.polygon([(7.5, 10), (7.5, 16), (3.5, 13)], 'N')
 
@@ -318,23 +348,33 @@ def write_bmp(path, canvas):
         out.write(header + info + body)
 
 
+# Image sizes for 100, 125, 150 and 200 % display scale; the program picks the nearest size up for its scale.
+SIZES = (16, 20, 24, 32)
+
+
+def file_name(stem, size):
+    return f'{stem}.bmp' if size == 16 else f'{stem}_{size}.bmp'
+
+
 def main():
     folder_out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..', 'resources')
-    panes = Canvas(16 * len(PANE_IMAGES), 16)
-    for index, draw in enumerate(PANE_IMAGES):
-        draw(View(panes, index * 16, 0))
-    write_bmp(os.path.join(folder_out, 'pane_images.bmp'), panes)
+    for size in SIZES:
+        panes = Canvas(size * len(PANE_IMAGES), size)
+        for index, draw in enumerate(PANE_IMAGES):
+            draw(View(panes, index * size, 0, size))
+        write_bmp(os.path.join(folder_out, file_name('pane_images', size)), panes)
 
-    cell_width, cell_height = 18, 17
-    normal = Canvas(cell_width * len(TOOLBAR_IMAGES), cell_height)
-    for index, draw in enumerate(TOOLBAR_IMAGES):
-        draw(View(normal, index * cell_width + 1, 0))
-    toolbar = Canvas(normal.width, cell_height * 3)
-    for strip, tone in enumerate((lambda c: c, brighter, greyed)):
-        for y in range(cell_height):
-            for x in range(normal.width):
-                toolbar.set(x, strip * cell_height + y, tone(normal.pixels[y][x]))
-    write_bmp(os.path.join(folder_out, 'toolbar.bmp'), toolbar)
+        # A toolbar cell is two pixels wider and one taller than its image, the image one pixel in from the left.
+        cell_width, cell_height = size + 2, size + 1
+        normal = Canvas(cell_width * len(TOOLBAR_IMAGES), cell_height)
+        for index, draw in enumerate(TOOLBAR_IMAGES):
+            draw(View(normal, index * cell_width + 1, 0, size))
+        toolbar = Canvas(normal.width, cell_height * 3)
+        for strip, tone in enumerate((lambda c: c, brighter, greyed)):
+            for y in range(cell_height):
+                for x in range(normal.width):
+                    toolbar.set(x, strip * cell_height + y, tone(normal.pixels[y][x]))
+        write_bmp(os.path.join(folder_out, file_name('toolbar', size)), toolbar)
 
 
 if __name__ == '__main__':

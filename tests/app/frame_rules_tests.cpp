@@ -7,6 +7,7 @@
 #include "command_state.h"
 #include "document_record.h"
 #include "frame_layout.h"
+#include "kvdpi.h"
 #include "pane_focus.h"
 #include "pane_text.h"
 
@@ -20,21 +21,63 @@ std::string Text(const RECT& r) {
 } // namespace
 
 TEST_CASE("layout: the toolbar, the two sides, and a side's caption, tree and list") {
-    FrameRects frame = ComputeFrameRects(RECT{0, 0, 800, 500}, 810, SIZE{0, 24});
+    FrameRects frame = ComputeFrameRects(RECT{0, 0, 800, 500}, 810, SIZE{0, 24}, 96);
     CHECK(Text(frame.toolbar) == "3,2,810,28"); // the wider of client and new width, less 3; ideal height + 2
     CHECK(Text(frame.sides[0]) == "6,42,794,244");
     CHECK(Text(frame.sides[1]) == "6,250,794,494");
-    CHECK(Text(ComputeFrameRects(RECT{0, 0, 20, 11}, 20, SIZE{}).sides[0]) == "6,42,14,-1"); // signed, not wrapped
+    CHECK(Text(ComputeFrameRects(RECT{0, 0, 20, 11}, 20, SIZE{}, 96).sides[0]) == "6,42,14,-1"); // signed, not wrapped
 
     const RECT side{6, 42, 406, 300}; // 400 wide
-    SideRects rects = ComputeSideRects(side, SIZE{90, 14}, 150);
+    SideRects rects = ComputeSideRects(side, SIZE{90, 14}, 150, 96);
     CHECK(Text(rects.caption) == "6,42,96,56");
     CHECK(Text(rects.tree) == "6,56,156,300");
     CHECK(Text(rects.list) == "162,56,406,300");
     // A tree of 390 would leave the list 4 pixels: it gives way by 6 so that the list keeps exactly 10.
-    CHECK(ComputeSideRects(side, SIZE{90, 14}, 390).treeWidth == 384);
-    CHECK(ComputeSideRects(side, SIZE{90, 14}, 380).treeWidth == 380);
-    CHECK(ComputeSideRects(RECT{0, 0, 12, 50}, SIZE{}, 300).treeWidth == 0); // never below nothing
+    CHECK(ComputeSideRects(side, SIZE{90, 14}, 390, 96).treeWidth == 384);
+    CHECK(ComputeSideRects(side, SIZE{90, 14}, 380, 96).treeWidth == 380);
+    CHECK(ComputeSideRects(RECT{0, 0, 12, 50}, SIZE{}, 300, 96).treeWidth == 0); // never below nothing
+}
+
+TEST_CASE("layout at 100, 125, 150 and 200 % display scale: sizes scale from 96 DPI, rounded to the nearest pixel") {
+    struct Row {
+        UINT dpi;
+        const char *toolbar, *package, *system; // a client of 800 x 500, the toolbar asking for 24 pixels at 96 DPI
+        LONG listLeft;                          // after a tree of 150
+        int32_t squeezedTree, draggedMax, draggedMin, image;
+        SIZE frame;                             // what the window's frame adds at that scale
+        const char* defaultWindow;
+    };
+    const Row rows[] = {
+        {96, "3,2,810,28", "6,42,794,244", "6,250,794,494", 162, 384, 384, 10, 16, {8, 46}, "0,0,800,600"},
+        {120, "4,3,810,36", "8,53,792,242", "8,250,792,492", 164, 379, 380, 13, 20, {10, 56}, "0,0,1000,749"},
+        {144, "5,3,810,42", "9,63,791,240", "9,250,791,491", 165, 376, 376, 15, 24, {12, 68}, "0,0,1200,899"},
+        {192, "6,4,810,56", "12,84,788,238", "12,250,788,488", 168, 368, 368, 20, 32, {16, 92}, "0,0,1600,1200"},
+    };
+    const int images[] = {16, 20, 24, 32};
+    const RECT side{6, 42, 406, 300}; // 400 wide
+    for (const Row& row : rows) {
+        CAPTURE(row.dpi);
+        FrameRects frame = ComputeFrameRects(RECT{0, 0, 800, 500}, 810, SIZE{0, 24 * LONG(row.dpi) / 96}, row.dpi);
+        CHECK(Text(frame.toolbar) == row.toolbar);
+        CHECK(Text(frame.sides[0]) == row.package);
+        CHECK(Text(frame.sides[1]) == row.system);
+        CHECK(ComputeSideRects(side, SIZE{90, 14}, 150, row.dpi).list.left == row.listLeft);
+        CHECK(ComputeSideRects(side, SIZE{90, 14}, 390, row.dpi).treeWidth == row.squeezedTree); // the list's minimum
+        CHECK(DraggedTreeWidth(150, 1000, side, row.dpi) == row.draggedMax);
+        CHECK(DraggedTreeWidth(150, -1000, side, row.dpi) == row.draggedMin);
+        CHECK(images[KvDpi_PickSize(images, 4, 16, row.dpi)] == row.image);
+        CHECK(Text(DefaultFrameRect(row.dpi, SIZE{8, 46}, row.frame, SIZE{3840, 2160})) == row.defaultWindow);
+    }
+    CHECK(Text(DefaultFrameRect(192, SIZE{8, 46}, SIZE{16, 92}, SIZE{1280, 1000})) == "0,0,1280,1000"); // fits the screen
+    CHECK(images[KvDpi_PickSize(images, 4, 16, 168)] == 32); // 175 %: the nearest size up
+    CHECK(images[KvDpi_PickSize(images, 4, 16, 288)] == 32); // 300 %: the largest there is
+
+    // A placement keeps its top-left and looks the same size at another scale, within the work area.
+    const RECT stored{40, 30, 540, 430};
+    CHECK(Text(ScaledPlacementRect(stored, 96, 192, SIZE{3840, 2160})) == "40,30,1040,830");
+    CHECK(Text(ScaledPlacementRect(stored, 192, 96, SIZE{3840, 2160})) == "40,30,290,230");
+    CHECK(Text(ScaledPlacementRect(stored, 96, 192, SIZE{800, 600})) == "40,30,840,630");
+    CHECK(Text(ScaledPlacementRect(RECT{0, 0, 5000, 4000}, 144, 144, SIZE{800, 600})) == "0,0,5000,4000"); // as it was
 }
 
 TEST_CASE("the splitter's hit test, drag distance and clamps") {
@@ -52,8 +95,8 @@ TEST_CASE("the splitter's hit test, drag distance and clamps") {
     CHECK_FALSE(BeyondDragDistance(press, POINT{101, 98}, drag));
     CHECK(BeyondDragDistance(press, POINT{102, 100}, drag));
     CHECK(BeyondDragDistance(press, POINT{97, 100}, drag));
-    CHECK(DraggedTreeWidth(150, 30, RECT{6, 42, 406, 240}) == 180);
-    CHECK(DraggedTreeWidth(150, 1000, RECT{6, 42, 406, 240}) == 384);
+    CHECK(DraggedTreeWidth(150, 30, RECT{6, 42, 406, 240}, 96) == 180);
+    CHECK(DraggedTreeWidth(150, 1000, RECT{6, 42, 406, 240}, 96) == 384);
 }
 
 TEST_CASE("Ctrl+Tab order: both ways, wrapping, passing over panes without items") {

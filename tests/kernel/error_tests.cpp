@@ -43,6 +43,15 @@ TEST_CASE_FIXTURE(ErrorFixture, "error handler: composed message") {
     CHECK(KvErrorHandler_GetErrorMessage(0x35, kUnknown, nullptr) ==
           general + L"\n\nError 0x8004e0ff (message missing)");
     CHECK(std::wstring(KvErrorHandler_GetErrorMessage(999, KV_E_FAIL, nullptr)).rfind(general, 0) == 0);
+    // A system status without a message of ours gets Windows' own text, as status or as HRESULT.
+    wchar_t system[256];
+    REQUIRE(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_BAD_EXE_FORMAT,
+                           0, system, 256, nullptr) > 0);
+    std::wstring windowsText = system;
+    windowsText.erase(windowsText.find_last_not_of(L"\r\n ") + 1);
+    const std::wstring expected = general + L"\n\n" + windowsText + L" (error 0x800700c1)";
+    CHECK(KvErrorHandler_GetErrorMessage(0, HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT), nullptr) == expected);
+    CHECK(KvErrorHandler_GetErrorMessage(0, ERROR_BAD_EXE_FORMAT, nullptr) == expected);
     // A context this program does not use names a general failure.
     CHECK(KvErrorHandler_GetErrorMessage(0x33, KV_E_READ, nullptr) == general + Library(IDS_KV_ERR_READ));
     CHECK(KvErrorHandler_GetErrorMessage(AsContext(L"Could not open \"%s\"."), KV_E_FILE_OPEN, L"C:\\p\\a.kvpreset") ==
