@@ -54,7 +54,7 @@ LONG WINAPI TopLevelExceptionFilter(EXCEPTION_POINTERS* exception) {
 void RegisterApplicationTokens() {
     KvPrintF_AddToken(L"AppName", L"Tarrow");
     KvPrintF_AddToken(L"AppName.Full", L"Varden Tarrow");
-    KvPrintF_AddToken(L"AppName.Title", L"Varden Tarrow 2.0");
+    KvPrintF_AddToken(L"AppName.Title", L"Varden Tarrow " TARROW_VERSION_TITLE);
 }
 
 // While a name is edited in place its keys (Delete, Ctrl+A, Ctrl+Z, F2...) belong to the edit box, not the commands.

@@ -1,7 +1,7 @@
 # Shared by test.sh and run.sh: install what is missing, build, and manage Wine and Xvfb.
 # Sourced, not run; expects TARROW_ROOT to be set.
 
-TARROW_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools cmake wine wine64 xvfb doctest-dev sox x11-utils xdotool python3)
+TARROW_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools cmake wine wine64 xvfb doctest-dev sox x11-utils xdotool python3 wixl msitools)
 
 tarrow_install_missing() {
     local missing=()

@@ -155,7 +155,9 @@ TEST_CASE("normal start, title from the command line, single instance and class 
         CHECK(WindowText(about) == L"About Tarrow");
         std::wstring text = DialogText(about);
         CHECK(Contains(text, L"Varden Tarrow 2.0\n"));
-        CHECK(Contains(text, L"Version 2.0c (Build 26)\n"));
+        wchar_t version[64];
+        swprintf(version, _countof(version), L"Version %d.%d%ls (Build %d)\n", TARROW_VERSION_TEXT_ARGS);
+        CHECK(Contains(text, version));
         HWND picture = GetDlgItem(about, IDC_ABOUT_BITMAP);
         CHECK(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0);
         CHECK(PressButton(about, L"OK"));
