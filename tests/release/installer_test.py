@@ -3,10 +3,10 @@
 
 In a fresh throwaway prefix of its own: install the MSI; the files, the Start menu shortcut, the association and the
 Add/Remove Programs entry are there and the installed tarrow-cli prints the version; a package opened through the
-shell starts the installed Tarrow with it, and a second one opens in that running window; installing the same version again changes nothing; an MSI of a higher
-version replaces it in place, and the older one is then refused; uninstalling removes the program, the shortcut and
-the association and leaves the store, the settings and the packages as they were. The zip holds exactly the
-release's files; SHA256SUMS verifies.
+shell starts the installed Tarrow with it, and a second one opens in that running window; installing the same
+version again changes nothing; an MSI of a higher version replaces it in place, and the older one is then refused;
+uninstalling removes the program, the shortcut and the association and leaves the store, the settings and the
+packages as they were. The zip holds exactly the release's files; SHA256SUMS verifies.
 """
 import argparse
 import glob
