@@ -25,7 +25,15 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "No display was set: Tarrow runs on a virtual display ($DISPLAY) that nobody can see."
     trap 'kill $TARROW_XVFB_PID 2>/dev/null' EXIT
 fi
-tarrow_wine_prefix
+if [ $demo -eq 0 ]; then
+    tarrow_wine_prefix user # the user's own prefix is used as it is
+elif [ -n "$TARROW_XVFB_PID" ]; then
+    tarrow_wine_prefix virtual
+    tarrow_marlett_font
+else
+    tarrow_wine_prefix desktop # the demo's windows get the window manager's decorations and taskbar entries
+    tarrow_marlett_font
+fi
 if [ $demo -eq 1 ]; then
     demo_package='C:\users\Public\Documents\Tarrow Demo\Demo.kvpreset'
     wine "$BUILD/make_demo.exe" "$demo_package" || exit 1

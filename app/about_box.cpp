@@ -38,7 +38,8 @@ void OnInitDialog(HWND dialog, AboutPicture& picture) {
     SetWindowTextW(dialog, text);
     KvPrintFN(text, _countof(text), L"$(AppName.Title)");
     SetDlgItemTextW(dialog, IDC_ABOUT_TITLE, text);
-    SetDlgItemTextW(dialog, IDC_ABOUT_VERSION, KvGetString(g_appContext.language, IDS_ABOUT_VERSION));
+    KvPrintFN(text, _countof(text), KvGetString(g_appContext.language, IDS_ABOUT_VERSION), TARROW_VERSION_TEXT_ARGS);
+    SetDlgItemTextW(dialog, IDC_ABOUT_VERSION, text);
 
     HWND control = GetDlgItem(dialog, IDC_ABOUT_BITMAP);
     const UINT dpi = KvDpi_ForWindow(dialog);

@@ -5,6 +5,7 @@
 #include "document_record.h"
 #include "kvlang.h"
 #include "recent_files.h"
+#include "tarrow_version.h"
 
 struct KvMetricHandle;
 struct FrameState;
@@ -24,4 +25,6 @@ struct AppContext {
 // The one record of the running process; empty until start-up fills it.
 extern AppContext g_appContext;
 
-constexpr uint32_t APP_VERSION_WORD = 0x0200001A; // major 2, minor 0, build 26
+// Major version in bits 24-31, minor in 16-23, build in 0-15; the settings key is named after major.minor.
+constexpr uint32_t APP_VERSION_WORD =
+    (uint32_t{TARROW_VERSION_MAJOR} << 24) | (uint32_t{TARROW_VERSION_MINOR} << 16) | TARROW_VERSION_BUILD;

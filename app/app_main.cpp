@@ -7,12 +7,12 @@
 #include "document_open.h"
 #include "frame_window.h"
 #include "kverror.h"
-#include "kvinstance.h"
 #include "kvkernel.h"
 #include "kvlang.h"
 #include "kvmetric.h"
 #include "kvmsgbox.h"
 #include "kvresult.h"
+#include "package_handover.h"
 #include "recent_files.h"
 #include "resource.h"
 #include <commctrl.h>
@@ -54,7 +54,7 @@ LONG WINAPI TopLevelExceptionFilter(EXCEPTION_POINTERS* exception) {
 void RegisterApplicationTokens() {
     KvPrintF_AddToken(L"AppName", L"Tarrow");
     KvPrintF_AddToken(L"AppName.Full", L"Varden Tarrow");
-    KvPrintF_AddToken(L"AppName.Title", L"Varden Tarrow 2.0");
+    KvPrintF_AddToken(L"AppName.Title", L"Varden Tarrow " TARROW_VERSION_TITLE);
 }
 
 // While a name is edited in place its keys (Delete, Ctrl+A, Ctrl+Z, F2...) belong to the edit box, not the commands.
@@ -90,7 +90,7 @@ HWND AppInitInstance(HINSTANCE instance, int, int* exitCode) {
     KvKernel_Init(instance);
     g_appContext.instance = instance;
     *exitCode = 0;
-    if (KvActivatePrevAppInstance(FRAME_CLASS_NAME)) return nullptr;
+    if (HandOverToRunningInstance(GetCommandLineW())) return nullptr;
 
     KvMsgBoxSetAppData(instance, nullptr, L"Varden Tarrow");
     RegisterApplicationTokens();

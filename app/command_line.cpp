@@ -6,6 +6,7 @@
 #include "kvhandles.h"
 #include <cwctype>
 #include <cwchar>
+#include <string>
 
 namespace {
 
@@ -69,9 +70,24 @@ wchar_t* CutArgument(wchar_t* p) {
     }
 }
 
+// The path against the current folder, or as it is when the system cannot say.
+std::wstring FullPath(const wchar_t* path) {
+    DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::wstring full(needed, L'\0');
+    DWORD length = GetFullPathNameW(path, needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return path;
+    full.resize(length);
+    return full;
+}
+
 void SetDocumentPath(DocumentRecord* document, const wchar_t* path) {
-    size_t length = wcsnlen(path, DOC_PATH_CHARS - 1);
-    wmemcpy(document->path, path, length);
+    if (!*path) return; // an empty argument names no package
+    // Made absolute now: a file dialog may change the current folder before the package is saved, and the recent
+    // files keep the path for the next start.
+    std::wstring full = FullPath(path);
+    size_t length = wcsnlen(full.c_str(), DOC_PATH_CHARS - 1);
+    wmemcpy(document->path, full.c_str(), length);
     document->path[length] = 0;
     document->flags &= ~DOC_UNTITLED;
 }

@@ -73,12 +73,13 @@ bool PromptSaveChanges(const DocumentSession& session, DocumentOutcome* outcome)
     if (answer == IDNO) return true;
     if (answer != IDYES) return false; // Cancel, or a box that could not be shown: keep the changes
     DocumentOutcome saved;
-    SaveDocument(session, &saved);
+    HRESULT hr = SaveDocument(session, &saved);
     outcome->titleChanged |= saved.titleChanged;
     outcome->rootRenamed |= saved.rootRenamed;
     outcome->saveFailed |= saved.saveFailed;
-    // A cancelled Save dialog lets the command go on; a failed write does not.
-    return !saved.saveFailed;
+    // The user wanted the changes kept: unless they are on disk now (not a failed write, not a cancelled Save
+    // dialog), the command must not throw them away.
+    return hr >= 0;
 }
 
 HRESULT NewDocument(const DocumentSession& session, DocumentOutcome* outcome) {
@@ -142,10 +143,13 @@ HRESULT SaveDocumentAs(const DocumentSession& session, DocumentOutcome* outcome)
     return S_OK;
 }
 
-HRESULT OpenRecentFile(const DocumentSession& session, int index, const OpenPackageFunction& openPackage) {
+HRESULT OpenRecentFile(const DocumentSession& session, int index, const OpenPackageFunction& openPackage,
+                       DocumentOutcome* outcome) {
     RecentFileList& list = *session.recentFiles;
     if (index < 0 || static_cast<uint32_t>(index) >= list.count) return KV_E_INVALIDARG;
+    // Taken before the question: a save under a new name moves the entries.
     DocumentRecord request = RecentFileRequest(list, index);
+    if (!PromptSaveChanges(session, outcome)) return KV_E_CANCELLED;
     HRESULT hr = openPackage(request);
     if (hr < 0) RemoveRecentFile(list, request.path);
     return hr;

@@ -33,7 +33,8 @@ struct DocumentOutcome {
 using OpenPackageFunction = std::function<HRESULT(const DocumentRecord& request)>;
 
 // Asks whether to save a modified document. False stops the calling command: the user cancelled, or chose to
-// save and the save failed (the unsaved package must not be thrown away then).
+// save and the package was not saved (the write failed or the Save dialog was cancelled), so it must not be
+// thrown away.
 bool PromptSaveChanges(const DocumentSession& session, DocumentOutcome* outcome);
 
 // The commands return S_OK, KV_S_NOTHING_TO_DO (Save of a clean document), KV_E_CANCELLED when the question was
@@ -43,8 +44,9 @@ HRESULT OpenDocument(const DocumentSession& session, const OpenPackageFunction& 
 HRESULT SaveDocument(const DocumentSession& session, DocumentOutcome* outcome);
 HRESULT SaveDocumentAs(const DocumentSession& session, DocumentOutcome* outcome);
 
-// Opens recent-files entry index without the question; an entry that fails to open leaves the list.
-HRESULT OpenRecentFile(const DocumentSession& session, int index, const OpenPackageFunction& openPackage);
+// Opens recent-files entry index after the unsaved-changes question; an entry that fails to open leaves the list.
+HRESULT OpenRecentFile(const DocumentSession& session, int index, const OpenPackageFunction& openPackage,
+                       DocumentOutcome* outcome);
 
 // The failed write's message: the file's path, then the code's own text.
 void ReportSaveFailure(const DocumentSession& session, const wchar_t* path, HRESULT result);

@@ -2,7 +2,9 @@
 #include "document_frame.h"
 #include "document_commands.h"
 #include "document_open.h"
+#include "frame_busy.h"
 #include "frame_state.h"
+#include "kvresult.h"
 #include "recent_files.h"
 #include "resource.h"
 #include "toolbar.h"
@@ -61,7 +63,7 @@ bool OnDocumentCommand(FrameState& frame, UINT command) {
     case ID_FILE_SAVE_AS: SaveDocumentAs(session, &outcome); break;
     default:
         if (command < ID_FILE_RECENT_FIRST || command > ID_FILE_RECENT_LAST) return false;
-        OpenRecentFile(session, static_cast<int>(command - ID_FILE_RECENT_FIRST), OpenerOf(frame));
+        OpenRecentFile(session, static_cast<int>(command - ID_FILE_RECENT_FIRST), OpenerOf(frame), &outcome);
         break;
     }
     // Each command has shown its own failure, if any; what is left is to show what changed.
@@ -79,16 +81,34 @@ bool OnFrameClose(FrameState& frame) {
     return proceed;
 }
 
+bool OnFrameQueryEndSession(FrameState& frame) {
+    if (!frame.document || !(frame.document->flags & DOC_MODIFIED)) return true;
+    // A box or dialog of the program is open: the user is in the middle of something, so the changes stay and
+    // the session waits, rather than a second question cutting into the first.
+    if (FrameIsBusy(frame)) return false;
+    return OnFrameClose(frame);
+}
+
+HRESULT OpenPackageAfterQuestion(FrameState& frame, const DocumentRecord& request) {
+    HRESULT hr = KV_E_CANCELLED;
+    if (frame.document && frame.recentFiles) {
+        DocumentOutcome outcome;
+        bool proceed = PromptSaveChanges(SessionOf(frame), &outcome);
+        ShowOutcome(frame, outcome); // a save that ran is shown even when the opening stops
+        if (proceed) {
+            WaitCursor wait;
+            hr = OpenPackage(frame, request); // a failure has shown its message and changed nothing
+        }
+    }
+    UpdateToolbarStates(frame);
+    return hr;
+}
+
 void OnFilesDropped(FrameState& frame, HDROP drop) {
     DocumentRecord request{};
     UINT copied = DragQueryFileW(drop, 0, request.path, DOC_PATH_CHARS);
     DragFinish(drop);
-    if (copied == 0) return;
-    {
-        WaitCursor wait;
-        OpenPackage(frame, request); // a failure has shown its message and changed nothing
-    }
-    UpdateToolbarStates(frame);
+    if (copied != 0) OpenPackageAfterQuestion(frame, request);
 }
 
 void SaveFrameRecentFiles(FrameState& frame) {

@@ -80,6 +80,7 @@ void RefreshAfterEdit(FrameState& state, HRESULT result, const EditOutcome& outc
         FillTree(pane, state.document ? state.document->path : L"");
         if (outcome.packageModified) MarkPackageModified(state);
     } else {
+        SettleSystemPlugInNames(state.catalogue);
         FillTree(pane, nullptr);
     }
     RefillList(pane);

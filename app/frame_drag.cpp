@@ -29,6 +29,23 @@ PaneState* PaneOf(FrameState& state, HWND control, FocusedPane* kind) {
 
 void EndDrag(FrameState& state) { UpdateToolbarStates(state); }
 
+// The text the target side shows for the plug-in the drag started from: the store may name a copied plug-in
+// otherwise than its source side does.
+std::wstring PlugInTextOnTarget(FrameState& state, const DropResult& drop) {
+    CatalogueModel& model = state.catalogue;
+    const int target = drop.targetIndex == PANE_PACKAGE ? SIDE_PACKAGE : SIDE_SYSTEM;
+    const int source = target == SIDE_PACKAGE ? SIDE_SYSTEM : SIDE_PACKAGE;
+    const PlugInEntry* dragged =
+        model.plugIns[source] ? model.plugIns[source]->FindEntryByName(drop.startNodeText.c_str(), model.language) : nullptr;
+    const PlugInEntry* copy = dragged && model.plugIns[target]
+                                  ? model.plugIns[target]->FindEntryByIdentity(*dragged, model.language)
+                                  : nullptr;
+    if (!copy) return drop.startNodeText;
+    wchar_t text[CATALOGUE_NAME_CHARS];
+    copy->GetDisplayName(text, CATALOGUE_NAME_CHARS, model.language);
+    return text;
+}
+
 } // namespace
 
 bool OnDragNotify(FrameState& state, const NMHDR* header) {
@@ -63,6 +80,7 @@ bool OnDragButtonUp(FrameState& state, LPARAM point) {
     if (drop.onTarget) {
         // A cancelled question leaves both sides as they were; the target still shows the dragged node.
         RunCopy(state, drop.selection);
+        if (drop.startNodeKind == NODE_PLUGIN) drop.startNodeText = PlugInTextOnTarget(state, drop);
         FollowDrop(state.sides[drop.targetIndex], drop);
     }
     EndDrag(state);

@@ -9,6 +9,7 @@
 #include "edit_history.h"
 #include "kvdpi.h"
 #include "kvgdi_handles.h"
+#include "package_handover.h"
 #include "pane_focus.h"
 #include "side_panes.h"
 #include "store_watch.h"
@@ -46,6 +47,7 @@ struct FrameState : PaneFocus {
     StoreWatch storeWatch; // lets an activation with nothing changed skip the reload
     KvFont uiFont;
     DragState drag;                       // the drag and drop in progress, if any
+    PackageHandOver handOver;             // a package a second start handed over, until it is opened
     bool ready = false;    // the creation message has run to its end
 
     // Process-wide things the frame works with; not owned.

@@ -19,6 +19,7 @@
 #include "kvmsgbox.h"
 #include "kvresult.h"
 #include "menus.h"
+#include "package_handover.h"
 #include "resource.h"
 #include "settings_ids.h"
 #include "system_refresh.h"
@@ -115,13 +116,18 @@ LRESULT OnCreate(FrameState& state) {
     return 0;
 }
 
-void OnDestroy(FrameState& state) {
-    // The window is going whatever happens: a setting that cannot be written only means the defaults next time.
+// The window's placement, the tree widths with their scale, and the recent files. A setting that cannot be written
+// only means the defaults next time: the window or the session is going whatever happens.
+void SaveFrameSettings(FrameState& state) {
     KvWindowPlacement(state.frame, state.settings, SETTING_WINDOW_PLACEMENT, KV_PLACEMENT_SAVE);
     SaveFrameRecentFiles(state);
     for (int side = 0; side < state.sideCount; ++side)
         KvSetMetric(state.settings, kTreeWidthSettings[side], state.sides[side].treeWidth);
-    KvSetMetric(state.settings, SETTING_PIXELS_DPI, static_cast<int>(state.dpi));
+    KvSetMetric(state.settings, SETTING_PIXELS_DPI, static_cast<int>(state.dpi)); // the scale of the widths
+}
+
+void OnDestroy(FrameState& state) {
+    SaveFrameSettings(state);
     DestroyToolbar(state);
     if (g_appContext.frameWindow == state.frame) {
         g_appContext.frameWindow = nullptr;
@@ -136,14 +142,23 @@ void OnNcDestroy(HWND window, FrameState* state) {
     delete state; // the child windows are gone by now, so their images and font can go too
 }
 
+// The frame passes the focus on to the pane that had it last, which is also how the focus comes back when the
+// program is activated again: the list keeps its selected rows as the target of the next command.
 void OnSetFocus(FrameState& state) {
-    if (static_cast<int>(state.activeSide) < state.sideCount && state.sides[state.activeSide].tree)
-        SetFocus(state.sides[state.activeSide].tree);
+    if (static_cast<int>(state.activeSide) >= state.sideCount) return;
+    const PaneState& pane = state.sides[state.activeSide];
+    HWND target = state.focusedPaneKind == PANE_LIST && pane.list ? pane.list : pane.tree;
+    if (target) SetFocus(target);
 }
 
 void OnPaint(FrameState& state) {
     KvPaintDC paint(state.frame);
     PaintToolbarLines(state, paint.get());
+}
+
+// The session is ending: the process may be ended as soon as this returns, before any destruction.
+void OnEndSession(FrameState& state, bool ending) {
+    if (ending) SaveFrameSettings(state);
 }
 
 void OnActivateApp(FrameState& state, bool active) {
@@ -206,6 +221,14 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         if (!HIWORD(lParam)) PrepareMenuPopup(*state, reinterpret_cast<HMENU>(wParam));
         return 0;
     case WM_DROPFILES: OnFilesDropped(*state, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_QUERYENDSESSION: return OnFrameQueryEndSession(*state) ? TRUE : FALSE;
+    case WM_ENDSESSION: OnEndSession(*state, wParam != FALSE); return 0;
+    case WM_COPYDATA: return OnHandOverCopyData(*state, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case WM_TARROW_HANDOVER: OpenHandedOverPackage(*state); return 0;
+    case WM_TIMER:
+        if (wParam != HANDOVER_RETRY_TIMER) break;
+        OpenHandedOverPackage(*state);
+        return 0;
     case WM_CAPTURECHANGED: // a lost capture ends a splitter drag or a drag and drop
         state->splitStage = SPLIT_IDLE;
         OnDragCancel(*state);

@@ -2,6 +2,7 @@
 #include "catalogue_model.h"
 #include <new>
 #include "kvresult.h"
+#include "store_plugin_names.h"
 #include "store_rename.h"
 #include "store_write.h"
 
@@ -56,6 +57,7 @@ HRESULT LoadSystemCatalogue(CatalogueModel& model, StoreFileStamps* stamps) {
     model.plugIns[SIDE_SYSTEM] = nullptr;
     LoadStoreChains(&model.chains[SIDE_SYSTEM], stamps);
     LoadStorePresets(&model.plugIns[SIDE_SYSTEM], stamps);
+    model.systemNamesUnsettled = false;
     bool fresh = model.destinations == nullptr;
     if (fresh) {
         HRESULT hr = KvList_CreateExZ(&model.destinations, sizeof(void*), -1, -1, KVLIST_ANY_THREAD | KVLIST_OWNS_ITEMS);
@@ -64,6 +66,12 @@ HRESULT LoadSystemCatalogue(CatalogueModel& model, StoreFileStamps* stamps) {
     HRESULT hr = LoadLathmereDestinations(model.destinations);
     if (fresh) model.selectedDestination = model.destinations->count - 1;
     return hr;
+}
+
+void SettleSystemPlugInNames(CatalogueModel& model) {
+    if (!model.systemNamesUnsettled) return;
+    model.systemNamesUnsettled = false;
+    if (model.plugIns[SIDE_SYSTEM]) NamePlugInsAsStored(*model.plugIns[SIDE_SYSTEM]);
 }
 
 const LathmereDestination* CurrentLathmereDestination(CatalogueModel& model) {
@@ -102,6 +110,8 @@ HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const Preset
             if (created) list->DeleteAt(list->Count() - 1);
             return AsFailure(result);
         }
+        // Named after its source for now; the store may know it by another name.
+        if (created && !(entry->flags & PLUGIN_LATHMERE_TOOL)) model.systemNamesUnsettled = true;
     }
     PresetEntry* existing = entry->FindPreset(preset.name);
     if (existing) {

@@ -21,6 +21,7 @@ struct CatalogueModel {
     int32_t selectedDestination = -1;
     tKVLANG* language = nullptr;      // supplies the Lathmere display-name formats; not owned
     StoreWriteSession* storeWrites = nullptr; // while a StoreWriteScope lives: shared by the system side's writes
+    bool systemNamesUnsettled = false; // a plug-in reached the system side under a name a load may not give it
 };
 
 // For its lifetime the system side's store writes through model share one session, so a run of them (the actions
@@ -47,6 +48,11 @@ ChainList* GetChainList(CatalogueModel& model, int side);
 // Replaces the system side's collections and the destination list with what the store holds now. A model that
 // had no destination list selects the last destination. With stamps, the data files the load looked at are recorded.
 HRESULT LoadSystemCatalogue(CatalogueModel& model, StoreFileStamps* stamps = nullptr);
+
+// After AddPreset brought a new plug-in to the system side: gives the side's plug-ins the names the next load of
+// the store would give them (a registered name, or the "Not Installed" number of the store's key order), so that
+// what is shown does not change at the next reload. Nothing to do otherwise.
+void SettleSystemPlugInNames(CatalogueModel& model);
 
 // The selected destination with the index clamped into the list; null when there is none.
 const LathmereDestination* CurrentLathmereDestination(CatalogueModel& model);

@@ -10,6 +10,8 @@ constexpr wchar_t STORE_LATHMERE_KEY[] = L"Software\\Moravel\\Lathmere\\Presets"
 // Holds one key per installed version, named "<major>.<minor>".
 constexpr wchar_t STORE_LATHMERE_VERSIONS_KEY[] = L"Software\\Varden Media Software\\Lathmere";
 constexpr wchar_t STORE_DEF_LOCATION[] = L"DefLocation";
+// The name of a plug-in whose class is not registered, numbered in the order of the store's keys.
+constexpr wchar_t STORE_NOT_INSTALLED_FORMAT[] = L"Not Installed %03u";
 
 // A class identifier in registry text form: braces around 8-4-4-4-12 hexadecimal digits.
 bool IsValidClassIdText(const wchar_t* text);

@@ -150,7 +150,7 @@ void ScanDirectShowPlugIns(PlugInList* list, StoreFileStamps* stamps) {
             delete entry;
             continue;
         }
-        if (!registered) swprintf(entry->name, CATALOGUE_NAME_CHARS, L"Not Installed %03u", notInstalled++);
+        if (!registered) swprintf(entry->name, CATALOGUE_NAME_CHARS, STORE_NOT_INSTALLED_FORMAT, notInstalled++);
         list->Append(entry);
     }
 }

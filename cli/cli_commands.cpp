@@ -1,4 +1,4 @@
-// The commands of tarrow-cli.exe: dump, repack and store here, the others in files of their own; the dispatch.
+// The dispatch of tarrow-cli.exe, and its small commands: dump, repack, store, help and version.
 #include "cli_commands.h"
 #include <cwchar>
 #include <string>
@@ -118,6 +118,11 @@ int Dispatch(CliContext& context, int argc, wchar_t** argv) {
     if (wcscmp(command, L"--help") == 0 || wcscmp(command, L"-h") == 0) {
         if (operands != 0) return UsageError(context, IDS_CLI_WRONG_ARGUMENTS, command);
         WriteUsage(context, context.out);
+        return CLI_EXIT_OK;
+    }
+    if (wcscmp(command, L"--version") == 0) {
+        if (operands != 0) return UsageError(context, IDS_CLI_WRONG_ARGUMENTS, command);
+        WriteVersion(context, context.out);
         return CLI_EXIT_OK;
     }
     if (wcscmp(command, L"dump") == 0) {

@@ -3,13 +3,14 @@
 #include "cli_commands.h"
 #include "kvkernel.h"
 #include "kvlang.h"
+#include "tarrow_version.h"
 
 int wmain(int argc, wchar_t** argv) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     KvKernel_Init(instance);
     KvPrintF_AddToken(L"AppName", L"Tarrow");
     KvPrintF_AddToken(L"AppName.Full", L"Varden Tarrow");
-    KvPrintF_AddToken(L"AppName.Title", L"Varden Tarrow 2.0");
+    KvPrintF_AddToken(L"AppName.Title", L"Varden Tarrow " TARROW_VERSION_TITLE);
     int exitCode = CLI_EXIT_FAILED;
     {
         CliContext context;

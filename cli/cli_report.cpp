@@ -7,6 +7,7 @@
 #include "kverror.h"
 #include "kvlang.h"
 #include "resource.h"
+#include "tarrow_version.h"
 
 namespace {
 constexpr size_t kMessageChars = 2048;
@@ -52,6 +53,15 @@ void ReportMessage(CliContext& context, UINT messageId, const wchar_t* first, co
 void WriteUsage(CliContext& context, CliOutput& stream) {
     for (UINT id : {IDS_CLI_USAGE, IDS_CLI_USAGE_EXPORT, IDS_CLI_USAGE_IMPORT, IDS_CLI_USAGE_DIFF, IDS_CLI_USAGE_END})
         WriteWide(stream, KvGetString(context.language, id));
+}
+
+void WriteVersion(CliContext& context, CliOutput& stream) {
+    wchar_t text[256];
+    KvPrintFN(text, _countof(text), L"$(AppName.Title)\n");
+    WriteWide(stream, text);
+    KvPrintFN(text, _countof(text), KvGetString(context.language, IDS_ABOUT_VERSION), TARROW_VERSION_TEXT_ARGS);
+    WriteWide(stream, text);
+    stream.Append("\n");
 }
 
 int UsageError(CliContext& context, UINT messageId, const wchar_t* first, const wchar_t* second) {

@@ -20,6 +20,8 @@ void ReportMessage(CliContext& context, UINT messageId, const wchar_t* first = n
 
 // The usage text, which the string table holds in parts.
 void WriteUsage(CliContext& context, CliOutput& stream);
+// The title and version lines of the About box.
+void WriteVersion(CliContext& context, CliOutput& stream);
 // The mistake (when messageId is not 0) and the usage text on standard error; returns CLI_EXIT_USAGE.
 int UsageError(CliContext& context, UINT messageId, const wchar_t* first = nullptr, const wchar_t* second = nullptr);
 int UsageError(CliContext& context, const CliUsageProblem& problem);

@@ -28,4 +28,5 @@ struct Selection {
 };
 
 // The kind of one selected name: the tree node's own kind with the tree focused, else the kind of a row under it.
-NodeKind ItemKindOf(const Selection& selection, const std::wstring& name);
+// language supplies the folder texts the panes show.
+NodeKind ItemKindOf(const Selection& selection, const std::wstring& name, tKVLANG* language);

@@ -36,7 +36,7 @@ HRESULT WalkSelection(CatalogueModel& model, const Selection& selection, Selecti
     const ChainList* chains = model.chains[side];
     for (const std::wstring& name : selection.names) {
         HRESULT hr = S_OK;
-        switch (ItemKindOf(selection, name)) {
+        switch (ItemKindOf(selection, name, model.language)) {
         case NODE_ROOT:
             hr = WalkAllPlugIns(plugIns, visitor);
             if (hr == S_OK) hr = WalkAllChains(chains, visitor);

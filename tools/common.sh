@@ -1,7 +1,7 @@
 # Shared by test.sh and run.sh: install what is missing, build, and manage Wine and Xvfb.
 # Sourced, not run; expects TARROW_ROOT to be set.
 
-TARROW_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools cmake wine wine64 xvfb doctest-dev sox x11-utils xdotool python3)
+TARROW_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools cmake wine wine64 xvfb doctest-dev sox x11-utils xdotool python3 wixl msitools)
 
 tarrow_install_missing() {
     local missing=()
@@ -32,15 +32,29 @@ tarrow_wine_env() {
     export WINEARCH=win64
 }
 
-# Makes sure $WINEPREFIX exists and is initialised.
+# Makes sure $WINEPREFIX exists and is initialised: tarrow_wine_prefix [virtual|desktop|user]
+#   virtual (the default): a prefix of this project's own whose windows appear on a virtual display without a window
+#            manager (tests, benchmarks, screenshots). Without a window manager, managed windows make every closing
+#            dialog wait about two seconds for a withdrawal that never comes; unmanaged ones get Wine's own title bars.
+#   desktop: a prefix of this project's own shown on the user's display: its windows are left to the window manager,
+#            so they get its decorations and taskbar entries.
+#   user:    the user's own prefix: created when missing, as Wine itself would, and otherwise never changed.
 tarrow_wine_prefix() {
+    local windows="${1:-virtual}"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Creating Wine prefix $WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         wineboot -i >/dev/null 2>&1 || true
-        # Without a window manager, managed windows make every closing dialog wait about two seconds
-        # for a withdrawal that never comes; unmanaged windows also get Wine's own title bars.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+    [ "$windows" = user ] && return 0
+    local unmanaged=0
+    grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null && unmanaged=1
+    if [ "$windows" = virtual ] && [ $unmanaged -eq 0 ]; then
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
+        wineserver -w
+    elif [ "$windows" = desktop ] && [ $unmanaged -eq 1 ]; then
+        wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 </dev/null || true
         wineserver -w
     fi
 }
@@ -76,13 +90,14 @@ tarrow_start_xvfb() {
     return 1
 }
 
-# When the calling script ends: stop the Wine processes of $WINEPREFIX and the Xvfb that tarrow_start_xvfb started.
 # The caption buttons are drawn with Wine's Marlett font, which a fresh prefix does not always find.
+# Only for prefixes of this project's own.
 tarrow_marlett_font() {
     local fonts="$WINEPREFIX/drive_c/windows/Fonts"
     [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
 }
 
+# When the calling script ends: stop the Wine processes of $WINEPREFIX and the Xvfb that tarrow_start_xvfb started.
 tarrow_cleanup_on_exit() {
     TARROW_XVFB_PID=""
     trap 'wineserver -k >/dev/null 2>&1; [ -n "$TARROW_XVFB_PID" ] && kill "$TARROW_XVFB_PID" 2>/dev/null' EXIT

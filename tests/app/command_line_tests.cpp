@@ -28,6 +28,13 @@ std::vector<std::wstring> Split(const wchar_t* text) {
     return out;
 }
 
+// A relative path as the command line makes it absolute: against the current folder.
+std::wstring Absolute(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    return std::wstring(folder) + L"\\" + name;
+}
+
 DocumentRecord Untitled() {
     DocumentRecord doc{};
     doc.flags = DOC_UNTITLED;
@@ -80,8 +87,14 @@ TEST_CASE("interpreting the command line") {
     }
     SUBCASE("the last of two package paths wins") {
         CHECK(AppParseCommandLine(L"tarrow.exe first.kvpreset \"second one.kvpreset\"", TRUE, &doc) == 0);
-        CHECK(std::wstring(doc.path) == L"second one.kvpreset");
+        CHECK(std::wstring(doc.path) == Absolute(L"second one.kvpreset"));
         CHECK((doc.flags & DOC_UNTITLED) == 0);
+    }
+    SUBCASE("an empty argument names no package") {
+        CHECK(AppParseCommandLine(L"x \"\"", TRUE, &doc) == 0);
+        CHECK(doc.flags == DOC_UNTITLED);
+        CHECK(AppParseCommandLine(L"x sub\\a.kvpreset \"\"", TRUE, &doc) == 0);
+        CHECK(std::wstring(doc.path) == Absolute(L"sub\\a.kvpreset"));
     }
     SUBCASE("a long path is cut to 259 characters") {
         std::wstring longPath(300, L'p');
@@ -114,16 +127,16 @@ TEST_CASE("response files") {
     SUBCASE("joined and separate at signs read the same file, quotes included") {
         WriteResponse(dir.file(L"a.rsp"), L"\"with space.kvpreset\" /help");
         CHECK(AppParseCommandLine((L"x @" + dir.file(L"a.rsp")).c_str(), TRUE, &doc) == 0);
-        CHECK(std::wstring(doc.path) == L"with space.kvpreset");
+        CHECK(std::wstring(doc.path) == Absolute(L"with space.kvpreset"));
         DocumentRecord other = Untitled();
         CHECK(AppParseCommandLine((L"x @ " + dir.file(L"a.rsp")).c_str(), TRUE, &other) == 0);
-        CHECK(std::wstring(other.path) == L"with space.kvpreset");
+        CHECK(std::wstring(other.path) == Absolute(L"with space.kvpreset"));
     }
     SUBCASE("a response file can name another one; a byte-order mark is skipped") {
         WriteResponse(dir.file(L"inner.rsp"), L"inner.kvpreset", true);
         WriteResponse(dir.file(L"outer.rsp"), L"outer.kvpreset @" + dir.file(L"inner.rsp"), true);
         CHECK(AppReadResponseFile(dir.file(L"outer.rsp").c_str(), &doc) == 0);
-        CHECK(std::wstring(doc.path) == L"inner.kvpreset");
+        CHECK(std::wstring(doc.path) == Absolute(L"inner.kvpreset"));
     }
     SUBCASE("an empty response file is nothing to do") {
         WriteResponse(dir.file(L"empty.rsp"), L"  ");

@@ -174,6 +174,17 @@ TEST_CASE("dragging a plug-in node onto the other tree copies all its presets") 
     CHECK_FALSE(s.Modified());
 }
 
+TEST_CASE("a drop on the other list follows a copied plug-in to the name the store gives it") {
+    EditSetup s;
+    storetest::RegisterClassName(kZetaClass, L"Zeta Compressor");
+    FocusRows(s.packageSide, {kPackageRoot, L"FX Plug-Ins", L"Zeta Comp"}, {L"Knee"});
+    BeginListDrag(s.frame, s.packageSide, L"Knee");
+    MouseAt(s.frame, WM_MOUSEMOVE, s.systemSide.listRect);
+    MouseAt(s.frame, WM_LBUTTONUP, s.systemSide.listRect);
+    CHECK(SelectedNodeText(s.systemSide) == L"Zeta Compressor");
+    CHECK(ListRows(s.systemSide.list) == Lines{L"Knee"});
+}
+
 TEST_CASE("a drop on the source side or outside both sides copies nothing") {
     EditSetup s;
     const RECT caption = s.packageSide.captionRect;

@@ -42,6 +42,26 @@ TEST_CASE("Copy to System of a package plug-in writes its presets to the registr
     CHECK_FALSE(s.Modified());
 }
 
+TEST_CASE("a plug-in copied to the system side shows the name the next reload gives it") {
+    for (const wchar_t* registeredAs : {L"", L"Zeta Compressor"}) {
+        CAPTURE(storetest::Narrow(registeredAs));
+        EditSetup s;
+        if (*registeredAs) storetest::RegisterClassName(kZetaClass, registeredAs);
+        else storetest::UnregisterClass(kZetaClass);
+        // Its key comes first in the store, so the plug-ins already shown as not installed move up a number.
+        std::unique_ptr<PlugInEntry> early(storetest::MakePlugIn(L"Early", L"{10000000-0000-4000-8000-0000000000E2}", 0,
+                                                                 0, 0, {storetest::MakePreset(L"One", Pattern(4, 1))}));
+        REQUIRE(AddPreset(s.frame.state().catalogue, *early, *early->PresetAt(0), SIDE_PACKAGE) == S_OK);
+        FillTree(s.packageSide, s.package.path.c_str());
+        FocusRows(s.packageSide, {kPackageRoot, L"FX Plug-Ins"}, {L"Early", L"Zeta Comp"});
+        s.frame.Command(ID_EDIT_COPY_TO_SYSTEM);
+        const std::wstring copied = TreeDump(s.systemSide.tree);
+        CHECK(copied.find(*registeredAs ? registeredAs : L"Not Installed 002") != std::wstring::npos);
+        s.frame.Command(ID_EDIT_REFRESH);
+        CHECK(TreeDump(s.systemSide.tree) == copied);
+    }
+}
+
 TEST_CASE("the overwrite question for one preset: Yes overwrites, No and Cancel leave the store and history") {
     EditSetup s;
     FocusRows(s.packageSide, kPackageReverb, {L"Plate"});

@@ -2,7 +2,9 @@
 // question, failed saves and openings, dropped files and the recent files.
 #include <doctest.h>
 #include "app_fixture.h"
+#include "package_handover.h"
 #include "package_save.h"
+#include "settings_ids.h"
 #include <shlobj.h> // after the panes' names: it defines PANE_NONE as a macro
 
 using namespace apptest;
@@ -25,6 +27,26 @@ DocumentRecord Request(const std::wstring& path, uint32_t flags = 0) {
     wcsncpy(request.path, path.c_str(), DOC_PATH_CHARS - 1);
     request.flags = flags;
     return request;
+}
+
+// A file dropped from a folder window, as the shell hands it over.
+void Drop(HWND frame, const std::wstring& path) {
+    HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t));
+    auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+    *files = DROPFILES{sizeof(DROPFILES), {}, FALSE, TRUE};
+    wcscpy(reinterpret_cast<wchar_t*>(files + 1), path.c_str());
+    GlobalUnlock(drop);
+    SendMessageW(frame, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0); // the frame releases it
+    frametest::Pump();
+}
+
+// A second start's WM_COPYDATA; bytes -1: the path with its terminator.
+LRESULT HandOver(HWND frame, const std::wstring& path, ULONG_PTR kind = HANDOVER_PACKAGE_PATH, int bytes = -1) {
+    COPYDATASTRUCT data{kind, bytes < 0 ? DWORD((path.size() + 1) * sizeof(wchar_t)) : DWORD(bytes),
+                        const_cast<wchar_t*>(path.c_str())};
+    LRESULT taken = SendMessageW(frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    frametest::Pump();
+    return taken;
 }
 
 } // namespace
@@ -94,17 +116,6 @@ TEST_CASE("the unsaved-changes question before New and Exit") {
         CHECK(f.state->history->undoSteps.Count() == 1);
         CHECK(g_appContext.recentFiles.count == 1);
     }
-    SUBCASE("Yes on an untitled document with the Save dialog cancelled lets New go on") {
-        MakeUntitledDocument(f.document(), g_appContext.language);
-        f.MarkModified();
-        f.answers.boxAnswers = {IDYES};
-        f.answers.dialogAnswers = {{}};
-        f.Command(ID_FILE_NEW);
-        CHECK(f.Title() == L"Untitled");
-        HWND tree = f.state->sides[PANE_PACKAGE].tree;
-        CHECK(TreeView_GetChild(tree, TreeView_GetRoot(tree)) == nullptr);
-        CHECK(f.state->history->undoSteps.Count() == 0);
-    }
     SUBCASE("No on closing lets the window go") {
         f.answers.boxAnswers = {IDNO};
         SendMessageW(f.frame, WM_CLOSE, 0, 0);
@@ -113,9 +124,86 @@ TEST_CASE("the unsaved-changes question before New and Exit") {
     CHECK(f.answers.unexpected == 0);
 }
 
-TEST_CASE("a damaged file keeps the previous package, now clean; a dropped file opens without the question") {
+TEST_CASE("every way to another package asks first; Cancel, or Yes with the Save dialog cancelled, keeps the changes") {
     FrameFixture f;
-    const std::wstring damaged = f.dir.file(L"damaged.kvpreset"), dropped = f.Package(L"dropped.kvpreset");
+    const std::wstring other = f.Package(L"other.kvpreset");
+    REQUIRE(OpenPackage(*f.state, Request(other)) == S_OK); // recent entry 1
+    const std::pair<std::string, std::function<void()>> ways[] = {
+        {"New", [&f] { f.Command(ID_FILE_NEW); }},
+        {"recent file", [&f] { f.Command(ID_FILE_RECENT_FIRST); }},
+        {"drop", [&f, &other] { Drop(f.frame, other); }},
+        {"second start", [&f, &other] { CHECK(HandOver(f.frame, other) == TRUE); }},
+        {"Exit", [&f] { f.Command(ID_FILE_EXIT); }},
+    };
+    for (const auto& [name, open] : ways) {
+        CAPTURE(name);
+        for (int answer : {IDCANCEL, IDYES, IDNO}) {
+            CAPTURE(answer);
+            MakeUntitledDocument(f.document(), g_appContext.language);
+            f.MarkModified();
+            f.answers.boxes.clear();
+            f.answers.boxAnswers = {answer};
+            f.answers.dialogAnswers = {{}}; // Yes: the Save dialog is cancelled
+            open();
+            CHECK(f.answers.boxes == std::vector<std::wstring>{L"Do you want to save changes to Untitled?"});
+            if (answer == IDNO) break; // opens (New empties, Exit closes)
+            CHECK(f.Title() == L"Untitled*");
+            CHECK(IsWindow(f.frame));
+        }
+        if (name != "Exit") CHECK(f.Title() == (name == "New" ? L"Untitled" : L"other.kvpreset"));
+    }
+    CHECK_FALSE(IsWindow(f.frame));
+}
+
+TEST_CASE("a package handed over by a second start: the window restores, the opening waits for an open box") {
+    FrameFixture f;
+    const std::wstring handed = f.Package(L"handed.kvpreset");
+    const std::pair<ULONG_PTR, int> malformed[] = {{1, -1}, {HANDOVER_PACKAGE_PATH, 2 * int(handed.size())},
+                                                   {HANDOVER_PACKAGE_PATH, 0}}; // not ours, not terminated, empty
+    for (const auto& [kind, bytes] : malformed) CHECK(HandOver(f.frame, handed, kind, bytes) == FALSE);
+    ShowWindow(f.frame, SW_MINIMIZE);
+    EnableWindow(f.frame, FALSE); // as while a box or dialog of the program is open
+    CHECK(HandOver(f.frame, handed) == TRUE);
+    CHECK_FALSE(IsIconic(f.frame));
+    Sleep(500);
+    frametest::Pump();
+    CHECK(f.Title() == L"Untitled");
+    EnableWindow(f.frame, TRUE);
+    for (int i = 0; i < 40 && f.Title() == L"Untitled"; ++i, Sleep(50)) frametest::Pump();
+    CHECK(f.Title() == L"handed.kvpreset");
+    CHECK(f.answers.unexpected == 0);
+}
+
+TEST_CASE("log-off asks like closing and waits while a box is open; the window's settings are kept when it ends") {
+    FrameFixture f;
+    REQUIRE(OpenPackage(*f.state, Request(f.Package(L"mix.kvpreset"))) == S_OK);
+    auto query = [&f] { return SendMessageW(f.frame, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF); };
+    CHECK(query() == TRUE); // clean: no question
+    f.document().flags |= DOC_READONLY; // Yes goes to the Save dialog, which is cancelled
+    f.MarkModified();
+    for (int answer : {IDCANCEL, IDYES, IDNO}) {
+        CAPTURE(answer);
+        f.answers.boxAnswers = {answer};
+        f.answers.dialogAnswers = {{}};
+        CHECK(query() == (answer == IDNO));
+        CHECK(f.answers.boxAnswers.empty());
+    }
+    EnableWindow(f.frame, FALSE); // a box of the program is open: no second question
+    CHECK(query() == FALSE);
+    EnableWindow(f.frame, TRUE);
+    f.state->sides[PANE_SYSTEM].treeWidth = 123;
+    SendMessageW(f.frame, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    CHECK(KvGetMetric(g_appContext.settings, SETTING_SYSTEM_TREE_WIDTH) == 123);
+    RecentFileList stored;
+    LoadRecentFiles(stored, g_appContext.settings);
+    CHECK(stored.count == 1);
+    CHECK(f.Title() == L"mix.kvpreset* (Read-Only)");
+    CHECK(f.answers.unexpected == 0);
+}
+
+TEST_CASE("a damaged file keeps the previous package, now clean") {
+    FrameFixture f;
+    const std::wstring damaged = f.dir.file(L"damaged.kvpreset");
     REQUIRE(testsupport::WriteWholeFile(damaged, "RIFF\4\0\0\0junk", 12));
     REQUIRE(OpenPackage(*f.state, Request(f.Package(L"good.kvpreset"))) == S_OK);
     f.MarkModified();
@@ -125,16 +213,6 @@ TEST_CASE("a damaged file keeps the previous package, now clean; a dropped file 
     CHECK(f.answers.boxes.at(1) == L"The file " + damaged + L" is not in a supported format, or contains an unrecoverable error.");
     CHECK(f.Title() == L"good.kvpreset");
     CHECK(f.RootText() == L"good.kvpreset");
-
-    f.MarkModified();
-    HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + (dropped.size() + 2) * sizeof(wchar_t));
-    auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
-    *files = DROPFILES{sizeof(DROPFILES), {}, FALSE, TRUE};
-    wcscpy(reinterpret_cast<wchar_t*>(files + 1), dropped.c_str());
-    GlobalUnlock(drop);
-    SendMessageW(f.frame, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0); // the frame releases it
-    CHECK(f.Title() == L"dropped.kvpreset");
-    CHECK(f.answers.boxes.size() == 2);
     CHECK(f.answers.unexpected == 0);
 }
 
@@ -156,8 +234,7 @@ TEST_CASE("recent files on the frame: the File menu, opening entries, and the li
     CHECK(f.answers.boxes.at(0) == L"The file " + gone + L" could not be opened.\n\nMake sure you have access to the specified file.");
     CHECK(g_appContext.recentFiles.count == 1);
     MakeUntitledDocument(f.document(), g_appContext.language);
-    f.MarkModified();
-    f.Command(ID_FILE_RECENT_FIRST); // no question; read-only as it was
+    f.Command(ID_FILE_RECENT_FIRST); // read-only as it was
     CHECK(f.Title() == L"a&b.kvpreset (Read-Only)");
 
     f.window.reset(); // writes the list

@@ -156,6 +156,16 @@ TEST_CASE("focus makes a side active; Ctrl+Tab passes over empty panes; Ctrl+A o
     CHECK(selection.focusedPane == PANE_TREE);
     CHECK(selection.names == Lines{L"Zeta Comp"});
     CHECK(selection.parent == L"FX Plug-Ins");
+
+    // Switching to another window and back gives the focus back to the pane that had it.
+    SetFocus(sides[PANE_PACKAGE].list);
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 80, 40, nullptr, nullptr,
+                                 nullptr, nullptr);
+    SetActiveWindow(other);
+    CHECK(GetFocus() != sides[PANE_PACKAGE].list);
+    SetActiveWindow(frame.window());
+    CHECK(GetFocus() == sides[PANE_PACKAGE].list);
+    DestroyWindow(other);
 }
 
 TEST_CASE("a refill keeps valid nodes with their expansion and selection, and removes stale ones") {

@@ -155,17 +155,21 @@ TEST_CASE("normal start, title from the command line, single instance and class 
         CHECK(WindowText(about) == L"About Tarrow");
         std::wstring text = DialogText(about);
         CHECK(Contains(text, L"Varden Tarrow 2.0\n"));
-        CHECK(Contains(text, L"Version 2.0c (Build 26)\n"));
+        wchar_t version[64];
+        swprintf(version, _countof(version), L"Version %d.%d%ls (Build %d)\n", TARROW_VERSION_TEXT_ARGS);
+        CHECK(Contains(text, version));
         HWND picture = GetDlgItem(about, IDC_ABOUT_BITMAP);
         CHECK(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0);
         CHECK(PressButton(about, L"OK"));
     }
-    SUBCASE("a second start activates the first and ends with 0") {
-        Program second(L"other.kvpreset");
+    SUBCASE("a second start hands its package, quoted as the shell passes it, to the first and ends with 0") {
+        std::wstring third = folder.file(L"third.kvpreset");
+        REQUIRE(frametest::WriteSamplePackage(third));
+        Program second(L"\"" + third + L"\"");
         REQUIRE(second.started());
         CHECK(second.WaitExit(20000) == 0);
-        CHECK(IsWindow(frame));
-        CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - second.kvpreset");
+        for (int i = 0; i < 100 && WindowText(frame) != L"Varden Tarrow 2.0 - third.kvpreset"; ++i) Sleep(50);
+        CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - third.kvpreset");
     }
 
     PostMessageW(frame, WM_CLOSE, 0, 0);
@@ -183,13 +187,16 @@ TEST_CASE("normal start, title from the command line, single instance and class 
     CHECK(_wcsicmp(server.substr(server.size() - 10).c_str(), L"tarrow.exe") == 0);
 }
 
-TEST_CASE("a 300-character package path that names no file starts untitled after its message") {
+TEST_CASE("a 300-character relative package path that names no file starts untitled after its message") {
     Program program(std::wstring(300, L'p'));
     REQUIRE(program.started());
     HWND box = program.WaitWindow(L"#32770", 20000);
     REQUIRE_MESSAGE(box != nullptr, "no message about the missing file appeared");
     std::wstring text = DialogText(box);
-    CHECK(Contains(text, (L"The file " + std::wstring(259, L'p') + L" could not be opened.").c_str()));
+    wchar_t folder[MAX_PATH] = L""; // the program starts in this process's current folder
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    std::wstring named = (folder + std::wstring(L"\\") + std::wstring(300, L'p')).substr(0, 259);
+    CHECK(Contains(text, (L"The file " + named + L" could not be opened.").c_str()));
     CHECK(PressButton(box, L"OK"));
     HWND frame = program.WaitWindow(L"Tarrow.Class.Frame", 20000);
     REQUIRE(frame != nullptr);

@@ -13,7 +13,10 @@ One program run carries all scenarios, in order:
   (c) a new package, a preset row dragged with the mouse from the system list onto the package list, Ctrl+S,
       a file name typed into the Save dialog; tarrow-cli dump reads the preset back;
   (d) F2 in the system list, a new name typed: the registry holds the preset under the new name only;
-  (e) a drag of several rows ended with Escape copies nothing.
+  (e) a drag of several rows ended with Escape copies nothing;
+  (f) Alt+E, F copies to a new package; File > 1 then asks about the changes, and Cancel keeps them;
+  (g) File > Exit asks too: Yes, then Escape in the Save dialog, keeps the window and the changes;
+  (h) a second tarrow.exe with a (relative) package path opens it in the first window, after the question.
 Every wait has a timeout; a failure names the scenario and the fact that did not hold.
 """
 import argparse
@@ -106,9 +109,9 @@ class Registry:
 class Program:
     """One running tarrow.exe; killed if a test leaves it running."""
 
-    def __init__(self, exe, arguments):
+    def __init__(self, exe, arguments, cwd=None):
         self.process = subprocess.Popen(["wine", exe] + arguments, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+                                        stderr=subprocess.DEVNULL, cwd=cwd)
 
     def running(self):
         return self.process.poll() is None
@@ -405,6 +408,54 @@ class Scenarios:
                           repr(texts(state, "package", "list")))
         self.checks.check("the package is not modified", "*" not in title(state), title(state))
 
+    def question(self, fact):
+        """Waits for the unsaved-changes question and checks its text."""
+        state = self.screen.wait(fact, lambda s: s.get("dialogs"), timeout=15)
+        controls = state["dialogs"][0]["controls"]
+        self.checks.check(fact, any("Do you want to save changes to Untitled?" in c for c in controls), repr(controls))
+
+    def recent_file_cancelled(self):
+        self.checks.begin("(f) Alt+E, F; File > 1 with changes, Cancel")
+        self.screen.keys("ctrl+n")
+        state = self.screen.wait("an untitled package", lambda s: title(s).endswith("- Untitled"))
+        self.screen.click(centre(find_item(state, "system", "list", "Tape")["rect"]))
+        self.screen.wait("'Tape' the only selected row", lambda s: selected_texts(s, "system", "list") == ["Tape"])
+        self.screen.keys("alt+e", "f")
+        self.screen.wait("the copy in the package", lambda s: title(s).endswith("Untitled*"))
+        self.expand_all("package", "Untitled")
+        self.screen.wait("the copied plug-in in the package tree", lambda s: find_item(s, "package", "tree", "E2E Delay"))
+        self.screen.keys("alt+f", "1")
+        self.question("File > 1 asks about the unsaved changes")
+        self.screen.keys("Escape")
+        state = self.screen.wait("the question closed", lambda s: not s["dialogs"], timeout=15)
+        self.checks.check("the changes are kept", title(state).endswith("Untitled*"), title(state))
+
+    def close_save_cancelled(self):
+        self.checks.begin("(g) File > Exit with changes: Yes, Escape in the Save dialog")
+        self.screen.keys("alt+f", "x")
+        self.question("closing asks about the unsaved changes")
+        self.screen.keys("y")
+        state = self.screen.wait("the Save dialog",
+                                 lambda s: s.get("dialogs") and s["dialogs"][0]["title"] == "Save Preset Package", timeout=15)
+        self.screen.keys("Escape")
+        state = self.screen.wait("the Save dialog closed, the window still there",
+                                 lambda s: s.get("frame") and not s["dialogs"], timeout=15)
+        self.checks.check("the changes are kept", title(state).endswith("Untitled*"), title(state))
+        self.checks.check("the package still holds the copy", find_item(state, "package", "tree", "E2E Delay") is not None)
+
+    def second_start(self):
+        self.checks.begin("(h) a second start with a package")
+        second = Program(self.args.program, [os.path.basename(self.package)], cwd=self.work)
+        try:
+            self.question("the first window asks about the unsaved changes")
+            self.screen.keys("n")
+            self.screen.wait("the handed package open in the first window",
+                             lambda s: not s["dialogs"] and title(s).endswith("- package.kvpreset"))
+            code = second.wait_exit(20)
+            self.checks.check("the second start ends with 0", code == 0, f"exit code {code}")
+        finally:
+            second.kill()
+
     def close(self):
         self.checks.begin("closing")
         self.screen.keys("alt+f", "x")
@@ -416,7 +467,8 @@ class Scenarios:
             self.setup()
             self.start()
             for scenario in (self.copy_to_system, self.undo, self.drag_to_package_and_save, self.rename,
-                             self.cancelled_drag, self.close):
+                             self.cancelled_drag, self.recent_file_cancelled, self.close_save_cancelled,
+                             self.second_start, self.close):
                 scenario()
         except (Failure, subprocess.TimeoutExpired) as failure:
             self.checks.failures.append(str(failure))
