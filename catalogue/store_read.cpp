@@ -2,6 +2,7 @@
 #include "store_read.h"
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <new>
 #include <vector>
 #include "kvresult.h"
@@ -37,31 +38,42 @@ bool QueryDword(HKEY key, const wchar_t* name, uint32_t* value) {
     return true;
 }
 
+// Asks for a value too large for the probe again by name. Another program may rewrite it between the two queries:
+// a value that grew is asked for again at its new size, and one that shrank or changed type is taken as it was
+// actually read, never with a tail that was not read.
+LONG QueryLargeValue(HKEY key, const wchar_t* valueName, DWORD bytes, DWORD* type, std::unique_ptr<BYTE[]>* data,
+                     DWORD* read) {
+    constexpr int kAttempts = 8;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        data->reset(new (std::nothrow) BYTE[bytes]);
+        if (!*data) return ERROR_OUTOFMEMORY;
+        *read = bytes;
+        LONG status = RegQueryValueExW(key, valueName, nullptr, type, data->get(), read);
+        if (status != ERROR_MORE_DATA) return status;
+        bytes = *read;
+    }
+    return ERROR_MORE_DATA;
+}
+
 // One value's data as a blob, given its type and what a first query returned: the data themselves, or the content
 // of the data file whose path they are. probe holds all bytes when complete; otherwise bytes is their size and they
 // are asked for again by name.
 HRESULT ValueToBlob(HKEY key, const wchar_t* valueName, DWORD type, const BYTE* probe, DWORD bytes, bool complete,
                     uint8_t** data, uint32_t* size, StoreFileStamps* stamps) {
+    if (!complete) {
+        std::unique_ptr<BYTE[]> whole;
+        DWORD read = 0;
+        LONG status = QueryLargeValue(key, valueName, bytes, &type, &whole, &read);
+        if (status != ERROR_SUCCESS) return status;
+        return ValueToBlob(key, valueName, type, whole.get(), read, true, data, size, stamps);
+    }
     if (type == REG_BINARY) {
         if (bytes == 0) return KV_E_OUTOFMEMORY; // empty data are never loaded
-        if (complete) return AllocCopy(probe, bytes, data, size);
-        uint8_t* blob = CatalogueBlobAlloc(bytes);
-        if (!blob) return KV_E_OUTOFMEMORY;
-        *data = blob;
-        *size = bytes;
-        DWORD read = bytes;
-        return RegQueryValueExW(key, valueName, nullptr, nullptr, blob, &read);
+        return AllocCopy(probe, bytes, data, size);
     }
     if (type == REG_SZ) {
         std::vector<wchar_t> path(bytes / sizeof(wchar_t) + 2, L'\0');
-        if (complete) {
-            memcpy(path.data(), probe, bytes);
-        } else {
-            DWORD read = bytes;
-            LONG status =
-                RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(path.data()), &read);
-            if (status != ERROR_SUCCESS) return status;
-        }
+        memcpy(path.data(), probe, bytes);
         return ReadDataFile(path.data(), data, size, stamps);
     }
     return ERROR_INVALID_DATA;

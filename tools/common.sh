@@ -62,7 +62,9 @@ tarrow_wine_prefix() {
 # Marks $WINEPREFIX's per-user store as one the tests may wipe (tests/support/test_support.h reads the mark).
 # Only for prefixes made by this project's scripts, never for a user's own prefix.
 tarrow_mark_throwaway_store() {
-    wine reg add 'HKCU\Software\Tarrow Tests' /v ThrowawayStore /t REG_DWORD /d 1 /f >/dev/null 2>&1 </dev/null \
+    # A test that crashes must fail at once: Wine's crash dialog would wait for a person until ctest's timeout.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null \
+        && wine reg add 'HKCU\Software\Tarrow Tests' /v ThrowawayStore /t REG_DWORD /d 1 /f >/dev/null 2>&1 </dev/null \
         && return 0
     echo "Could not mark the test prefix $WINEPREFIX" >&2
     return 1
