@@ -5,7 +5,7 @@
 #include "catalogue.h"
 #include "catalogue_diff.h"
 #include "kvlang.h"
-#include "package_test_util.h"
+#include "package_builders.h"
 
 using namespace pkgtest;
 

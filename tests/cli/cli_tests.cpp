@@ -7,7 +7,7 @@
 #include "kvlang.h"
 #include "kvresult.h"
 #include "package_format.h"
-#include "package_test_util.h"
+#include "package_builders.h"
 #include "resource.h"
 #include "sha256_digest.h"
 #include "store_names.h"
