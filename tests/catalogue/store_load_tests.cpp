@@ -1,6 +1,5 @@
 // Loading seeded registry keys and data files into whole catalogues.
 #include <doctest.h>
-#include <functional>
 #include <memory>
 #include "catalogue_model.h"
 #include "kvresult.h"
@@ -162,7 +161,7 @@ TEST_CASE("loading chains") {
     CHECK(Dump(std::unique_ptr<ChainList>(loaded).get()) == Dump(&expected));
 }
 
-TEST_CASE("reading one value, and friendly names from either registry view") {
+TEST_CASE("reading one value: inline, from a data file, or why not") {
     StoreSandbox sandbox;
     const std::wstring key = PlugInKey(kBravo);
     for (auto [name, text] : {std::pair{L"File", sandbox.WriteFile(L"p.dxp", Pattern(5000, 1))},
@@ -181,27 +180,6 @@ TEST_CASE("reading one value, and friendly names from either registry view") {
         PresetEntry holder;
         CHECK(ReadValueData(open.get(), row.name, &holder.data, &holder.dataSize) == row.expected);
         CHECK(DataOf(&holder) == row.data);
-    }
-
-    // One look-up at a time, and many through the classes roots opened once, must agree.
-    Registrations registrations;
-    PlugInClassNames classNames;
-    const std::pair<const char*, std::function<LONG(const wchar_t*, wchar_t*, DWORD)>> lookUps[] = {
-        {"GetPlugInFriendlyName", GetPlugInFriendlyName},
-        {"PlugInClassNames", [&](const wchar_t* id, wchar_t* text, DWORD bytes) {
-             return classNames.FriendlyName(id, text, bytes);
-         }}};
-    for (const auto& [what, lookUp] : lookUps) {
-        CAPTURE(what);
-        wchar_t name[CATALOGUE_NAME_CHARS];
-        CHECK(lookUp(kAlpha, name, sizeof(name)) == ERROR_SUCCESS);
-        CHECK(std::wstring(name) == L"Alpha Reverb");
-        CHECK(lookUp(kEcho, name, sizeof(name)) == ERROR_SUCCESS);
-        CHECK(std::wstring(name) == L"Echo Delay");
-        CHECK(lookUp(kBravo, name, sizeof(name)) == ERROR_FILE_NOT_FOUND);
-        // 13 characters and terminator fit in 40 bytes, not in 39
-        CHECK(lookUp(kAlpha, name, 39) == ERROR_MORE_DATA);
-        CHECK(lookUp(kAlpha, name, 40) == ERROR_SUCCESS);
     }
 }
 

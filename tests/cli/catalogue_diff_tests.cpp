@@ -4,21 +4,16 @@
 #include <vector>
 #include "catalogue.h"
 #include "catalogue_diff.h"
-#include "kvlang.h"
-#include "package_test_util.h"
+#include "cli_test_util.h"
+#include "package_builders.h"
 
 using namespace pkgtest;
+using clitest::Language;
 
 namespace {
 
 const wchar_t kClassA[] = L"{0C1D2E3F-1111-2222-3333-444455556666}";
 const wchar_t kClassALower[] = L"{0c1d2e3f-1111-2222-3333-444455556666}";
-
-tKVLANG* Language() {
-    static tKVLANG* language = nullptr;
-    if (!language) KvLang_Open(&language, GetModuleHandleW(nullptr), 0, 0);
-    return language;
-}
 
 struct Catalogue {
     PlugInList plugIns;

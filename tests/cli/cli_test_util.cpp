@@ -2,7 +2,6 @@
 #include "cli_test_util.h"
 #include <initializer_list>
 #include "json_writer.h"
-#include "kvlang.h"
 #include "resource.h"
 #include "sha256_digest.h"
 #include "store_names.h"
@@ -58,13 +57,11 @@ std::string Sha(const std::vector<uint8_t>& data) {
     return hex;
 }
 
-namespace {
 tKVLANG* Language() {
     static tKVLANG* language = nullptr;
     if (!language) KvLang_Open(&language, GetModuleHandleW(nullptr), 0, 0);
     return language;
 }
-} // namespace
 
 std::string Utf8String(unsigned id, const wchar_t* first, const wchar_t* second) {
     wchar_t text[4096];

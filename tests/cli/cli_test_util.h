@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "kvlang.h"
 
 namespace clitest {
 
@@ -13,6 +14,7 @@ struct CliRun { long exitCode = -1; std::string out, err; }; // -1: not started,
 CliRun RunTarrowCli(const std::wstring& arguments);
 
 std::string Sha(const std::vector<uint8_t>& data);                    // lower-case SHA-256 hex
+tKVLANG* Language();                                                   // the program's strings
 // The program's string, formatted with up to two arguments.
 std::string Utf8String(unsigned id, const wchar_t* first = nullptr, const wchar_t* second = nullptr);
 // The program's string formatted with one number.

@@ -5,7 +5,7 @@
 #include "cli_test_util.h"
 #include "json_writer.h"
 #include "package_format.h"
-#include "package_test_util.h"
+#include "package_builders.h"
 #include "resource.h"
 #include "store_names.h"
 #include "test_support.h"

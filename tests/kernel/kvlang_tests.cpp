@@ -2,7 +2,6 @@
 #include <doctest.h>
 #include <memory>
 #include <string>
-#include "kvkernel.h"
 #include "kvlang.h"
 #include "kvlang_internal.h"
 #include "wide_string_maker.h"
@@ -87,12 +86,4 @@ TEST_CASE("menus lose the editorial marker; resources are found in the instance'
     DestroyMenu(menu);
     CHECK(KvLoadMenu(lang.get(), 60999) == nullptr);
     CHECK(KvFindResInstance(lang.get(), MAKEINTRESOURCEW(IDR_TEST_MENU), RT_MENU) == GetModuleHandleW(nullptr));
-}
-
-TEST_CASE("the library start-up opens its strings and its shutdown closes them") {
-    REQUIRE(KvKernel_Init(GetModuleHandleW(nullptr)) == S_OK);
-    REQUIRE(KvKernel_GetLanguage() != nullptr);
-    CHECK(*KvGetString(KvKernel_GetLanguage(), IDS_KV_BUTTON_OK) != L'\0');
-    KvKernel_Exit();
-    CHECK(KvKernel_GetLanguage() == nullptr);
 }

@@ -6,7 +6,7 @@
 #include "catalogue.h"
 #include "kvresult.h"
 #include "package_format.h"
-#include "package_test_util.h"
+#include "package_builders.h"
 #include "test_support.h"
 
 using namespace pkgtest;

@@ -4,7 +4,7 @@
 #include "kvresult.h"
 #include "package_format.h"
 #include "package_save.h"
-#include "package_test_util.h"
+#include "package_builders.h"
 #include "test_support.h"
 #include <thread>
 
@@ -93,7 +93,7 @@ TEST_CASE("a failed save leaves the previous package and no temporary file; a go
     PlugInList readPlugIns;
     ChainList readChains;
     REQUIRE(ReadPackageFile(target.c_str(), &readPlugIns, &readChains) == S_OK);
-    CheckSameCatalogue(plugIns, chains, readPlugIns, readChains);
+    CHECK(CatalogueDifference(plugIns, chains, readPlugIns, readChains) == "");
 }
 
 // Run only by the test below, in a process of its own.

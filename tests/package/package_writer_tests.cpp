@@ -3,7 +3,7 @@
 #include "catalogue.h"
 #include "kvresult.h"
 #include "package_format.h"
-#include "package_test_util.h"
+#include "package_builders.h"
 #include "test_support.h"
 
 using namespace pkgtest;
@@ -27,7 +27,7 @@ void RoundTrip(const PlugInList* plugIns, const ChainList* chains, const Bytes& 
     PlugInList none, readPlugIns;
     ChainList noChains, readChains;
     REQUIRE(ReadPackageFile(path.c_str(), &readPlugIns, &readChains) == S_OK);
-    CheckSameCatalogue(plugIns ? *plugIns : none, chains ? *chains : noChains, readPlugIns, readChains);
+    CHECK(CatalogueDifference(plugIns ? *plugIns : none, chains ? *chains : noChains, readPlugIns, readChains) == "");
 }
 
 } // namespace
