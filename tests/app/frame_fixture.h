@@ -70,9 +70,10 @@ public:
         Hook();
         SetFileDialogRunner([this](OPENFILENAMEW& dialog, bool) {
             std::wstring filter;
-            for (const wchar_t* piece = dialog.lpstrFilter; *piece; piece += wcslen(piece) + 1) filter += piece + std::wstring(L"|");
-            dialogs.push_back({dialog.lpstrTitle, dialog.lpstrInitialDir ? dialog.lpstrInitialDir : L"", dialog.lpstrFile,
-                               filter, dialog.lpstrDefExt ? dialog.lpstrDefExt : L"", dialog.Flags});
+            for (const wchar_t* piece = dialog.lpstrFilter; *piece; piece += wcslen(piece) + 1)
+                filter += piece + std::wstring(L"|");
+            dialogs.push_back({dialog.lpstrTitle, dialog.lpstrInitialDir ? dialog.lpstrInitialDir : L"",
+                               dialog.lpstrFile, filter, dialog.lpstrDefExt ? dialog.lpstrDefExt : L"", dialog.Flags});
             if (dialogAnswers.empty()) return ++unexpected, FALSE;
             DialogAnswer answer = dialogAnswers.front();
             dialogAnswers.pop_front();
