@@ -4,6 +4,7 @@
 #include "app_context.h"
 #include "kvresult.h"
 #include "test_support.h"
+#include "../kernel/wide_string_maker.h"
 #include <string>
 #include <vector>
 
@@ -61,100 +62,86 @@ struct ScopedAllocator {
 } // namespace
 
 TEST_CASE("arguments are split at white space with quotes removed") {
-    CHECK(Split(L"").empty());
-    CHECK(Split(L"  \t ").empty());
-    CHECK(Split(L"a  b\tc") == std::vector<std::wstring>{L"a", L"b", L"c"});
-    CHECK(Split(L"\"C:\\My Files\\x.kvpreset\" next") ==
-          std::vector<std::wstring>{L"C:\\My Files\\x.kvpreset", L"next"});
-    SUBCASE("quotes open and close in the middle of an argument") {
-        CHECK(Split(L"ab\"c d\"e f") == std::vector<std::wstring>{L"abc de", L"f"});
-    }
-    SUBCASE("a doubled quote inside a quoted stretch keeps one quote") {
-        CHECK(Split(L"\"say \"\"hi\"\" now\"") == std::vector<std::wstring>{L"say \"hi\" now"});
-    }
-    SUBCASE("an unclosed quote runs to the end") {
-        CHECK(Split(L"\"a b  c") == std::vector<std::wstring>{L"a b  c"});
+    using Args = std::vector<std::wstring>;
+    const std::pair<const wchar_t*, Args> rows[] = {
+        {L"", {}},
+        {L"  \t ", {}},
+        {L"a  b\tc", {L"a", L"b", L"c"}},
+        {L"\"C:\\My Files\\x.kvpreset\" next", {L"C:\\My Files\\x.kvpreset", L"next"}},
+        {L"ab\"c d\"e f", {L"abc de", L"f"}},              // quotes open and close in the middle of an argument
+        {L"\"say \"\"hi\"\" now\"", {L"say \"hi\" now"}}, // a doubled quote inside a quoted stretch keeps one
+        {L"\"a b  c", {L"a b  c"}},                        // an unclosed quote runs to the end
+    };
+    for (const auto& [text, args] : rows) {
+        CAPTURE(std::wstring(text));
+        CHECK(Split(text) == args);
     }
 }
 
-TEST_CASE("interpreting the command line") {
+TEST_CASE("interpreting the command line: the last package path wins, switches change nothing, cut to 259") {
+    const struct {
+        std::wstring line;
+        HRESULT result;
+        const wchar_t* path; // null: untitled
+    } rows[] = {
+        {L"tarrow.exe", 1, nullptr}, // only the program path
+        {L"tarrow.exe first.kvpreset \"second one.kvpreset\"", 0, L"second one.kvpreset"},
+        {L"x \"\"", 0, nullptr}, // an empty argument names no package
+        {L"x sub\\a.kvpreset \"\"", 0, L"sub\\a.kvpreset"},
+        {L"x /help -? /HELP -Help /?", 0, nullptr}, // the table's switches in any case and with either lead
+        {L"x @Z:\\no\\such\\file.rsp", KV_E_FILE_OPEN, nullptr},
+        // Invalid arguments are refused and nothing is applied.
+        {L"x a.kvpreset /nope", KV_E_INVALIDARG, nullptr},
+        {L"x a.kvpreset HELP:x /HELP:x", KV_E_INVALIDARG, nullptr},
+        {L"x -", KV_E_INVALIDARG, nullptr},
+        {L"x /", KV_E_INVALIDARG, nullptr},
+        {L"x a.kvpreset @", KV_E_INVALIDARG, nullptr},
+        {L"x @ -x", KV_E_INVALIDARG, nullptr},
+        {L"x @ /help", KV_E_INVALIDARG, nullptr},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.line);
+        DocumentRecord doc = Untitled();
+        CHECK(AppParseCommandLine(row.line.c_str(), TRUE, &doc) == row.result);
+        CHECK(std::wstring(doc.path) == (row.path ? Absolute(row.path) : L"Untitled"));
+        CHECK(doc.flags == (row.path ? 0u : uint32_t(DOC_UNTITLED)));
+    }
     DocumentRecord doc = Untitled();
-
-    SUBCASE("only the program path leaves the document untitled") {
-        CHECK(AppParseCommandLine(L"tarrow.exe", TRUE, &doc) == 1);
-        CHECK(doc.flags == DOC_UNTITLED);
-        CHECK(std::wstring(doc.path) == L"Untitled");
-    }
-    SUBCASE("the last of two package paths wins") {
-        CHECK(AppParseCommandLine(L"tarrow.exe first.kvpreset \"second one.kvpreset\"", TRUE, &doc) == 0);
-        CHECK(std::wstring(doc.path) == Absolute(L"second one.kvpreset"));
-        CHECK((doc.flags & DOC_UNTITLED) == 0);
-    }
-    SUBCASE("an empty argument names no package") {
-        CHECK(AppParseCommandLine(L"x \"\"", TRUE, &doc) == 0);
-        CHECK(doc.flags == DOC_UNTITLED);
-        CHECK(AppParseCommandLine(L"x sub\\a.kvpreset \"\"", TRUE, &doc) == 0);
-        CHECK(std::wstring(doc.path) == Absolute(L"sub\\a.kvpreset"));
-    }
-    SUBCASE("a long path is cut to 259 characters") {
-        std::wstring longPath(300, L'p');
-        CHECK(AppParseCommandLine((L"x " + longPath).c_str(), TRUE, &doc) == 0);
-        CHECK(wcslen(doc.path) == 259);
-    }
-    SUBCASE("the table switches in any case and with either lead are accepted and change nothing") {
-        CHECK(AppParseCommandLine(L"x /help -? /HELP -Help /?", TRUE, &doc) == 0);
-        CHECK(doc.flags == DOC_UNTITLED);
-    }
-    SUBCASE("invalid arguments are refused and nothing is applied") {
-        const wchar_t* bad[] = {L"x a.kvpreset /nope", L"x a.kvpreset HELP:x /HELP:x", L"x -", L"x /",
-                                L"x a.kvpreset @", L"x @ -x", L"x @ /help"};
-        for (const wchar_t* line : bad) {
-            DocumentRecord d = Untitled();
-            CAPTURE(std::wstring(line).size());
-            CHECK(AppParseCommandLine(line, TRUE, &d) == KV_E_INVALIDARG);
-            CHECK(d.flags == DOC_UNTITLED);
-        }
-    }
-    SUBCASE("a missing response file cannot be opened") {
-        CHECK(AppParseCommandLine(L"x @Z:\\no\\such\\file.rsp", TRUE, &doc) == KV_E_FILE_OPEN);
-    }
+    CHECK(AppParseCommandLine((L"x " + std::wstring(300, L'p')).c_str(), TRUE, &doc) == 0);
+    CHECK(wcslen(doc.path) == 259);
 }
 
-TEST_CASE("response files") {
+TEST_CASE("response files: either form of the at sign, nested, empty, naming themselves, failing, invalid") {
     ScratchDir dir(L"rsp");
-    DocumentRecord doc = Untitled();
-
-    SUBCASE("joined and separate at signs read the same file, quotes included") {
-        WriteResponse(dir.file(L"a.rsp"), L"\"with space.kvpreset\" /help");
-        CHECK(AppParseCommandLine((L"x @" + dir.file(L"a.rsp")).c_str(), TRUE, &doc) == 0);
-        CHECK(std::wstring(doc.path) == Absolute(L"with space.kvpreset"));
-        DocumentRecord other = Untitled();
-        CHECK(AppParseCommandLine((L"x @ " + dir.file(L"a.rsp")).c_str(), TRUE, &other) == 0);
-        CHECK(std::wstring(other.path) == Absolute(L"with space.kvpreset"));
-    }
-    SUBCASE("a response file can name another one; a byte-order mark is skipped") {
-        WriteResponse(dir.file(L"inner.rsp"), L"inner.kvpreset", true);
-        WriteResponse(dir.file(L"outer.rsp"), L"outer.kvpreset @" + dir.file(L"inner.rsp"), true);
-        CHECK(AppReadResponseFile(dir.file(L"outer.rsp").c_str(), &doc) == 0);
-        CHECK(std::wstring(doc.path) == Absolute(L"inner.kvpreset"));
-    }
-    SUBCASE("an empty response file is nothing to do") {
-        WriteResponse(dir.file(L"empty.rsp"), L"  ");
-        CHECK(AppReadResponseFile(dir.file(L"empty.rsp").c_str(), &doc) == 1);
-        CHECK(doc.flags == DOC_UNTITLED);
-    }
-    SUBCASE("a response file that names itself stops with an invalid argument") {
-        WriteResponse(dir.file(L"self.rsp"), L"@" + dir.file(L"self.rsp"));
-        CHECK(AppReadResponseFile(dir.file(L"self.rsp").c_str(), &doc) == KV_E_INVALIDARG);
-    }
-    SUBCASE("a failed response file is not hidden by a later one") {
-        WriteResponse(dir.file(L"ok.rsp"), L"ok.kvpreset");
-        std::wstring line = L"x @" + dir.file(L"missing.rsp") + L" @" + dir.file(L"ok.rsp");
-        CHECK(AppParseCommandLine(line.c_str(), TRUE, &doc) == KV_E_FILE_OPEN);
-    }
-    SUBCASE("an invalid switch inside a response file is refused") {
-        WriteResponse(dir.file(L"bad.rsp"), L"a.kvpreset /bogus");
-        CHECK(AppReadResponseFile(dir.file(L"bad.rsp").c_str(), &doc) == KV_E_INVALIDARG);
+    WriteResponse(dir.file(L"a.rsp"), L"\"with space.kvpreset\" /help");
+    WriteResponse(dir.file(L"inner.rsp"), L"inner.kvpreset", true);
+    WriteResponse(dir.file(L"outer.rsp"), L"outer.kvpreset @" + dir.file(L"inner.rsp"), true);
+    WriteResponse(dir.file(L"empty.rsp"), L"  ");
+    WriteResponse(dir.file(L"self.rsp"), L"@" + dir.file(L"self.rsp"));
+    WriteResponse(dir.file(L"bad.rsp"), L"a.kvpreset /bogus");
+    const struct {
+        bool commandLine; // else a response file read on its own
+        std::wstring text;
+        HRESULT result;
+        const wchar_t* path; // null: untitled
+    } rows[] = {
+        {true, L"x @" + dir.file(L"a.rsp"), 0, L"with space.kvpreset"},
+        {true, L"x @ " + dir.file(L"a.rsp"), 0, L"with space.kvpreset"},
+        {false, dir.file(L"outer.rsp"), 0, L"inner.kvpreset"}, // byte-order marks skipped
+        {false, dir.file(L"empty.rsp"), 1, nullptr},
+        {false, dir.file(L"self.rsp"), KV_E_INVALIDARG, nullptr},
+        {false, dir.file(L"bad.rsp"), KV_E_INVALIDARG, nullptr},
+        // A failed response file is not hidden by a later one.
+        {true, L"x @" + dir.file(L"missing.rsp") + L" @" + dir.file(L"a.rsp"), KV_E_FILE_OPEN, nullptr},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.text);
+        DocumentRecord doc = Untitled();
+        HRESULT result = row.commandLine ? AppParseCommandLine(row.text.c_str(), TRUE, &doc)
+                                         : AppReadResponseFile(row.text.c_str(), &doc);
+        CHECK(result == row.result);
+        if (row.path) CHECK(std::wstring(doc.path) == Absolute(row.path));
+        else CHECK(doc.flags == DOC_UNTITLED);
     }
 }
 

@@ -45,46 +45,24 @@ void MouseAt(const TestFrame& frame, UINT message, const RECT& where) {
 
 HCURSOR SystemCursor(const wchar_t* id) { return LoadCursorW(nullptr, id); }
 
-// The drag image drawn on white: the colour of each pixel asked for, in image coordinates.
-class DrawnImage {
-public:
+// The drag image drawn on white, read back pixel by pixel in image coordinates.
+struct DrawnImage {
+    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = nullptr;
+    int width = 0, height = 0;
     explicit DrawnImage(HIMAGELIST images) {
-        ImageList_GetIconSize(images, &width_, &height_);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_; // top-down rows
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        old_ = SelectObject(dc_, bitmap_);
-        RECT all{0, 0, width_, height_};
-        FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        ImageList_Draw(images, 0, dc_, 0, 0, ILD_TRANSPARENT);
-        GdiFlush();
+        ImageList_GetIconSize(images, &width, &height);
+        bitmap = CreateCompatibleBitmap(screen, width, height);
+        SelectObject(dc, bitmap);
+        PatBlt(dc, 0, 0, width, height, WHITENESS);
+        ImageList_Draw(images, 0, dc, 0, 0, ILD_TRANSPARENT);
     }
     ~DrawnImage() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+        ReleaseDC(nullptr, screen);
     }
-    DrawnImage(const DrawnImage&) = delete;
-    DrawnImage& operator=(const DrawnImage&) = delete;
-    COLORREF At(int x, int y) const {
-        uint32_t pixel = bits_[y * width_ + x];
-        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
-    }
-    int width() const { return width_; }
-    int height() const { return height_; }
-
-private:
-    int width_ = 0, height_ = 0;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    uint32_t* bits_ = nullptr;
+    COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
 };
 
 } // namespace
@@ -109,8 +87,8 @@ TEST_CASE("dragging three rows: outlined rows as the image, cursors by target, a
     }
     {
         DrawnImage image(drag.dragImage.get());
-        CHECK(image.width() == bounds.right - bounds.left);
-        CHECK(image.height() == bounds.bottom - bounds.top);
+        CHECK(image.width == bounds.right - bounds.left);
+        CHECK(image.height == bounds.bottom - bounds.top);
         RECT icon = RowRect(s.systemSide.list, FindRow(s.systemSide.list, L"hall"), LVIR_ICON);
         RECT label = RowRect(s.systemSide.list, FindRow(s.systemSide.list, L"hall"), LVIR_LABEL);
         OffsetRect(&icon, -bounds.left, -bounds.top);
@@ -139,19 +117,6 @@ TEST_CASE("dragging three rows: outlined rows as the image, cursors by target, a
     CHECK(ListRows(s.packageSide.list) == Lines{L"Big", L"Cathedral", L"hall", L"Plate", L"Room"});
     CHECK(s.Modified());
     CHECK(s.UndoText() == L"&Undo Copy\tCtrl+Z");
-}
-
-TEST_CASE("one dragged row shows an image of that row alone") {
-    EditSetup s;
-    FocusRows(s.systemSide, kSystemReverb, {L"hall"});
-    BeginListDrag(s.frame, s.systemSide, L"hall");
-    DragState& drag = s.frame.state().drag;
-    REQUIRE(drag.dragging == 1);
-    int width = 0, height = 0;
-    ImageList_GetIconSize(drag.dragImage.get(), &width, &height);
-    RECT label = RowRect(s.systemSide.list, FindRow(s.systemSide.list, L"hall"), LVIR_BOUNDS);
-    CHECK(height == label.bottom - label.top); // one row high, not an outline of several
-    s.frame.Command(IDCANCEL);
 }
 
 TEST_CASE("dragging a plug-in node onto the other tree copies all its presets") {
@@ -204,14 +169,18 @@ TEST_CASE("a drop on the source side or outside both sides copies nothing") {
     CHECK(s.answers.boxes.empty());
 }
 
-TEST_CASE("Escape or a lost capture ends a drag: nothing copied, capture released, cursor restored") {
+TEST_CASE("one row dragged shows that row alone; Escape or a lost capture ends the drag, nothing copied") {
     EditSetup s;
-    FocusRows(s.systemSide, kSystemReverb, {L"hall", L"Room"});
+    FocusRows(s.systemSide, kSystemReverb, {L"hall"});
     HCURSOR before = SystemCursor(IDC_CROSS);
     SetCursor(before);
     const Lines packageRows = ListRows(s.packageSide.list);
     BeginListDrag(s.frame, s.systemSide, L"hall");
     REQUIRE(s.frame.state().drag.dragging == 1);
+    int width = 0, height = 0;
+    ImageList_GetIconSize(s.frame.state().drag.dragImage.get(), &width, &height);
+    RECT row = RowRect(s.systemSide.list, FindRow(s.systemSide.list, L"hall"), LVIR_BOUNDS);
+    CHECK(height == row.bottom - row.top); // one row high, not an outline of several
     MouseAt(s.frame, WM_MOUSEMOVE, s.packageSide.listRect);
 
     SUBCASE("Escape, which the message loop sends as the cancel command") { s.frame.Command(IDCANCEL); }

@@ -7,7 +7,6 @@
 #include "frame_fixture.h"
 #include "edit_history.h"
 #include "kvlang.h"
-#include "kvmsgbox.h"
 
 namespace edittest {
 
@@ -18,36 +17,6 @@ constexpr wchar_t kZetaClass[] = L"{7D000000-0000-4000-8000-0000000000E1}";
 constexpr wchar_t kPackageRoot[] = L"Edits.kvpreset";
 inline const std::vector<const wchar_t*> kPackageReverb = {kPackageRoot, L"FX Plug-Ins", L"Bright Reverb"};
 inline const std::vector<const wchar_t*> kSystemReverb = {L"FX Plug-Ins", L"Bright Reverb"};
-
-// Answers every box from a script (Cancel once it runs out, so no test can wait on a box) and records it.
-class Answers {
-public:
-    struct Box {
-        HWND owner;
-        std::wstring text, caption;
-        UINT style;
-    };
-    Answers() { KvMsgBoxSetHook(&Answers::Answer, this); }
-    ~Answers() { KvMsgBoxSetHook(nullptr, nullptr); }
-    Answers(const Answers&) = delete;
-    Answers& operator=(const Answers&) = delete;
-
-    void Script(std::vector<int> answers) {
-        script_ = std::move(answers);
-        next_ = 0;
-        boxes.clear();
-    }
-    std::vector<Box> boxes;
-
-private:
-    static int CALLBACK Answer(void* data, HWND owner, const wchar_t* text, const wchar_t* caption, UINT style) {
-        auto* self = static_cast<Answers*>(data);
-        self->boxes.push_back({owner, text ? text : L"", caption ? caption : L"", style});
-        return self->next_ < self->script_.size() ? self->script_[self->next_++] : IDCANCEL;
-    }
-    std::vector<int> script_;
-    size_t next_ = 0;
-};
 
 // The frame fixture's store (Bright Reverb: hall, Plate, Room; alpha Delay: Slap; ...) with data files in a
 // scratch folder, a large stored preset "Big" of Bright Reverb, and the package's second plug-in registered.
@@ -88,7 +57,7 @@ struct EditSetup {
     EditPackage package;
     AppSession session{package.path};
     TestFrame frame{session};
-    Answers answers; // after the frame, which installs a hook of its own
+    Answers& answers = session.answers;
     PaneState& packageSide = frame.pane(PANE_PACKAGE);
     PaneState& systemSide = frame.pane(PANE_SYSTEM);
 

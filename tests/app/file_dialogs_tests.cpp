@@ -6,20 +6,21 @@
 using namespace apptest;
 
 TEST_CASE("the Open and Save dialogs: filter, options, and the folder they remember") {
-    TestSettings settings;
-    Answers answers;
+    AppSession session;
+    Answers& answers = session.answers;
+    KvMetricHandle* settings = g_appContext.settings;
     tKVLANG* language = g_appContext.language;
     wchar_t path[DOC_PATH_CHARS] = L"C:\\In\\old.kvpreset";
     bool readOnly = false;
     answers.dialogAnswers = {{L"D:\\Out\\new.kvpreset"}, {L"C:\\P\\a.kvpreset", true}, {std::nullopt}, {L"E:\\top.kvpreset"}, {}};
-    REQUIRE(ShowSaveDialog(nullptr, language, settings.handle, path) == S_OK);
+    REQUIRE(ShowSaveDialog(nullptr, language, settings, path) == S_OK);
     CHECK(std::wstring(path) == L"D:\\Out\\new.kvpreset");
-    REQUIRE(ShowOpenDialog(nullptr, language, settings.handle, path, &readOnly) == S_OK);
+    REQUIRE(ShowOpenDialog(nullptr, language, settings, path, &readOnly) == S_OK);
     CHECK(readOnly);
-    CHECK(ShowOpenDialog(nullptr, language, settings.handle, path, &readOnly) == KV_E_FAIL);
-    REQUIRE(ShowOpenDialog(nullptr, language, settings.handle, path, &readOnly) == S_OK);
+    CHECK(ShowOpenDialog(nullptr, language, settings, path, &readOnly) == KV_E_FAIL);
+    REQUIRE(ShowOpenDialog(nullptr, language, settings, path, &readOnly) == S_OK);
     CHECK_FALSE(readOnly);
-    CHECK(ShowSaveDialog(nullptr, language, settings.handle, path) == KV_E_FAIL);
+    CHECK(ShowSaveDialog(nullptr, language, settings, path) == KV_E_FAIL);
 
     REQUIRE(answers.dialogs.size() == 5);
     const ShownDialog& save = answers.dialogs[0];

@@ -66,7 +66,8 @@ TEST_CASE("the title and Save through the document's states") {
     f.answers.dialogAnswers = {{first}, {second}}; // read-only: Save asks for a name and refuses its own
     f.answers.boxAnswers = {IDOK};
     f.Command(ID_FILE_SAVE);
-    CHECK(f.answers.boxes == std::vector<std::wstring>{L"The specified file exists and is read-only.\nPlease use a different file name."});
+    REQUIRE(f.answers.boxes.size() == 1);
+    CHECK(f.answers.boxes[0].text == L"The specified file exists and is read-only.\nPlease use a different file name.");
     REQUIRE(f.answers.dialogs.size() == 3);
     CHECK(f.answers.dialogs[1].folder == f.dir.path()); // where the package was opened
     CHECK(f.Title() == L"second.kvpreset (Read-Only)");
@@ -85,42 +86,34 @@ TEST_CASE("the title and Save through the document's states") {
     CHECK(f.answers.unexpected == 0);
 }
 
-TEST_CASE("the unsaved-changes question before New and Exit") {
+TEST_CASE("the unsaved-changes question: Cancel keeps everything; a Yes whose save fails keeps it for New and Exit") {
     FrameFixture f;
     const std::wstring target = f.dir.file(L"50%s $(AppName) $s.kvpreset"); // shown as it is
     REQUIRE(OpenPackage(*f.state, Request(f.Package(L"mix.kvpreset"))) == S_OK);
     REQUIRE(f.state->history->undoSteps.Insert(0, std::make_unique<EditStep>(SIDE_PACKAGE)) == S_OK);
     f.MarkModified();
+    f.answers.boxAnswers = {IDCANCEL};
+    f.Command(ID_FILE_NEW);
+    CHECK(f.answers.boxes.at(0).text == L"Do you want to save changes to mix.kvpreset?");
+    CHECK(f.Title() == L"mix.kvpreset*");
+    CHECK(f.RootText() == L"mix.kvpreset");
+    CHECK(f.state->history->undoSteps.Count() == 1);
 
-    SUBCASE("Cancel leaves document, panes and history") {
-        f.answers.boxAnswers = {IDCANCEL};
-        f.Command(ID_FILE_NEW);
-        CHECK(f.answers.boxes.at(0) == L"Do you want to save changes to mix.kvpreset?");
-        CHECK(f.Title() == L"mix.kvpreset*");
-        CHECK(f.RootText() == L"mix.kvpreset");
-        CHECK(f.state->history->undoSteps.Count() == 1);
-    }
-    SUBCASE("a Yes whose save fails keeps the package and the window, for New and for Exit") {
-        f.document().flags |= DOC_READONLY; // Yes goes through Save As
-        f.MarkModified();
-        f.answers.boxAnswers = {IDYES, IDOK, IDYES, IDOK};
-        f.answers.dialogAnswers = {{target}, {target}};
-        DiskFull full;
-        f.Command(ID_FILE_NEW);
-        f.Command(ID_FILE_EXIT);
-        CHECK(IsWindow(f.frame));
-        REQUIRE(f.answers.boxes.size() == 4);
-        CHECK(f.answers.boxes[1] == L"The file " + target + L" could not be saved.\n\nAn error occurred writing the file. Make "
-                                    L"sure you have write access to the file/folder and that there is enough free space.");
-        CHECK(f.Title() == L"mix.kvpreset* (Read-Only)");
-        CHECK(f.state->history->undoSteps.Count() == 1);
-        CHECK(g_appContext.recentFiles.count == 1);
-    }
-    SUBCASE("No on closing lets the window go") {
-        f.answers.boxAnswers = {IDNO};
-        SendMessageW(f.frame, WM_CLOSE, 0, 0);
-        CHECK_FALSE(IsWindow(f.frame));
-    }
+    f.document().flags |= DOC_READONLY; // Yes goes through Save As
+    f.MarkModified();
+    f.answers.Script({IDYES, IDOK, IDYES, IDOK});
+    f.answers.dialogAnswers = {{target}, {target}};
+    DiskFull full;
+    f.Command(ID_FILE_NEW);
+    f.Command(ID_FILE_EXIT);
+    CHECK(IsWindow(f.frame));
+    REQUIRE(f.answers.boxes.size() == 4);
+    CHECK(f.answers.boxes[1].text == L"The file " + target + L" could not be saved.\n\nAn error occurred writing the "
+                                     L"file. Make sure you have write access to the file/folder and that there is "
+                                     L"enough free space.");
+    CHECK(f.Title() == L"mix.kvpreset* (Read-Only)");
+    CHECK(f.state->history->undoSteps.Count() == 1);
+    CHECK(g_appContext.recentFiles.count == 1);
     CHECK(f.answers.unexpected == 0);
 }
 
@@ -141,11 +134,11 @@ TEST_CASE("every way to another package asks first; Cancel, or Yes with the Save
             CAPTURE(answer);
             MakeUntitledDocument(f.document(), g_appContext.language);
             f.MarkModified();
-            f.answers.boxes.clear();
-            f.answers.boxAnswers = {answer};
+            f.answers.Script({answer});
             f.answers.dialogAnswers = {{}}; // Yes: the Save dialog is cancelled
             open();
-            CHECK(f.answers.boxes == std::vector<std::wstring>{L"Do you want to save changes to Untitled?"});
+            REQUIRE(f.answers.boxes.size() == 1);
+            CHECK(f.answers.boxes[0].text == L"Do you want to save changes to Untitled?");
             if (answer == IDNO) break; // opens (New empties, Exit closes)
             CHECK(f.Title() == L"Untitled*");
             CHECK(IsWindow(f.frame));
@@ -201,22 +194,7 @@ TEST_CASE("log-off asks like closing and waits while a box is open; the window's
     CHECK(f.answers.unexpected == 0);
 }
 
-TEST_CASE("a damaged file keeps the previous package, now clean") {
-    FrameFixture f;
-    const std::wstring damaged = f.dir.file(L"damaged.kvpreset");
-    REQUIRE(testsupport::WriteWholeFile(damaged, "RIFF\4\0\0\0junk", 12));
-    REQUIRE(OpenPackage(*f.state, Request(f.Package(L"good.kvpreset"))) == S_OK);
-    f.MarkModified();
-    f.answers.boxAnswers = {IDNO, IDOK};
-    f.answers.dialogAnswers = {{damaged}};
-    f.Command(ID_FILE_OPEN);
-    CHECK(f.answers.boxes.at(1) == L"The file " + damaged + L" is not in a supported format, or contains an unrecoverable error.");
-    CHECK(f.Title() == L"good.kvpreset");
-    CHECK(f.RootText() == L"good.kvpreset");
-    CHECK(f.answers.unexpected == 0);
-}
-
-TEST_CASE("recent files on the frame: the File menu, opening entries, and the list kept across a restart") {
+TEST_CASE("recent files on the frame: the File menu, opening entries and failures, the list kept across a restart") {
     FrameFixture f;
     const std::wstring kept = f.Package(L"a&b.kvpreset"), gone = f.Package(L"gone.kvpreset");
     REQUIRE(OpenPackage(*f.state, Request(gone)) == S_OK);
@@ -231,11 +209,24 @@ TEST_CASE("recent files on the frame: the File menu, opening entries, and the li
 
     f.answers.boxAnswers = {IDOK};
     f.Command(ID_FILE_RECENT_FIRST + 1); // the deleted file: its message, then it leaves the list
-    CHECK(f.answers.boxes.at(0) == L"The file " + gone + L" could not be opened.\n\nMake sure you have access to the specified file.");
+    CHECK(f.answers.boxes.at(0).text ==
+          L"The file " + gone + L" could not be opened.\n\nMake sure you have access to the specified file.");
     CHECK(g_appContext.recentFiles.count == 1);
     MakeUntitledDocument(f.document(), g_appContext.language);
     f.Command(ID_FILE_RECENT_FIRST); // read-only as it was
     CHECK(f.Title() == L"a&b.kvpreset (Read-Only)");
+
+    // A damaged file keeps the previous package, now clean, and stays off the list.
+    const std::wstring damaged = f.dir.file(L"damaged.kvpreset");
+    REQUIRE(testsupport::WriteWholeFile(damaged, "RIFF\4\0\0\0junk", 12));
+    f.MarkModified();
+    f.answers.Script({IDNO, IDOK});
+    f.answers.dialogAnswers = {{damaged}};
+    f.Command(ID_FILE_OPEN);
+    CHECK(f.answers.boxes.at(1).text ==
+          L"The file " + damaged + L" is not in a supported format, or contains an unrecoverable error.");
+    CHECK(f.Title() == L"a&b.kvpreset (Read-Only)");
+    CHECK(f.RootText() == L"a&b.kvpreset");
 
     f.window.reset(); // writes the list
     g_appContext.recentFiles = RecentFileList{};

@@ -1,13 +1,16 @@
 // The real frame window created in the test process: the application record it needs, a seeded store and package,
-// a message-box hook that answers and records, and readers for what a user would see in the panes.
+// scripted answers to every message box and file dialog, and readers for what a user would see in the panes.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
 #include <doctest.h>
+#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 #include "../catalogue/store_fixture.h"
 #include "app_context.h"
+#include "file_dialogs.h"
 #include "frame_state.h"
 #include "frame_window.h"
 #include "kvkernel.h"
@@ -20,11 +23,6 @@ namespace frametest {
 
 using storetest::Pattern;
 using Lines = std::vector<std::wstring>;
-
-inline int CALLBACK RecordBox(void* data, HWND, const wchar_t* text, const wchar_t*, UINT) {
-    static_cast<Lines*>(data)->push_back(text ? text : L"");
-    return IDOK;
-}
 
 // Runs what is queued for this thread's windows; the quit message a destroyed frame posts is dropped.
 inline void Pump() {
@@ -49,12 +47,70 @@ inline void PrepareApplication() {
     (void)prepared;
 }
 
+struct Box {
+    HWND owner;
+    std::wstring text, caption;
+    UINT style;
+};
+struct ShownDialog { std::wstring title, folder, name, filter, extension; DWORD flags; };
+struct DialogAnswer { std::optional<std::wstring> path; bool readOnly = false; }; // no path: cancelled
+
+// Answers every box and file dialog from queues and records them. Anything asked beyond the queues is cancelled
+// and counted as unexpected, so no test can wait on a box.
+class Answers {
+public:
+    std::deque<int> boxAnswers;
+    std::deque<DialogAnswer> dialogAnswers;
+    std::vector<Box> boxes;
+    std::vector<ShownDialog> dialogs;
+    int unexpected = 0;
+
+    Answers() {
+        PrepareApplication();
+        Hook();
+        SetFileDialogRunner([this](OPENFILENAMEW& dialog, bool) {
+            std::wstring filter;
+            for (const wchar_t* piece = dialog.lpstrFilter; *piece; piece += wcslen(piece) + 1)
+                filter += piece + std::wstring(L"|");
+            dialogs.push_back({dialog.lpstrTitle, dialog.lpstrInitialDir ? dialog.lpstrInitialDir : L"",
+                               dialog.lpstrFile, filter, dialog.lpstrDefExt ? dialog.lpstrDefExt : L"", dialog.Flags});
+            if (dialogAnswers.empty()) return ++unexpected, FALSE;
+            DialogAnswer answer = dialogAnswers.front();
+            dialogAnswers.pop_front();
+            if (answer.path) wcsncpy(dialog.lpstrFile, answer.path->c_str(), dialog.nMaxFile - 1);
+            if (answer.readOnly) dialog.Flags |= OFN_READONLY;
+            return answer.path ? TRUE : FALSE;
+        });
+    }
+    ~Answers() {
+        SetFileDialogRunner(nullptr);
+        KvMsgBoxSetHook(nullptr, nullptr);
+    }
+    Answers(const Answers&) = delete;
+    Answers& operator=(const Answers&) = delete;
+    // Giving the boxes an application window (as making the frame does) drops the hook.
+    void Hook() { KvMsgBoxSetHook(&Answers::Answer, this); }
+    void Script(std::initializer_list<int> answers) {
+        boxAnswers = answers;
+        boxes.clear();
+    }
+
+private:
+    static int CALLBACK Answer(void* data, HWND owner, const wchar_t* text, const wchar_t* caption, UINT style) {
+        auto* self = static_cast<Answers*>(data);
+        self->boxes.push_back({owner, text ? text : L"", caption ? caption : L"", style});
+        if (self->boxAnswers.empty()) return ++self->unexpected, static_cast<int>(IDCANCEL);
+        int answer = self->boxAnswers.front();
+        self->boxAnswers.pop_front();
+        return answer;
+    }
+};
+
 // What start-up would have made, with settings of their own and the given document (untitled when empty).
 struct AppSession {
     static constexpr wchar_t kSettings[] = L"TarrowFrameTests";
-    Lines boxes; // every box shown, answered with OK
+    Answers answers;
     explicit AppSession(const std::wstring& packagePath = L"") {
-        PrepareApplication();
         // Other fixtures point the record at a language of their own and close it when they end.
         g_appContext.language = storetest::TestLanguage();
         KvMetric_DeleteAll(kSettings, APP_VERSION_WORD);
@@ -62,10 +118,8 @@ struct AppSession {
         g_appContext.document = DocumentRecord{};
         g_appContext.document.flags = packagePath.empty() ? DOC_UNTITLED : 0;
         wcsncpy(g_appContext.document.path, packagePath.empty() ? L"Untitled" : packagePath.c_str(), DOC_PATH_CHARS - 1);
-        KvMsgBoxSetHook(RecordBox, &boxes);
     }
     ~AppSession() {
-        KvMsgBoxSetHook(nullptr, nullptr);
         KvMetric_Close(g_appContext.settings);
         g_appContext.settings = nullptr;
         KvMetric_DeleteAll(kSettings, APP_VERSION_WORD);
@@ -77,7 +131,7 @@ class TestFrame {
 public:
     explicit TestFrame(AppSession& session, int width = 800, int height = 600) {
         REQUIRE(CreateFrameWindow(GetModuleHandleW(nullptr), &window_) == S_OK);
-        KvMsgBoxSetHook(RecordBox, &session.boxes); // the frame becoming the boxes' owner resets the hook
+        session.answers.Hook();
         state_ = FrameStateOf(window_);
         REQUIRE(state_ != nullptr);
         SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_SHOWWINDOW);

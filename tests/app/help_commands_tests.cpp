@@ -21,20 +21,8 @@ const HWND kFrame = reinterpret_cast<HWND>(0x1234);
 // Records the open requests, answered with openResult, and the messages shown while it lives.
 struct HelpProbe {
     HRESULT openResult = S_OK;
-    std::vector<std::wstring> opened, told;
-    HWND boxOwner = nullptr;
-    UINT boxStyle = 0;
-    HelpProbe() {
-        frametest::PrepareApplication();
-        KvMsgBoxSetHook([](void* data, HWND owner, const wchar_t* text, const wchar_t*, UINT style) {
-            auto* self = static_cast<HelpProbe*>(data);
-            self->told.emplace_back(text);
-            self->boxOwner = owner;
-            self->boxStyle = style;
-            return IDOK;
-        }, this);
-    }
-    ~HelpProbe() { KvMsgBoxSetHook(nullptr, nullptr); }
+    std::vector<std::wstring> opened;
+    frametest::Answers answers;
     bool Run(UINT id) {
         HelpOpener recorder{[](void* data, HWND, const wchar_t* target) {
             static_cast<HelpProbe*>(data)->opened.emplace_back(target);
@@ -42,7 +30,9 @@ struct HelpProbe {
         }, this};
         return HandleHelpCommand(kFrame, id, recorder);
     }
-    bool LastToldHas(const std::wstring& part) const { return !told.empty() && told.back().find(part) != told.back().npos; }
+    bool LastToldHas(const std::wstring& part) const {
+        return !answers.boxes.empty() && answers.boxes.back().text.find(part) != std::wstring::npos;
+    }
 };
 
 // A library message without the two line breaks it starts with.
@@ -73,7 +63,7 @@ TEST_CASE("F1 opens the guide beside the running program; what cannot be opened 
         CHECK(probe.Run(ID_HELP_CONTENTS));
         REQUIRE(probe.opened.size() == 1);
         CHECK(CompareStringOrdinal(probe.opened[0].c_str(), -1, help.guide.c_str(), -1, TRUE) == CSTR_EQUAL);
-        CHECK(probe.told.empty());
+        CHECK(probe.answers.boxes.empty());
         probe.openResult = HRESULT_FROM_WIN32(ERROR_NO_ASSOCIATION);
         reason = IDS_KV_ERR_NO_ASSOCIATION;
         sentence = IDS_HELP_GUIDE_NOT_SHOWN; // it is there, so it is not called missing
@@ -84,13 +74,13 @@ TEST_CASE("F1 opens the guide beside the running program; what cannot be opened 
         REQUIRE(CreateDirectoryW(help.guide.c_str(), nullptr));
     }
     CHECK(probe.Run(ID_HELP_CONTENTS));
-    REQUIRE(probe.told.size() == 1);
+    REQUIRE(probe.answers.boxes.size() == 1);
     wchar_t told[1024];
     KvPrintFN(told, 1024, KvGetString(g_appContext.language, sentence), help.guide.c_str());
     CHECK(probe.LastToldHas(told));
     CHECK(probe.LastToldHas(Reason(reason)));
-    CHECK(probe.boxOwner == kFrame);
-    CHECK((probe.boxStyle & KVMB_ICONMASK) == KVMB_ICONEXCLAMATION);
+    CHECK(probe.answers.boxes[0].owner == kFrame);
+    CHECK((probe.answers.boxes[0].style & KVMB_ICONMASK) == KVMB_ICONEXCLAMATION);
 }
 
 TEST_CASE("The frame sends F1 to the guide and leaves Shift+F1 alone") {
@@ -99,11 +89,11 @@ TEST_CASE("The frame sends F1 to the guide and leaves Shift+F1 alone") {
     HelpFolderBesideTests help; // no guide: the message must come, naming the place
     std::wstring title = frametest::Text(frame.window());
     frame.Command(ID_HELP_WHATS_THIS);
-    CHECK(session.boxes.empty());
+    CHECK(session.answers.boxes.empty());
     CHECK(frametest::Text(frame.window()) == title);
     frame.Command(ID_HELP_CONTENTS);
-    REQUIRE(session.boxes.size() == 1);
-    CHECK(session.boxes[0].find(help.guide) != std::wstring::npos);
+    REQUIRE(session.answers.boxes.size() == 1);
+    CHECK(session.answers.boxes[0].text.find(help.guide) != std::wstring::npos);
 }
 
 TEST_CASE("The home page opens the string table's address; What's This and other commands are left to the frame") {
@@ -112,7 +102,7 @@ TEST_CASE("The home page opens the string table's address; What's This and other
     for (UINT id : {ID_HELP_WHATS_THIS, ID_HELP_ABOUT, ID_FILE_EXIT}) CHECK_FALSE(probe.Run(id));
     CHECK(probe.Run(ID_HELP_HOME_PAGE));
     CHECK(probe.opened == std::vector<std::wstring>{address});
-    CHECK(probe.told.empty());
+    CHECK(probe.answers.boxes.empty());
 
     probe.openResult = E_ACCESSDENIED;
     probe.Run(ID_HELP_HOME_PAGE);

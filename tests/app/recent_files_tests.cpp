@@ -48,15 +48,16 @@ TEST_CASE("a label cut short keeps no half of a doubled ampersand and no half of
 }
 
 TEST_CASE("a stored list ends at its first entry without the marker or without a path") {
-    TestSettings settings;
+    AppSession session;
+    KvMetricHandle* settings = g_appContext.settings;
     RecentFileList list;
     Open(list, {L"C:\\c", L"C:\\b", L"C:\\a"});
-    REQUIRE(SaveRecentFiles(list, settings.handle) == S_OK);
+    REQUIRE(SaveRecentFiles(list, settings) == S_OK);
     const uint32_t unmarked[2] = {99, 0};
-    REQUIRE(KvSetMetricBinary(settings.handle, SETTING_RECENT_FLAGS_FIRST + 2, unmarked, 8) == S_OK);
-    LoadRecentFiles(list, settings.handle);
+    REQUIRE(KvSetMetricBinary(settings, SETTING_RECENT_FLAGS_FIRST + 2, unmarked, 8) == S_OK);
+    LoadRecentFiles(list, settings);
     CHECK(PathsOf(list) == Paths{L"C:\\a", L"C:\\b"});
-    REQUIRE(KvSetMetricString(settings.handle, SETTING_RECENT_PATH_FIRST + 1, L"") == S_OK);
-    LoadRecentFiles(list, settings.handle);
+    REQUIRE(KvSetMetricString(settings, SETTING_RECENT_PATH_FIRST + 1, L"") == S_OK);
+    LoadRecentFiles(list, settings);
     CHECK(PathsOf(list) == Paths{L"C:\\a"});
 }

@@ -1,4 +1,5 @@
-// The real tarrow.exe started as a separate process: exit codes, start-up errors, single instance, registration.
+// The real tarrow.exe started as a separate process: exit codes, start-up errors, the start-up lock, registration.
+// A second start handing its package over is the end-to-end test's (tests/e2e).
 #include <doctest.h>
 #include "app_context.h"
 #include "com_registration.h"
@@ -121,38 +122,39 @@ bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(
 } // namespace
 
 // Which arguments are invalid is the command-line tests' concern; here, what the program does with one.
-TEST_CASE("invalid arguments end with exit code 4 after the start-up error box") {
-    std::wstring text;
-    CHECK(StartExpectingError(L"/nosuchswitch", &text) == 4);
-    CHECK(Contains(text, L"An error occurred starting Tarrow."));
-    CHECK(Contains(text, L"An invalid argument was specified."));
+TEST_CASE("invalid arguments end with exit code 4, a missing response file with 2, after the start-up error box") {
+    const struct { const wchar_t* arguments; long exitCode; const wchar_t* reason; } rows[] = {
+        {L"/nosuchswitch", 4, L"An invalid argument was specified."},
+        {L"@Z:\\no\\such\\folder\\args.rsp", 2, L"The file could not be opened."},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.exitCode);
+        std::wstring text;
+        CHECK(StartExpectingError(row.arguments, &text) == row.exitCode);
+        CHECK(Contains(text, L"An error occurred starting Tarrow."));
+        CHECK(Contains(text, row.reason));
+    }
 }
 
-TEST_CASE("a missing response file ends with exit code 2") {
-    std::wstring text;
-    CHECK(StartExpectingError(L"@Z:\\no\\such\\folder\\args.rsp", &text) == 2);
-    CHECK(Contains(text, L"An error occurred starting Tarrow."));
-    CHECK(Contains(text, L"The file could not be opened."));
-}
-
-TEST_CASE("normal start, title from the command line, single instance and class registration") {
+TEST_CASE("normal start, About, recent files kept across starts, and class registration") {
+    KvMetric_DeleteAll(L"Tarrow", APP_VERSION_WORD);
     ScratchDir folder(L"startup");
     std::wstring second = folder.file(L"second.kvpreset");
     REQUIRE(frametest::WriteSamplePackage(second));
-    Program first(L"/help -? /HELP first.kvpreset \"" + second + L"\"");
-    REQUIRE(first.started());
-    HWND frame = first.WaitWindow(L"Tarrow.Class.Frame", 20000);
-    REQUIRE(frame != nullptr);
-    // The last package path is the document, shown as the package tree's root.
-    CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - second.kvpreset");
-    HWND packageTree = GetDlgItem(frame, 1);
-    CHECK(SendMessageW(packageTree, TVM_GETCOUNT, 0, 0) == 5); // root, two folders, two plug-ins
+    {
+        Program first(L"/help -? /HELP first.kvpreset \"" + second + L"\"");
+        REQUIRE(first.started());
+        HWND frame = first.WaitWindow(L"Tarrow.Class.Frame", 20000);
+        REQUIRE(frame != nullptr);
+        // The last package path is the document, shown as the package tree's root.
+        CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - second.kvpreset");
+        HWND packageTree = GetDlgItem(frame, 1);
+        CHECK(SendMessageW(packageTree, TVM_GETCOUNT, 0, 0) == 5); // root, two folders, two plug-ins
 
-    SUBCASE("the About command shows the title, the version and the bitmap") {
+        // The About command shows the title, the version and the bitmap.
         PostMessageW(frame, WM_COMMAND, MAKEWPARAM(ID_HELP_ABOUT, 0), 0);
         HWND about = first.WaitWindow(L"#32770", 10000);
         REQUIRE(about != nullptr);
-        CHECK(WindowText(about) == L"About Tarrow");
         std::wstring text = DialogText(about);
         CHECK(Contains(text, L"Varden Tarrow 2.0\n"));
         wchar_t version[64];
@@ -161,19 +163,20 @@ TEST_CASE("normal start, title from the command line, single instance and class 
         HWND picture = GetDlgItem(about, IDC_ABOUT_BITMAP);
         CHECK(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0);
         CHECK(PressButton(about, L"OK"));
-    }
-    SUBCASE("a second start hands its package, quoted as the shell passes it, to the first and ends with 0") {
-        std::wstring third = folder.file(L"third.kvpreset");
-        REQUIRE(frametest::WriteSamplePackage(third));
-        Program second(L"\"" + third + L"\"");
-        REQUIRE(second.started());
-        CHECK(second.WaitExit(20000) == 0);
-        for (int i = 0; i < 100 && WindowText(frame) != L"Varden Tarrow 2.0 - third.kvpreset"; ++i) Sleep(50);
-        CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - third.kvpreset");
-    }
 
+        PostMessageW(frame, WM_CLOSE, 0, 0);
+        CHECK(first.WaitExit(20000) == 0);
+    }
+    // The recent files are written when the program closes and read when it starts: File menu, entry 1.
+    Program again(L"");
+    HWND frame = again.WaitWindow(L"Tarrow.Class.Frame", 20000);
+    REQUIRE(frame != nullptr);
+    PostMessageW(frame, WM_COMMAND, ID_FILE_RECENT_FIRST, 0);
+    for (int i = 0; i < 100 && WindowText(frame) != L"Varden Tarrow 2.0 - second.kvpreset"; ++i) Sleep(50);
+    CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - second.kvpreset");
     PostMessageW(frame, WM_CLOSE, 0, 0);
-    CHECK(first.WaitExit(20000) == 0);
+    CHECK(again.WaitExit(20000) == 0);
+    KvMetric_DeleteAll(L"Tarrow", APP_VERSION_WORD);
 
     HKEY key = nullptr;
     std::wstring name = std::wstring(L"CLSID\\") + APP_CLASS_ID + L"\\LocalServer32";
@@ -185,42 +188,6 @@ TEST_CASE("normal start, title from the command line, single instance and class 
     std::wstring server = value;
     CHECK(server.size() > 10);
     CHECK(_wcsicmp(server.substr(server.size() - 10).c_str(), L"tarrow.exe") == 0);
-}
-
-TEST_CASE("a 300-character relative package path that names no file starts untitled after its message") {
-    Program program(std::wstring(300, L'p'));
-    REQUIRE(program.started());
-    HWND box = program.WaitWindow(L"#32770", 20000);
-    REQUIRE_MESSAGE(box != nullptr, "no message about the missing file appeared");
-    std::wstring text = DialogText(box);
-    wchar_t folder[MAX_PATH] = L""; // the program starts in this process's current folder
-    GetCurrentDirectoryW(MAX_PATH, folder);
-    std::wstring named = (folder + std::wstring(L"\\") + std::wstring(300, L'p')).substr(0, 259);
-    CHECK(Contains(text, (L"The file " + named + L" could not be opened.").c_str()));
-    CHECK(PressButton(box, L"OK"));
-    HWND frame = program.WaitWindow(L"Tarrow.Class.Frame", 20000);
-    REQUIRE(frame != nullptr);
-    CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - Untitled");
-    PostMessageW(frame, WM_CLOSE, 0, 0);
-    CHECK(program.WaitExit(20000) == 0);
-}
-
-TEST_CASE("the recent files outlive the program: written when it closes, read when it starts") {
-    KvMetric_DeleteAll(L"Tarrow", APP_VERSION_WORD);
-    ScratchDir folder(L"recent");
-    const std::wstring package = folder.file(L"again.kvpreset");
-    REQUIRE(frametest::WriteSamplePackage(package));
-    for (const std::wstring& arguments : {L"\"" + package + L"\"", std::wstring()}) {
-        Program program(arguments);
-        HWND frame = program.WaitWindow(L"Tarrow.Class.Frame", 20000);
-        REQUIRE(frame != nullptr);
-        if (arguments.empty()) PostMessageW(frame, WM_COMMAND, ID_FILE_RECENT_FIRST, 0); // File menu, entry 1
-        for (int i = 0; i < 100 && WindowText(frame) != L"Varden Tarrow 2.0 - again.kvpreset"; ++i) Sleep(50);
-        CHECK(WindowText(frame) == L"Varden Tarrow 2.0 - again.kvpreset");
-        PostMessageW(frame, WM_CLOSE, 0, 0);
-        CHECK(program.WaitExit(20000) == 0);
-    }
-    KvMetric_DeleteAll(L"Tarrow", APP_VERSION_WORD);
 }
 
 TEST_CASE("a start while another process holds the start-up lock ends with 0 after the wait") {
