@@ -159,6 +159,11 @@ TEST_CASE("a copy over a stored value the catalogue does not show asks first, an
                                    {MakePreset(L"Number", Pattern(8, 1)), MakePreset(L"Empty", Pattern(8, 2)),
                                     MakePreset(L"Gone", Pattern(300, 3)), MakePreset(L"Late", Pattern(8, 4))}));
     f.answers.Script({IDYES, IDYES, IDYES, IDYES});
+    const PlugInList* shown = f.model.plugIns[SIDE_SYSTEM];
+    f.answers.whileAsked = [&] {
+        CHECK(LoadSystemCatalogue(f.model) >= 0);
+        CHECK(f.model.plugIns[SIDE_SYSTEM] == shown); // the copy's pointers stay valid; the load waits for it
+    };
     REQUIRE(CopySelection(f.Session(), TreeNode(SIDE_PACKAGE, NODE_PLUGIN, L"Alpha"), {}, nullptr) == S_OK);
     CHECK(f.answers.asked.size() == 4);
     CHECK(ValueBytes(kAlphaKey, L"Late") == Pattern(8, 4));
