@@ -1,6 +1,7 @@
 // A catalogue model over the throwaway prefix's store, an edit history, and scripted answers to every question.
 #pragma once
 #include <doctest.h>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ public:
         KvMsgBoxSetHook([](void* data, HWND owner, const wchar_t* text, const wchar_t* caption, UINT style) {
             auto* self = static_cast<Answers*>(data);
             self->asked.push_back({owner, text ? text : L"", caption ? caption : L"", style});
+            if (self->whileAsked) self->whileAsked();
             return self->next < self->script.size() ? self->script[self->next++] : IDCANCEL;
         }, this);
     }
@@ -41,6 +43,7 @@ public:
         asked.clear();
     }
     std::vector<Question> asked;
+    std::function<void()> whileAsked; // what happens while a question is open, a reload say
 
 private:
     std::vector<int> script;
