@@ -62,10 +62,14 @@ tarrow_wine_prefix() {
 # Marks $WINEPREFIX's per-user store as one the tests may wipe (tests/support/test_support.h reads the mark).
 # Only for prefixes made by this project's scripts, never for a user's own prefix.
 tarrow_mark_throwaway_store() {
-    # A test that crashes must fail at once: Wine's crash dialog would wait for a person until ctest's timeout.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null \
-        && wine reg add 'HKCU\Software\Tarrow Tests' /v ThrowawayStore /t REG_DWORD /d 1 /f >/dev/null 2>&1 </dev/null \
-        && return 0
+    # Besides the mark: a test that crashes must fail at once. Wine would start its debugger, whose dialog waits for a
+    # person until ctest's timeout; a debugger that cannot start ends the process with a failing status instead.
+    local reg="$WINEPREFIX/tarrow-test-prefix.reg"
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+        '[HKEY_CURRENT_USER\Software\Tarrow Tests]' '"ThrowawayStore"=dword:00000001' '' \
+        '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' '"Auto"="1"' \
+        '"Debugger"="no-crash-debugger.exe"' > "$reg"
+    wine reg import "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1 </dev/null && return 0
     echo "Could not mark the test prefix $WINEPREFIX" >&2
     return 1
 }

@@ -285,4 +285,9 @@ TEST_CASE("export of named plug-ins and chains: by name, display name or class i
         CHECK(run.err == failure.err + "\n");
         CHECK(GetFileAttributesW(none.c_str()) == INVALID_FILE_ATTRIBUTES);
     }
+    // A package that cannot be written is a failure, never a summary of what was not written.
+    CliRun unwritable = RunTarrowCli(L"export" + Arg(dir.file(L"missing\\some.kvpreset")));
+    CHECK(unwritable.exitCode == 1);
+    CHECK(unwritable.out == "");
+    CHECK(unwritable.err != "");
 }
