@@ -1,6 +1,8 @@
 // The side operations over CatalogueModel, with their write-through to the system store.
 #include "catalogue_model.h"
+#include <memory>
 #include <new>
+#include "catalogue_lookup.h"
 #include "kvresult.h"
 #include "store_plugin_names.h"
 #include "store_rename.h"
@@ -19,6 +21,47 @@ HRESULT DeleteResult(HRESULT status) {
 }
 
 } // namespace
+
+struct CatalogueLookups {
+    std::unique_ptr<SideLookup> sides[2];
+};
+
+namespace {
+
+// The side's look-ups while a scope lives, made for the side's list as it is now; null without a scope or a list.
+SideLookup* ActiveLookup(CatalogueModel& model, int side) {
+    if (!model.lookups) return nullptr;
+    PlugInList* list = model.plugIns[SideIndex(side)];
+    std::unique_ptr<SideLookup>& lookup = model.lookups->sides[SideIndex(side)];
+    if (lookup && lookup->List() != list) lookup.reset();
+    if (!lookup && list) lookup.reset(new (std::nothrow) SideLookup(list, model.language));
+    return lookup.get();
+}
+
+} // namespace
+
+CatalogueLookupScope::CatalogueLookupScope(CatalogueModel& model) : model_(model) {
+    if (model_.lookups) return;
+    model_.lookups = new (std::nothrow) CatalogueLookups();
+    outermost_ = model_.lookups != nullptr;
+}
+
+CatalogueLookupScope::~CatalogueLookupScope() {
+    if (!outermost_) return;
+    delete model_.lookups;
+    model_.lookups = nullptr;
+}
+
+PlugInEntry* FindSidePlugIn(CatalogueModel& model, int side, const PlugInEntry& identity) {
+    if (SideLookup* lookup = ActiveLookup(model, side)) return lookup->FindByIdentity(identity);
+    PlugInList* list = model.plugIns[SideIndex(side)];
+    return list ? list->FindEntryByIdentity(identity, model.language) : nullptr;
+}
+
+PresetEntry* FindSidePreset(CatalogueModel& model, int side, PlugInEntry& plugIn, const wchar_t* name) {
+    if (SideLookup* lookup = ActiveLookup(model, side)) return lookup->FindPreset(&plugIn, name);
+    return plugIn.FindPreset(name);
+}
 
 StoreWriteScope::StoreWriteScope(CatalogueModel& model) : model_(model) {
     if (model_.storeWrites) return;
@@ -86,15 +129,20 @@ const LathmereDestination* CurrentLathmereDestination(CatalogueModel& model) {
 HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side) {
     PlugInList* list = GetPlugInList(model, side);
     if (!list) return KV_E_OUTOFMEMORY;
-    PlugInEntry* entry = list->FindEntryByIdentity(plugIn, model.language);
+    SideLookup* lookup = ActiveLookup(model, side);
+    PlugInEntry* entry = FindSidePlugIn(model, side, plugIn);
     bool created = entry == nullptr;
     if (created) {
         entry = PlugInEntry::CopyShell(plugIn);
         if (!entry) return KV_E_OUTOFMEMORY;
         // A different plug-in already shows this name here; the copy must stay distinguishable.
-        if (!(plugIn.flags & PLUGIN_LATHMERE_TOOL) && list->FindByName(plugIn.name, model.language) >= 0)
-            list->MakeNotInstalledName(entry->name, CATALOGUE_NAME_CHARS, model.language);
-        HRESULT hr = list->Append(entry);
+        if (!(plugIn.flags & PLUGIN_LATHMERE_TOOL)) {
+            if (lookup && lookup->NameTaken(plugIn.name))
+                lookup->MakeNotInstalledName(entry->name, CATALOGUE_NAME_CHARS);
+            else if (!lookup && list->FindByName(plugIn.name, model.language) >= 0)
+                list->MakeNotInstalledName(entry->name, CATALOGUE_NAME_CHARS, model.language);
+        }
+        HRESULT hr = lookup ? lookup->AppendPlugIn(entry) : list->Append(entry);
         if (hr < 0) return hr;
     }
     HRESULT result = S_OK;
@@ -107,13 +155,14 @@ HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const Preset
             result = WriteStorePreset(*entry, preset, model.storeWrites);
         if (result != S_OK) {
             // Nothing was stored, so nothing may appear: not even the plug-in made for it.
-            if (created) list->DeleteAt(list->Count() - 1);
+            if (created && lookup) lookup->DeleteLastPlugIn();
+            else if (created) list->DeleteAt(list->Count() - 1);
             return AsFailure(result);
         }
         // Named after its source for now; the store may know it by another name.
         if (created && !(entry->flags & PLUGIN_LATHMERE_TOOL)) model.systemNamesUnsettled = true;
     }
-    PresetEntry* existing = entry->FindPreset(preset.name);
+    PresetEntry* existing = FindSidePreset(model, side, *entry, preset.name);
     if (existing) {
         existing->Assign(preset);
         return result;
@@ -121,7 +170,7 @@ HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const Preset
     PresetEntry* copy = new (std::nothrow) PresetEntry();
     if (!copy) return KV_E_OUTOFMEMORY;
     copy->Assign(preset);
-    HRESULT hr = entry->AppendPreset(copy);
+    HRESULT hr = lookup ? lookup->AppendPreset(entry, copy) : entry->AppendPreset(copy);
     return hr < 0 ? hr : result;
 }
 
@@ -129,6 +178,12 @@ HRESULT RemovePreset(CatalogueModel& model, const PlugInEntry& plugIn, const Pre
     HRESULT result =
         SideIndex(side) == SIDE_SYSTEM ? DeleteResult(DeleteStorePreset(plugIn, preset, model.storeWrites)) : S_OK;
     if (result < 0) return result; // still stored, so still shown
+    if (SideLookup* lookup = ActiveLookup(model, side)) {
+        PlugInEntry* entry = lookup->FindByIdentity(plugIn);
+        PresetEntry* stored = entry ? lookup->FindPreset(entry, preset.name) : nullptr;
+        if (stored) lookup->RemovePreset(entry, stored);
+        return result;
+    }
     PlugInList* list = model.plugIns[SideIndex(side)];
     int entryIndex = list ? list->FindByIdentity(plugIn, model.language) : -1;
     if (entryIndex < 0) return result;

@@ -7,6 +7,7 @@
 #include "store_session.h"
 
 struct tKVLANG;
+struct CatalogueLookups;
 
 // Owned by the frame window (or a test, or a command-line tool); releases everything it holds.
 struct CatalogueModel {
@@ -22,6 +23,7 @@ struct CatalogueModel {
     tKVLANG* language = nullptr;      // supplies the Lathmere display-name formats; not owned
     StoreWriteSession* storeWrites = nullptr; // while a StoreWriteScope lives: shared by the system side's writes
     bool systemNamesUnsettled = false; // a plug-in reached the system side under a name a load may not give it
+    CatalogueLookups* lookups = nullptr; // while a CatalogueLookupScope lives
 };
 
 // For its lifetime the system side's store writes through model share one session, so a run of them (the actions
@@ -39,6 +41,27 @@ private:
     StoreWriteSession session_;
     bool outermost_ = false; // the model uses session_, not an outer scope's
 };
+
+// For its lifetime the side operations through model, and FindSidePlugIn and FindSidePreset, find plug-ins and
+// presets through hash look-ups rather than a search of the lists per item. Keep it to one run of side operations
+// (the actions of one edit step, or the recording of a copy): changes made to the lists in other ways are not seen,
+// and the slots of removed items are closed up only when the scope ends. Inside another scope it changes nothing.
+class CatalogueLookupScope {
+public:
+    explicit CatalogueLookupScope(CatalogueModel& model);
+    ~CatalogueLookupScope();
+    CatalogueLookupScope(const CatalogueLookupScope&) = delete;
+    CatalogueLookupScope& operator=(const CatalogueLookupScope&) = delete;
+
+private:
+    CatalogueModel& model_;
+    bool outermost_ = false;
+};
+
+// The side's plug-in of identity's identity, and that plug-in's preset of name, as PlugInList::FindEntryByIdentity
+// and PlugInEntry::FindPreset find them. Null when there is none (or the side has no list).
+PlugInEntry* FindSidePlugIn(CatalogueModel& model, int side, const PlugInEntry& identity);
+PresetEntry* FindSidePreset(CatalogueModel& model, int side, PlugInEntry& plugIn, const wchar_t* name);
 
 // The side's collection, created empty when the model holds none. SIDE_PACKAGE selects the package side,
 // every other value the system side. Null only when memory runs out.

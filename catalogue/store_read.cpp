@@ -20,7 +20,7 @@ constexpr DWORD kChainNameBytes = 520;
 bool EnumContinues(LONG status) { return status == ERROR_SUCCESS || status == ERROR_MORE_DATA; }
 
 HRESULT AllocCopy(const uint8_t* source, DWORD size, uint8_t** data, uint32_t* dataSize) {
-    uint8_t* blob = CatalogueBlobAlloc(size);
+    uint8_t* blob = CatalogueBlobAllocToFill(size);
     if (!blob) return KV_E_OUTOFMEMORY;
     memcpy(blob, source, size);
     *data = blob;

@@ -27,6 +27,7 @@ HRESULT Keep(std::unique_ptr<ChainEntry>& slot, const ChainEntry& source) {
 // because a later success must not hide a store write that did not happen.
 HRESULT ApplyStep(EditStep& step, CatalogueModel& model, bool apply, EditOutcome* outcome) {
     StoreWriteScope storeWrites(model);
+    CatalogueLookupScope lookups(model);
     HRESULT result = S_OK;
     std::wstring failedItem;
     for (int i = 0; i < step.actions.Count(); ++i) {

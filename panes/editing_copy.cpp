@@ -126,8 +126,8 @@ HRESULT CopyVisitor::CopyPreset(const PlugInEntry& plugIn, const PresetEntry& pr
         retargeted->flags = PLUGIN_LATHMERE_TOOL | (destination->majorVersion > 6 ? PLUGIN_LATHMERE_VERSIONED : 0);
     }
     const PlugInEntry& shell = retargeted ? *retargeted : plugIn;
-    const PlugInEntry* targetPlugIn = targetList ? targetList->FindEntryByIdentity(shell, language_) : nullptr;
-    const PresetEntry* existing = targetPlugIn ? targetPlugIn->FindPreset(preset.name) : nullptr;
+    PlugInEntry* targetPlugIn = targetList ? FindSidePlugIn(model, direction_, shell) : nullptr;
+    const PresetEntry* existing = targetPlugIn ? FindSidePreset(model, direction_, *targetPlugIn, preset.name) : nullptr;
     std::wstring targetName = DisplayName(targetPlugIn ? *targetPlugIn : shell, language_);
 
     std::unique_ptr<PresetAction> action;
@@ -222,6 +222,7 @@ HRESULT CopySelection(const EditSession& session, const Selection& selection, co
     result.affected = CountAffected(session.model, selection);
     const CatalogueSide direction = selection.side == SIDE_PACKAGE ? SIDE_SYSTEM : SIDE_PACKAGE;
     CopyVisitor visitor(session, direction, options, result);
+    CatalogueLookupScope lookups(session.model); // one search of the target per item grows with the square
     HRESULT hr = RecordSelectionEdit(session.model, session.history, selection, direction, IDS_EDIT_LABEL_COPY,
                                      options.answer, visitor, &result, options.apply);
     if (hr < 0 && !result.changed) result.records.clear(); // cancelled, or failed while recording
