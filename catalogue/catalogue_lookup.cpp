@@ -37,6 +37,8 @@ SideLookup::SideLookup(PlugInList* list, tKVLANG* language) : list_(list), langu
 }
 
 SideLookup::~SideLookup() {
+    // Every slot of a removed item is closed up here, and only here: no reader sees an empty slot as long as the
+    // look-ups end before anything else reads the lists (CatalogueLookupScope sees to that).
     for (tKVLIST* presets : emptied_) CloseUp(presets);
     if (plugInsEmptied_) CloseUp(list_->plugIns);
 }
@@ -166,8 +168,13 @@ void SideLookup::RemovePreset(PlugInEntry* entry, PresetEntry* preset) {
     presets.slots.erase(slot);
     delete preset;
     emptied_.insert(entry->presets);
-    if (--presets.live > 0) return;
-    // The plug-in goes with its last preset, as PlugInList::DeleteAt would take it.
+    --presets.live;
+    RemoveIfEmpty(entry);
+}
+
+// As RemovePreset leaves it: the plug-in goes with its last preset, as PlugInList::DeleteAt would take it.
+void SideLookup::RemoveIfEmpty(PlugInEntry* entry) {
+    if (PresetsOf(entry).live > 0) return;
     if (entry->flags & PLUGIN_LATHMERE_TOOL) Erase(tools_, entry);
     else Erase(byClass_[ClassKey(*entry)], entry);
     IndexName(entry, false);

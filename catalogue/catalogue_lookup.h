@@ -28,6 +28,7 @@ public:
     HRESULT AppendPreset(PlugInEntry* entry, PresetEntry* preset); // as PlugInEntry::AppendPreset
     // Deletes the preset, and its plug-in with it when that was its last. Their slots stay empty until the end.
     void RemovePreset(PlugInEntry* entry, PresetEntry* preset);
+    void RemoveIfEmpty(PlugInEntry* entry); // a plug-in left without presets goes, as after RemovePreset
 
 private:
     struct Presets {

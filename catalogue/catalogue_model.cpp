@@ -46,10 +46,20 @@ CatalogueLookupScope::CatalogueLookupScope(CatalogueModel& model) : model_(model
     outermost_ = model_.lookups != nullptr;
 }
 
+// Every scope, inner ones too, closes up the lists as it ends: a removed item's slot is empty until then, and the
+// code after a scope (a redraw, a question box, output) reads the lists directly.
 CatalogueLookupScope::~CatalogueLookupScope() {
-    if (!outermost_) return;
+    if (!outermost_) {
+        CatalogueDropLookups(model_);
+        return;
+    }
     delete model_.lookups;
     model_.lookups = nullptr;
+}
+
+void CatalogueDropLookups(CatalogueModel& model) {
+    if (!model.lookups) return;
+    for (std::unique_ptr<SideLookup>& side : model.lookups->sides) side.reset();
 }
 
 PlugInEntry* FindSidePlugIn(CatalogueModel& model, int side, const PlugInEntry& identity) {
@@ -182,6 +192,7 @@ HRESULT RemovePreset(CatalogueModel& model, const PlugInEntry& plugIn, const Pre
         PlugInEntry* entry = lookup->FindByIdentity(plugIn);
         PresetEntry* stored = entry ? lookup->FindPreset(entry, preset.name) : nullptr;
         if (stored) lookup->RemovePreset(entry, stored);
+        else if (entry) lookup->RemoveIfEmpty(entry); // as below: an empty plug-in goes even so
         return result;
     }
     PlugInList* list = model.plugIns[SideIndex(side)];

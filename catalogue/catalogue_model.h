@@ -58,6 +58,11 @@ private:
     bool outermost_ = false;
 };
 
+// Ends the look-ups of the scope in force, closing up the lists; the next side operation in it makes new ones from
+// the lists as they are then. Call it before anything that may run the message loop (a question box): a redraw must
+// find whole lists, and a change made meanwhile must not be missed.
+void CatalogueDropLookups(CatalogueModel& model);
+
 // The side's plug-in of identity's identity, and that plug-in's preset of name, as PlugInList::FindEntryByIdentity
 // and PlugInEntry::FindPreset find them. Null when there is none (or the side has no list).
 PlugInEntry* FindSidePlugIn(CatalogueModel& model, int side, const PlugInEntry& identity);

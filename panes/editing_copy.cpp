@@ -80,6 +80,7 @@ HRESULT CopyVisitor::DecideOverwrite(const std::wstring& kind, const wchar_t* ex
     // One item: Yes, No, Cancel. More: Yes, Yes to All, No, No to All, Cancel.
     UINT buttons = outcome_.affected <= 1 ? KVMB_YESNOCANCEL : KVMB_YESYESALLNONOALLCANCEL;
     UINT textId = direction_ == SIDE_SYSTEM ? IDS_OVERWRITE_ON_SYSTEM : IDS_OVERWRITE_IN_PACKAGE;
+    CatalogueDropLookups(session_.model); // the box runs the message loop
     int answer = KvMsgBox_Custom(session_.owner, buttons | KVMB_ICONEXCLAMATION, nullptr,
                                  KvGetString(language_, textId), kind.c_str(), existingName);
     switch (answer) {
@@ -95,6 +96,7 @@ void CopyVisitor::Refuse(const PlugInEntry& plugIn, const PresetEntry& preset) {
     std::wstring tool = DisplayName(plugIn, language_);
     Record(COPY_REFUSED, false, tool, preset.name);
     if (!options_.showRefusals) return;
+    CatalogueDropLookups(session_.model); // the box runs the message loop
     const LathmereDestination& destination = *session_.destination;
     // Destinations up to 6 all mean the unversioned store.
     if (destination.majorVersion <= 6)
