@@ -285,20 +285,23 @@ struct PackageReader {
 // A class registered on this computer shows its registered name, cut to fit. Looked up once the file is read, once
 // per class: a package often names a class many times, and a look-up costs more than reading a plug-in.
 void NameRegisteredPlugIns(PlugInList& plugIns) {
-    std::optional<PlugInClassNames> classNames; // opened at the first plug-in that needs a look-up
-    std::unordered_map<std::wstring, std::wstring> registeredNames; // empty: not registered
+    std::unordered_map<std::wstring, std::wstring> registeredNames; // each class once; empty: not registered
+    for (int i = 0; i < plugIns.Count(); ++i) {
+        const PlugInEntry* plugIn = plugIns.At(i);
+        if (!(plugIn->flags & PLUGIN_LATHMERE_TOOL) && plugIn->classIdText[0])
+            registeredNames.emplace(plugIn->classIdText, std::wstring());
+    }
+    if (registeredNames.empty()) return;
+    PlugInClassNames classNames(registeredNames.size());
+    for (auto& [classId, name] : registeredNames) {
+        wchar_t registered[4 * CATALOGUE_NAME_CHARS] = {};
+        if (classNames.FriendlyName(classId.c_str(), registered, sizeof registered) == ERROR_SUCCESS) name = registered;
+    }
     for (int i = 0; i < plugIns.Count(); ++i) {
         PlugInEntry* plugIn = plugIns.At(i);
         if ((plugIn->flags & PLUGIN_LATHMERE_TOOL) || !plugIn->classIdText[0]) continue;
-        auto known = registeredNames.find(plugIn->classIdText);
-        if (known == registeredNames.end()) {
-            wchar_t registered[4 * CATALOGUE_NAME_CHARS] = {};
-            if (!classNames) classNames.emplace();
-            if (classNames->FriendlyName(plugIn->classIdText, registered, sizeof registered) != ERROR_SUCCESS)
-                registered[0] = 0;
-            known = registeredNames.emplace(plugIn->classIdText, registered).first;
-        }
-        if (!known->second.empty()) CatalogueCopyText(plugIn->name, CATALOGUE_NAME_CHARS, known->second.c_str());
+        const std::wstring& name = registeredNames[plugIn->classIdText];
+        if (!name.empty()) CatalogueCopyText(plugIn->name, CATALOGUE_NAME_CHARS, name.c_str());
     }
 }
 

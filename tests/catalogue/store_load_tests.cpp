@@ -185,11 +185,14 @@ TEST_CASE("reading one value, and friendly names from either registry view") {
 
     // One look-up at a time, and many through the classes roots opened once, must agree.
     Registrations registrations;
-    PlugInClassNames classNames;
+    PlugInClassNames classNames, listed(100000); // the second lists the registered classes first
     const std::pair<const char*, std::function<LONG(const wchar_t*, wchar_t*, DWORD)>> lookUps[] = {
         {"GetPlugInFriendlyName", GetPlugInFriendlyName},
         {"PlugInClassNames", [&](const wchar_t* id, wchar_t* text, DWORD bytes) {
              return classNames.FriendlyName(id, text, bytes);
+         }},
+        {"PlugInClassNames, listed", [&](const wchar_t* id, wchar_t* text, DWORD bytes) {
+             return listed.FriendlyName(id, text, bytes);
          }}};
     for (const auto& [what, lookUp] : lookUps) {
         CAPTURE(what);
