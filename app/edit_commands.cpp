@@ -4,6 +4,7 @@
 #include "frame_busy.h"
 #include "frame_state.h"
 #include "kverror.h"
+#include "kvgdi_handles.h"
 #include "kvlang.h"
 #include "kvmsgbox.h"
 #include "kvresult.h"
@@ -102,6 +103,7 @@ void RefreshAfterEdit(FrameState& state, HRESULT result, const EditOutcome& outc
 
 HRESULT RunCopy(FrameState& state, const Selection& selection) {
     if (!state.history || !HasBothSides(state)) return KV_S_NOTHING_TO_DO;
+    KvCursorSwap wait; // a large selection takes seconds, and so does the refill after it
     CopyOutcome outcome;
     HRESULT hr = CopySelection(SessionOf(state, *state.history), selection, CopyOptions{}, &outcome);
     RefreshAfterEdit(state, hr, outcome, IDS_EDIT_STORE_FAILED);
@@ -113,6 +115,7 @@ HRESULT RunDelete(FrameState& state) {
     Selection selection;
     HRESULT hr = GetSelection(ActivePane(state), &selection);
     if (hr < 0) return hr;
+    KvCursorSwap wait;
     EditOutcome outcome;
     hr = DeleteSelection(SessionOf(state, *state.history), selection, &outcome);
     RefreshAfterEdit(state, hr, outcome, IDS_EDIT_STORE_FAILED);
@@ -121,6 +124,7 @@ HRESULT RunDelete(FrameState& state) {
 
 HRESULT RunUndoRedo(FrameState& state, bool redo) {
     if (!state.history || !HasBothSides(state)) return S_OK;
+    KvCursorSwap wait;
     EditOutcome outcome;
     HRESULT hr = redo ? state.history->RedoEdit(state.catalogue, &outcome)
                       : state.history->UndoEdit(state.catalogue, &outcome);

@@ -34,7 +34,7 @@ HRESULT AppendPointer(tKVLIST* list, void* item) {
 
 uint8_t* CopyBlob(const uint8_t* source, uint32_t size) {
     if (!source || size == 0) return nullptr;
-    uint8_t* copy = CatalogueBlobAlloc(size);
+    uint8_t* copy = CatalogueBlobAllocToFill(size);
     if (copy) memcpy(copy, source, size);
     return copy;
 }
@@ -44,6 +44,11 @@ uint8_t* CopyBlob(const uint8_t* source, uint32_t size) {
 uint8_t* CatalogueBlobAlloc(uint32_t size) {
     if (size == 0) return nullptr;
     return static_cast<uint8_t*>(calloc(size, 1));
+}
+
+uint8_t* CatalogueBlobAllocToFill(uint32_t size) {
+    if (size == 0) return nullptr;
+    return static_cast<uint8_t*>(malloc(size));
 }
 
 void CatalogueBlobFree(uint8_t* blob) { free(blob); }

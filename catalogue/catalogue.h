@@ -16,6 +16,9 @@ enum CatalogueSide : int { SIDE_SYSTEM = 0, SIDE_PACKAGE = 1 };
 
 // Data blobs: zero-filled blocks owned by exactly one catalogue object.
 uint8_t* CatalogueBlobAlloc(uint32_t size);
+// The same block without the zero fill, for a caller that fills all of it at once: the fill would double the
+// memory traffic of a read or a copy for nothing.
+uint8_t* CatalogueBlobAllocToFill(uint32_t size);
 void CatalogueBlobFree(uint8_t* blob);
 
 // Copies at most capacity - 1 characters of source and always terminates (nothing when capacity < 1).

@@ -1,6 +1,8 @@
 // The side operations over CatalogueModel, with their write-through to the system store.
 #include "catalogue_model.h"
+#include <memory>
 #include <new>
+#include "catalogue_lookup.h"
 #include "kvresult.h"
 #include "store_entry.h"
 #include "store_plugin_names.h"
@@ -20,6 +22,57 @@ HRESULT DeleteResult(HRESULT status) {
 }
 
 } // namespace
+
+struct CatalogueLookups {
+    std::unique_ptr<SideLookup> sides[2];
+};
+
+namespace {
+
+// The side's look-ups while a scope lives, made for the side's list as it is now; null without a scope or a list.
+SideLookup* ActiveLookup(CatalogueModel& model, int side) {
+    if (!model.lookups) return nullptr;
+    PlugInList* list = model.plugIns[SideIndex(side)];
+    std::unique_ptr<SideLookup>& lookup = model.lookups->sides[SideIndex(side)];
+    if (lookup && lookup->List() != list) lookup.reset();
+    if (!lookup && list) lookup.reset(new (std::nothrow) SideLookup(list, model.language));
+    return lookup.get();
+}
+
+} // namespace
+
+CatalogueLookupScope::CatalogueLookupScope(CatalogueModel& model) : model_(model) {
+    if (model_.lookups) return;
+    model_.lookups = new (std::nothrow) CatalogueLookups();
+    outermost_ = model_.lookups != nullptr;
+}
+
+// Every scope, inner ones too, closes up the lists as it ends: a removed item's slot is empty until then, and the
+// code after a scope (a redraw, a question box, output) reads the lists directly.
+CatalogueLookupScope::~CatalogueLookupScope() {
+    if (!outermost_) {
+        CatalogueDropLookups(model_);
+        return;
+    }
+    delete model_.lookups;
+    model_.lookups = nullptr;
+}
+
+void CatalogueDropLookups(CatalogueModel& model) {
+    if (!model.lookups) return;
+    for (std::unique_ptr<SideLookup>& side : model.lookups->sides) side.reset();
+}
+
+PlugInEntry* FindSidePlugIn(CatalogueModel& model, int side, const PlugInEntry& identity) {
+    if (SideLookup* lookup = ActiveLookup(model, side)) return lookup->FindByIdentity(identity);
+    PlugInList* list = model.plugIns[SideIndex(side)];
+    return list ? list->FindEntryByIdentity(identity, model.language) : nullptr;
+}
+
+PresetEntry* FindSidePreset(CatalogueModel& model, int side, PlugInEntry& plugIn, const wchar_t* name) {
+    if (SideLookup* lookup = ActiveLookup(model, side)) return lookup->FindPreset(&plugIn, name);
+    return plugIn.FindPreset(name);
+}
 
 StoreWriteScope::StoreWriteScope(CatalogueModel& model) : model_(model) {
     if (model_.storeWrites) return;
@@ -97,19 +150,24 @@ const LathmereDestination* CurrentLathmereDestination(CatalogueModel& model) {
 HRESULT PutPresetInMemory(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side) {
     PlugInList* list = GetPlugInList(model, side);
     if (!list) return KV_E_OUTOFMEMORY;
-    PlugInEntry* entry = list->FindEntryByIdentity(plugIn, model.language);
+    SideLookup* lookup = ActiveLookup(model, side);
+    PlugInEntry* entry = FindSidePlugIn(model, side, plugIn);
     if (!entry) {
         entry = PlugInEntry::CopyShell(plugIn);
         if (!entry) return KV_E_OUTOFMEMORY;
         // A different plug-in already shows this name here; the copy must stay distinguishable.
-        if (!(plugIn.flags & PLUGIN_LATHMERE_TOOL) && list->FindByName(plugIn.name, model.language) >= 0)
-            list->MakeNotInstalledName(entry->name, CATALOGUE_NAME_CHARS, model.language);
-        HRESULT hr = list->Append(entry);
+        if (!(plugIn.flags & PLUGIN_LATHMERE_TOOL)) {
+            if (lookup && lookup->NameTaken(plugIn.name))
+                lookup->MakeNotInstalledName(entry->name, CATALOGUE_NAME_CHARS);
+            else if (!lookup && list->FindByName(plugIn.name, model.language) >= 0)
+                list->MakeNotInstalledName(entry->name, CATALOGUE_NAME_CHARS, model.language);
+        }
+        HRESULT hr = lookup ? lookup->AppendPlugIn(entry) : list->Append(entry);
         if (hr < 0) return hr;
         // Named after its source for now; the store may know it by another name.
         if (SideIndex(side) == SIDE_SYSTEM && !(entry->flags & PLUGIN_LATHMERE_TOOL)) model.systemNamesUnsettled = true;
     }
-    PresetEntry* existing = entry->FindPreset(preset.name);
+    PresetEntry* existing = FindSidePreset(model, side, *entry, preset.name);
     if (existing) {
         existing->Assign(preset);
         return S_OK;
@@ -117,10 +175,17 @@ HRESULT PutPresetInMemory(CatalogueModel& model, const PlugInEntry& plugIn, cons
     PresetEntry* copy = new (std::nothrow) PresetEntry();
     if (!copy) return KV_E_OUTOFMEMORY;
     copy->Assign(preset);
-    return entry->AppendPreset(copy);
+    return lookup ? lookup->AppendPreset(entry, copy) : entry->AppendPreset(copy);
 }
 
 void DropPresetFromMemory(CatalogueModel& model, const PlugInEntry& plugIn, const wchar_t* name, int side) {
+    if (SideLookup* lookup = ActiveLookup(model, side)) {
+        PlugInEntry* entry = lookup->FindByIdentity(plugIn);
+        PresetEntry* stored = entry ? lookup->FindPreset(entry, name) : nullptr;
+        if (stored) lookup->RemovePreset(entry, stored);
+        else if (entry) lookup->RemoveIfEmpty(entry); // as below: an empty plug-in goes even so
+        return;
+    }
     PlugInList* list = model.plugIns[SideIndex(side)];
     int entryIndex = list ? list->FindByIdentity(plugIn, model.language) : -1;
     if (entryIndex < 0) return;
@@ -167,8 +232,7 @@ HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const Preset
     if (SideIndex(side) == SIDE_SYSTEM) {
         // Into the entry's own version: a copy has already aimed the entry at the destination, and an undone
         // delete must go back where it came from, whatever destination is chosen now.
-        PlugInList* list = model.plugIns[SIDE_SYSTEM];
-        const PlugInEntry* entry = list ? list->FindEntryByIdentity(plugIn, model.language) : nullptr;
+        const PlugInEntry* entry = FindSidePlugIn(model, SIDE_SYSTEM, plugIn);
         const PlugInEntry& target = entry ? *entry : plugIn;
         HRESULT result = (target.flags & PLUGIN_LATHMERE_TOOL)
                              ? WriteLathmerePreset(target, preset, 1, nullptr, model.storeWrites)

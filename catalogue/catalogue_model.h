@@ -7,6 +7,7 @@
 #include "store_session.h"
 
 struct tKVLANG;
+struct CatalogueLookups;
 
 // Owned by the frame window (or a test, or a command-line tool); releases everything it holds.
 struct CatalogueModel {
@@ -24,6 +25,7 @@ struct CatalogueModel {
     bool systemNamesUnsettled = false; // a plug-in reached the system side under a name a load may not give it
     int32_t systemPins = 0;            // SystemSidePin holders: the system side must not be replaced now
     bool systemReloadDeferred = false; // a load was asked for while pinned; the last pin runs it
+    CatalogueLookups* lookups = nullptr; // while a CatalogueLookupScope lives
 };
 
 // While one lives, pointers into the system side stay valid: a LoadSystemCatalogue meanwhile (from a question's
@@ -54,6 +56,32 @@ private:
     StoreWriteSession session_;
     bool outermost_ = false; // the model uses session_, not an outer scope's
 };
+
+// For its lifetime the side operations through model, and FindSidePlugIn and FindSidePreset, find plug-ins and
+// presets through hash look-ups rather than a search of the lists per item. Keep it to one run of side operations
+// (the actions of one edit step, or the recording of a copy): changes made to the lists in other ways are not seen,
+// and the slots of removed items are closed up only when the scope ends. Inside another scope it changes nothing.
+class CatalogueLookupScope {
+public:
+    explicit CatalogueLookupScope(CatalogueModel& model);
+    ~CatalogueLookupScope();
+    CatalogueLookupScope(const CatalogueLookupScope&) = delete;
+    CatalogueLookupScope& operator=(const CatalogueLookupScope&) = delete;
+
+private:
+    CatalogueModel& model_;
+    bool outermost_ = false;
+};
+
+// Ends the look-ups of the scope in force, closing up the lists; the next side operation in it makes new ones from
+// the lists as they are then. Call it before anything that may run the message loop (a question box): a redraw must
+// find whole lists, and a change made meanwhile must not be missed.
+void CatalogueDropLookups(CatalogueModel& model);
+
+// The side's plug-in of identity's identity, and that plug-in's preset of name, as PlugInList::FindEntryByIdentity
+// and PlugInEntry::FindPreset find them. Null when there is none (or the side has no list).
+PlugInEntry* FindSidePlugIn(CatalogueModel& model, int side, const PlugInEntry& identity);
+PresetEntry* FindSidePreset(CatalogueModel& model, int side, PlugInEntry& plugIn, const wchar_t* name);
 
 // The side's collection, created empty when the model holds none. SIDE_PACKAGE selects the package side,
 // every other value the system side. Null only when memory runs out.

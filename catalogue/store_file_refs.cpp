@@ -2,6 +2,7 @@
 #include "store_file_refs.h"
 #include <algorithm>
 #include "catalogue.h"
+#include "catalogue_lookup.h"
 #include "store_files.h"
 #include "store_names.h"
 
@@ -50,17 +51,44 @@ std::wstring ComparablePath(const std::wstring& path) {
 
 } // namespace
 
+namespace {
+
+void Unindex(std::unordered_map<uint64_t, std::vector<size_t>>& index, uint64_t key, size_t at) {
+    auto bucket = index.find(key);
+    if (bucket == index.end()) return;
+    std::vector<size_t>& held = bucket->second;
+    held.erase(std::remove(held.begin(), held.end(), at), held.end());
+}
+
+} // namespace
+
 LONG DataFileRefs::Load(HKEY key) {
     refs_.clear();
+    byName_.clear();
+    byPath_.clear();
     std::vector<std::pair<std::wstring, std::wstring>> values;
     LONG status = ListPathValues(key, &values);
     if (status != ERROR_SUCCESS) return status;
     refs_.reserve(values.size());
     for (auto& [name, path] : values) {
         std::wstring comparable = ComparablePath(path);
-        refs_.push_back({std::move(name), std::move(path), std::move(comparable)});
+        Add(std::move(name), std::move(path), std::move(comparable));
     }
     return ERROR_SUCCESS;
+}
+
+void DataFileRefs::Add(std::wstring name, std::wstring path, std::wstring comparable) {
+    byName_[CatalogueNameKey(name.c_str())].push_back(refs_.size());
+    byPath_[CatalogueNameKey(comparable.c_str())].push_back(refs_.size());
+    refs_.push_back({std::move(name), std::move(path), std::move(comparable)});
+}
+
+const DataFileRefs::Ref* DataFileRefs::Find(const wchar_t* valueName) const {
+    auto bucket = byName_.find(CatalogueNameKey(valueName));
+    if (bucket == byName_.end()) return nullptr;
+    for (size_t at : bucket->second)
+        if (CatalogueNamesEqual(refs_[at].name.c_str(), valueName)) return &refs_[at];
+    return nullptr;
 }
 
 std::wstring DataFileRefs::ChoosePath(const wchar_t* valueName, const std::wstring& folder, const wchar_t* itemName,
@@ -71,35 +99,40 @@ std::wstring DataFileRefs::ChoosePath(const wchar_t* valueName, const std::wstri
         std::wstring candidate = base + (number == 1 ? L"" : L" (" + std::to_wstring(number) + L")") + extension;
         const std::wstring comparable = ComparablePath(candidate);
         bool used = false;
-        for (const Ref& ref : refs_)
-            used = used || (SamePath(ref.comparable, comparable) && !CatalogueNamesEqual(ref.name.c_str(), valueName));
+        auto bucket = byPath_.find(CatalogueNameKey(comparable.c_str()));
+        if (bucket != byPath_.end())
+            for (size_t at : bucket->second) {
+                const Ref& ref = refs_[at];
+                used = used || (SamePath(ref.comparable, comparable) && !CatalogueNamesEqual(ref.name.c_str(), valueName));
+            }
         if (!used) return candidate;
     }
     return base + extension; // not reached
 }
 
 std::wstring DataFileRefs::FileOf(const wchar_t* valueName) const {
-    for (const Ref& ref : refs_)
-        if (CatalogueNamesEqual(ref.name.c_str(), valueName)) return ref.path;
-    return std::wstring();
+    const Ref* ref = Find(valueName);
+    return ref ? ref->path : std::wstring();
 }
 
 void DataFileRefs::Set(const wchar_t* valueName, const std::wstring& path) {
-    for (Ref& ref : refs_)
-        if (CatalogueNamesEqual(ref.name.c_str(), valueName)) {
-            ref.path = path;
-            ref.comparable = ComparablePath(path);
-            return;
-        }
-    refs_.push_back({valueName, path, ComparablePath(path)});
+    if (Ref* ref = const_cast<Ref*>(Find(valueName))) {
+        const size_t at = static_cast<size_t>(ref - refs_.data());
+        Unindex(byPath_, CatalogueNameKey(ref->comparable.c_str()), at);
+        ref->path = path;
+        ref->comparable = ComparablePath(path);
+        byPath_[CatalogueNameKey(ref->comparable.c_str())].push_back(at);
+        return;
+    }
+    Add(valueName, path, ComparablePath(path));
 }
 
 void DataFileRefs::Remove(const wchar_t* valueName) {
-    for (size_t i = 0; i < refs_.size(); ++i)
-        if (CatalogueNamesEqual(refs_[i].name.c_str(), valueName)) {
-            refs_.erase(refs_.begin() + static_cast<std::ptrdiff_t>(i));
-            return;
-        }
+    Ref* ref = const_cast<Ref*>(Find(valueName));
+    if (!ref) return;
+    const size_t at = static_cast<size_t>(ref - refs_.data());
+    Unindex(byName_, CatalogueNameKey(ref->name.c_str()), at);
+    Unindex(byPath_, CatalogueNameKey(ref->comparable.c_str()), at);
 }
 
 bool IsDataFileShared(HKEY key, const wchar_t* valueName, const wchar_t* path) {

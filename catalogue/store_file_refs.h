@@ -1,7 +1,9 @@
 // Which data files the values of one store key point at, so that two names never share one file.
 #pragma once
 #include <windows.h>
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The files the REG_SZ values of one key point at: listed once, then kept up to date by the writes that go through
@@ -28,7 +30,15 @@ private:
         std::wstring path;
         std::wstring comparable; // path made full, so that ".\" and ".." spellings compare equal
     };
+    void Add(std::wstring name, std::wstring path, std::wstring comparable);
+    const Ref* Find(const wchar_t* valueName) const;
+
+    // A key may hold thousands of values, each written in turn: hashed indexes into refs_ by value name and by
+    // comparable path keep each write's look-ups from searching them all. A removed value leaves the indexes but
+    // keeps its place in refs_, so that the other indexes still hold.
     std::vector<Ref> refs_;
+    std::unordered_map<uint64_t, std::vector<size_t>> byName_;
+    std::unordered_map<uint64_t, std::vector<size_t>> byPath_;
 };
 
 // True when a value of key other than valueName points at path (under any spelling of the same file).

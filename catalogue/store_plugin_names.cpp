@@ -27,7 +27,7 @@ void NamePlugInsAsStored(PlugInList& list) {
     }
     KvRegKey root;
     if (byClass.empty() || OpenKey(&root, HKEY_CURRENT_USER, STORE_PRESETS_KEY, KEY_READ) != ERROR_SUCCESS) return;
-    PlugInClassNames registrations;
+    PlugInClassNames registrations(byClass.size());
     unsigned notInstalled = 0;
     wchar_t keyName[CATALOGUE_ID_CHARS];
     for (DWORD index = 0;; ++index) {

@@ -21,7 +21,7 @@ constexpr DWORD kChainNameBytes = 520;
 bool EnumContinues(LONG status) { return status == ERROR_SUCCESS || status == ERROR_MORE_DATA; }
 
 HRESULT AllocCopy(const uint8_t* source, DWORD size, uint8_t** data, uint32_t* dataSize) {
-    uint8_t* blob = CatalogueBlobAlloc(size);
+    uint8_t* blob = CatalogueBlobAllocToFill(size);
     if (!blob) return KV_E_OUTOFMEMORY;
     memcpy(blob, source, size);
     *data = blob;
@@ -143,7 +143,10 @@ void ScanDirectShowPlugIns(PlugInList* list, StoreFileStamps* stamps) {
     KvRegKey root;
     if (OpenKey(&root, HKEY_CURRENT_USER, STORE_PRESETS_KEY, KEY_READ) != ERROR_SUCCESS) return;
     unsigned notInstalled = 0;
-    PlugInClassNames registrations;
+    DWORD plugInKeys = 0;
+    RegQueryInfoKeyW(root.get(), nullptr, nullptr, nullptr, &plugInKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr); // only a guide: none on failure
+    PlugInClassNames registrations(plugInKeys);
     wchar_t keyName[kKeyNameChars];
     for (DWORD index = 0;; ++index) {
         DWORD chars = kKeyNameChars;
@@ -244,14 +247,45 @@ LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD ca
     return status;
 }
 
-PlugInClassNames::PlugInClassNames() {
+// The key name in ASCII upper case, as the registry compares it; false for a name outside ASCII, whose case the
+// registry may fold in other ways.
+bool AsciiUpper(const wchar_t* name, std::wstring* upper) {
+    upper->clear();
+    for (const wchar_t* c = name; *c; ++c) {
+        if (*c >= 0x80) return false;
+        upper->push_back(*c >= L'a' && *c <= L'z' ? static_cast<wchar_t>(*c - L'a' + L'A') : *c);
+    }
+    return true;
+}
+
+// Adds every subkey name of key; false when the listing did not finish.
+bool ListSubkeys(HKEY key, std::unordered_set<std::wstring>* names) {
+    wchar_t keyName[kAnyKeyNameChars];
+    std::wstring upper;
+    for (DWORD index = 0;; ++index) {
+        DWORD chars = kAnyKeyNameChars;
+        LONG status = RegEnumKeyExW(key, index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) return true;
+        if (status != ERROR_SUCCESS) return false;
+        if (AsciiUpper(keyName, &upper)) names->insert(upper);
+    }
+}
+
+constexpr size_t kListClassesFrom = 256; // look-ups; fewer cost less than listing a computer's classes
+
+PlugInClassNames::PlugInClassNames(size_t lookups) {
     OpenKey(&views_[0], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);
     OpenKey(&views_[1], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ | kOtherView);
+    if (lookups < kListClassesFrom || !views_[0].get() || !views_[1].get()) return;
+    listed_ = ListSubkeys(views_[0].get(), &registered_) && ListSubkeys(views_[1].get(), &registered_);
+    if (!listed_) registered_.clear();
 }
 
 LONG PlugInClassNames::FriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) const {
     if (!views_[0].get() || !views_[1].get()) return GetPlugInFriendlyName(classIdText, buffer, capacityBytes);
     if (capacityBytes < 40 || !buffer || !classIdText) return ERROR_MORE_DATA;
+    std::wstring upper;
+    if (listed_ && AsciiUpper(classIdText, &upper) && !registered_.count(upper)) return ERROR_FILE_NOT_FOUND;
     LONG status = ERROR_FILE_NOT_FOUND;
     for (const KvRegKey& view : views_) {
         KvRegKey key;

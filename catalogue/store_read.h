@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <string>
+#include <unordered_set>
 #include "catalogue.h"
 #include "store_watch.h"
 #include "kvhandles.h"
@@ -28,11 +30,15 @@ LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD ca
 // GetPlugInFriendlyName gives for the same class.
 class PlugInClassNames {
 public:
-    PlugInClassNames();
+    // lookups: about how many classes will be looked up. Past a few hundred, the registered classes are listed
+    // once, so that a class that is not registered costs no failed open in each view.
+    explicit PlugInClassNames(size_t lookups = 0);
     LONG FriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) const;
 
 private:
     KvRegKey views_[2]; // "CLSID" in this program's own registry view, then in the other one
+    bool listed_ = false;
+    std::unordered_set<std::wstring> registered_; // with listed_: every class key of both views, in upper case
 };
 
 // New collections from the store; null out-values when nothing loadable was found. The codes are informational.

@@ -1,5 +1,6 @@
 // Keys and texts shared by the store writes of one run.
 #include "store_session.h"
+#include "catalogue_lookup.h"
 #include "store_files.h"
 #include "store_handles.h"
 #include "store_names.h"
@@ -62,8 +63,10 @@ LONG StoreWriteSession::DefLocation(StoreArea area, std::wstring* text) {
 LONG StoreWriteSession::OpenItem(const std::wstring& path, bool create, HKEY* key) {
     if (!item_ || !SameKeyPath(item_->path, path)) {
         item_ = nullptr;
-        for (const std::unique_ptr<Item>& held : items_)
-            if (SameKeyPath(held->path, path)) item_ = held.get();
+        auto bucket = items_.find(CatalogueNameKey(path.c_str()));
+        if (bucket != items_.end())
+            for (const std::unique_ptr<Item>& held : bucket->second)
+                if (SameKeyPath(held->path, path)) item_ = held.get();
     }
     if (!item_) {
         auto opened = std::make_unique<Item>();
@@ -71,8 +74,8 @@ LONG StoreWriteSession::OpenItem(const std::wstring& path, bool create, HKEY* ke
                              : OpenKey(&opened->key, HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS);
         if (status != ERROR_SUCCESS) return status;
         opened->path = path;
-        items_.push_back(std::move(opened));
-        item_ = items_.back().get();
+        item_ = opened.get();
+        items_[CatalogueNameKey(path.c_str())].push_back(std::move(opened));
     }
     *key = item_->key.get();
     return ERROR_SUCCESS;
@@ -109,10 +112,13 @@ HRESULT StoreWriteSession::FlushWrittenFiles() {
 }
 
 void StoreWriteSession::CloseItem(const std::wstring& path) {
-    for (size_t i = 0; i < items_.size(); ++i)
-        if (SameKeyPath(items_[i]->path, path)) {
-            if (item_ == items_[i].get()) item_ = nullptr;
-            items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+    auto bucket = items_.find(CatalogueNameKey(path.c_str()));
+    if (bucket == items_.end()) return;
+    std::vector<std::unique_ptr<Item>>& held = bucket->second;
+    for (size_t i = 0; i < held.size(); ++i)
+        if (SameKeyPath(held[i]->path, path)) {
+            if (item_ == held[i].get()) item_ = nullptr;
+            held.erase(held.begin() + static_cast<std::ptrdiff_t>(i));
             return;
         }
 }

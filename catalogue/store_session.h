@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 #include "kvhandles.h"
 #include "store_file_refs.h"
@@ -54,7 +55,9 @@ private:
         DataFileRefs refs;
     };
     Area areas_[2];
-    std::vector<std::unique_ptr<Item>> items_; // every item key opened in the session
+    // Every item key opened in the session, by the key of its path for hashing: a copy of many plug-ins opens
+    // many, and a search of them all per plug-in would grow with the square.
+    std::unordered_map<uint64_t, std::vector<std::unique_ptr<Item>>> items_;
     Item* item_ = nullptr;                      // the one OpenItem last returned
     std::vector<std::wstring> unflushed_;
 };

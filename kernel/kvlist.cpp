@@ -1,4 +1,4 @@
-// The ordered, growable list container: equal-sized slots in one contiguous block of movable memory.
+// The ordered, growable list container: equal-sized slots in one contiguous block of the process heap.
 #include "kvlist.h"
 #include "kvresult.h"
 #include <climits>
@@ -76,16 +76,14 @@ bool FitsInMemory(int64_t capacity, uint32_t itemSize)
     return capacity <= INT_MAX && static_cast<uint64_t>(capacity) * itemSize <= static_cast<uint64_t>(SIZE_MAX);
 }
 
+// The slots live in a process-heap block rather than in movable global memory: the system's table of movable
+// blocks is limited (to 65,536 under some systems), and every plug-in, preset list and recorded action owns a list,
+// so a library of 100,000 presets ran out of them.
 HRESULT AllocStorage(tKVLIST* list, int capacity)
 {
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, SlotBytes(list, capacity));
-    if (memory == nullptr)
+    void* data = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, SlotBytes(list, capacity));
+    if (data == nullptr)
         return KV_E_OUTOFMEMORY;
-    void* data = GlobalLock(memory);
-    if (data == nullptr) {
-        GlobalFree(memory);
-        return KV_E_OUTOFMEMORY;
-    }
     list->items = static_cast<void**>(data);
     list->capacity = capacity;
     return S_OK;
@@ -95,32 +93,39 @@ void FreeStorage(tKVLIST* list)
 {
     if (list->items == nullptr)
         return;
-    HGLOBAL memory = GlobalHandle(list->items);
-    if (memory != nullptr) {
-        GlobalUnlock(memory);
-        GlobalFree(memory);
-    }
+    HeapFree(GetProcessHeap(), 0, list->items);
     list->items = nullptr;
     list->capacity = 0;
 }
 
 // Reallocates the slot storage to newCapacity slots; on failure the old storage stays in place, unchanged.
+// capacity grows in steps of growBy, but the block behind it grows by half at a time, so that appending n items
+// one by one moves each of them a bounded number of times rather than n / growBy times.
 HRESULT ResizeStorage(tKVLIST* list, int newCapacity)
 {
-    HGLOBAL memory = GlobalHandle(list->items);
-    if (memory == nullptr)
-        return KV_E_FAIL;
     const size_t oldBytes = SlotBytes(list, list->capacity);
     const size_t newBytes = SlotBytes(list, newCapacity);
-    GlobalUnlock(memory);
-    HGLOBAL moved = GlobalReAlloc(memory, newBytes, GMEM_MOVEABLE | GMEM_ZEROINIT);
-    if (moved == nullptr) {
-        list->items = static_cast<void**>(GlobalLock(memory));
-        return KV_E_OUTOFMEMORY;
+    const SIZE_T held = HeapSize(GetProcessHeap(), 0, list->items);
+    if (held == static_cast<SIZE_T>(-1))
+        return KV_E_FAIL;
+    BYTE* data = reinterpret_cast<BYTE*>(list->items);
+    if (newBytes > held) {
+        const size_t roomy = held + held / 2;
+        void* moved = nullptr;
+        if (roomy > newBytes)
+            moved = HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, data, roomy);
+        if (moved == nullptr)
+            moved = HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, data, newBytes);
+        if (moved == nullptr)
+            return KV_E_OUTOFMEMORY;
+        data = static_cast<BYTE*>(moved);
+    } else if (newBytes < oldBytes) {
+        void* moved = HeapReAlloc(GetProcessHeap(), 0, data, newBytes > 0 ? newBytes : 1);
+        if (moved == nullptr)
+            return KV_E_OUTOFMEMORY;
+        data = static_cast<BYTE*>(moved);
     }
-    BYTE* data = static_cast<BYTE*>(GlobalLock(moved));
-    if (data == nullptr)
-        return KV_E_OUTOFMEMORY;
+    // Slots past count are always zero; the part of the block that becomes slots may hold old ones.
     if (newBytes > oldBytes)
         memset(data + oldBytes, 0, newBytes - oldBytes);
     list->items = reinterpret_cast<void**>(data);

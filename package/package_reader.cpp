@@ -3,6 +3,8 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include "catalogue.h"
 #include "kvresult.h"
 #include "package_format.h"
@@ -27,7 +29,6 @@ struct ChunkHeader {
 struct PackageReader {
     PackageSource& source;
     uint32_t version = 0; // from "fmt ": decides the plug-in header's layout
-    std::optional<PlugInClassNames> classNames = std::nullopt; // opened at the first plug-in that needs a look-up
 
     // Reads the header of the next chunk inside a list with remaining declared bytes, which must hold the
     // header and the chunk's rounded size. A LIST too short for its own type is damage, like a chunk too large.
@@ -99,7 +100,7 @@ struct PackageReader {
         if (n == 0) return KV_E_READ;
         if (n > chunk.size - recordSize) return KV_E_UNSUPPORTED;
         if (n > source.BytesLeft()) return KV_E_READ;
-        uint8_t* blob = CatalogueBlobAlloc(n);
+        uint8_t* blob = CatalogueBlobAllocToFill(n); // the read fills it whole or it is freed
         if (!blob) return KV_E_OUTOFMEMORY;
         hr = source.Read(blob, n);
         if (hr < 0) {
@@ -223,14 +224,6 @@ struct PackageReader {
         }
         if (hr < 0) return hr;
         source.Seek(plug.End());
-        if (!(plugIn->flags & PLUGIN_LATHMERE_TOOL) && plugIn->classIdText[0]) {
-            // A class registered on this computer shows its registered name, cut to fit.
-            wchar_t registered[4 * CATALOGUE_NAME_CHARS] = {};
-            if (!classNames) classNames.emplace();
-            if (classNames->FriendlyName(plugIn->classIdText, registered, sizeof registered) == ERROR_SUCCESS &&
-                registered[0])
-                CatalogueCopyText(plugIn->name, CATALOGUE_NAME_CHARS, registered);
-        }
         return S_OK;
     }
 
@@ -289,6 +282,29 @@ struct PackageReader {
     }
 };
 
+// A class registered on this computer shows its registered name, cut to fit. Looked up once the file is read, once
+// per class: a package often names a class many times, and a look-up costs more than reading a plug-in.
+void NameRegisteredPlugIns(PlugInList& plugIns) {
+    std::unordered_map<std::wstring, std::wstring> registeredNames; // each class once; empty: not registered
+    for (int i = 0; i < plugIns.Count(); ++i) {
+        const PlugInEntry* plugIn = plugIns.At(i);
+        if (!(plugIn->flags & PLUGIN_LATHMERE_TOOL) && plugIn->classIdText[0])
+            registeredNames.emplace(plugIn->classIdText, std::wstring());
+    }
+    if (registeredNames.empty()) return;
+    PlugInClassNames classNames(registeredNames.size());
+    for (auto& [classId, name] : registeredNames) {
+        wchar_t registered[4 * CATALOGUE_NAME_CHARS] = {};
+        if (classNames.FriendlyName(classId.c_str(), registered, sizeof registered) == ERROR_SUCCESS) name = registered;
+    }
+    for (int i = 0; i < plugIns.Count(); ++i) {
+        PlugInEntry* plugIn = plugIns.At(i);
+        if ((plugIn->flags & PLUGIN_LATHMERE_TOOL) || !plugIn->classIdText[0]) continue;
+        const std::wstring& name = registeredNames[plugIn->classIdText];
+        if (!name.empty()) CatalogueCopyText(plugIn->name, CATALOGUE_NAME_CHARS, name.c_str());
+    }
+}
+
 // Moves every entry of one pointer list to the end of another; nothing moves when it fails.
 HRESULT AppendAll(tKVLIST* target, tKVLIST* source) {
     if (!source || source->count == 0) return S_OK;
@@ -314,6 +330,7 @@ HRESULT ReadPackageFile(const wchar_t* path, PlugInList* plugIns, ChainList* cha
     PackageReader reader{source};
     HRESULT hr = reader.ReadPackage(&freshPlugIns, &freshChains);
     if (hr < 0) return hr;
+    NameRegisteredPlugIns(freshPlugIns);
 
     // Hand the entries over only now, and both or neither.
     int plugInsBefore = plugIns->Count();

@@ -40,9 +40,9 @@ StoredValue TextValue(const wchar_t* name, const wchar_t* text) {
 // The package's preset of this plug-in and name, in the form a stored entry has.
 StoredEntry PackagePreset(CatalogueModel& model, const PlugInEntry& plugIn, const wchar_t* name) {
     StoredEntry entry;
-    const PlugInList* list = model.plugIns[SIDE_PACKAGE];
-    const PlugInEntry* owner = list ? list->FindEntryByIdentity(plugIn, model.language) : nullptr;
-    const PresetEntry* preset = owner ? owner->FindPreset(name) : nullptr;
+    // Through the side's look-ups: inside a step the lists may hold the gaps of items removed by earlier actions.
+    PlugInEntry* owner = FindSidePlugIn(model, SIDE_PACKAGE, plugIn);
+    const PresetEntry* preset = owner ? FindSidePreset(model, SIDE_PACKAGE, *owner, name) : nullptr;
     if (!preset) return entry;
     entry.present = true;
     entry.values.push_back(Value(preset->name, REG_BINARY, preset->data, preset->dataSize));

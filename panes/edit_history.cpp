@@ -34,6 +34,7 @@ std::vector<int> RevertOrder(const EditStep& step) {
 // because a later success must not hide a store write that did not happen.
 HRESULT ApplyStep(EditStep& step, CatalogueModel& model, bool apply, EditOutcome* outcome) {
     StoreWriteScope storeWrites(model);
+    CatalogueLookupScope lookups(model);
     HRESULT result = S_OK;
     std::wstring failedItem;
     std::vector<std::wstring> leftAlone;

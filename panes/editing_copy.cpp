@@ -98,6 +98,7 @@ HRESULT CopyVisitor::DecideOverwrite(const std::wstring& kind, const wchar_t* ex
     // One item: Yes, No, Cancel. More: Yes, Yes to All, No, No to All, Cancel.
     UINT buttons = outcome_.affected <= 1 ? KVMB_YESNOCANCEL : KVMB_YESYESALLNONOALLCANCEL;
     UINT textId = direction_ == SIDE_SYSTEM ? IDS_OVERWRITE_ON_SYSTEM : IDS_OVERWRITE_IN_PACKAGE;
+    CatalogueDropLookups(session_.model); // the box runs the message loop
     int answer = KvMsgBox_Custom(session_.owner, buttons | KVMB_ICONEXCLAMATION, nullptr,
                                  KvGetString(language_, textId), kind.c_str(), existingName);
     switch (answer) {
@@ -113,6 +114,7 @@ void CopyVisitor::Refuse(const PlugInEntry& plugIn, const PresetEntry& preset) {
     std::wstring tool = DisplayName(plugIn, language_);
     Record(COPY_REFUSED, false, tool, preset.name);
     if (!options_.showRefusals) return;
+    CatalogueDropLookups(session_.model); // the box runs the message loop
     const LathmereDestination& destination = *session_.destination;
     // Destinations up to 6 all mean the unversioned store.
     if (destination.majorVersion <= 6)
@@ -144,10 +146,11 @@ HRESULT CopyVisitor::CopyPreset(const PlugInEntry& plugIn, const PresetEntry& pr
         retargeted->flags = PLUGIN_LATHMERE_TOOL | (destination->majorVersion > 6 ? PLUGIN_LATHMERE_VERSIONED : 0);
     }
     const PlugInEntry& shell = retargeted ? *retargeted : plugIn;
-    const PlugInEntry* targetPlugIn = targetList ? targetList->FindEntryByIdentity(shell, language_) : nullptr;
+    PlugInEntry* targetPlugIn = targetList ? FindSidePlugIn(model, direction_, shell) : nullptr;
     // A copy, taken before the question: its message loop may replace the target side.
     std::unique_ptr<PresetEntry> existing;
-    if (const PresetEntry* shown = targetPlugIn ? targetPlugIn->FindPreset(preset.name) : nullptr) {
+    if (const PresetEntry* shown =
+            targetPlugIn ? FindSidePreset(model, direction_, *targetPlugIn, preset.name) : nullptr) {
         existing.reset(new (std::nothrow) PresetEntry());
         if (!existing) return KV_E_OUTOFMEMORY;
         existing->Assign(*shown);
@@ -265,6 +268,7 @@ HRESULT CopySelection(const EditSession& session, const Selection& selection, co
     result.affected = CountAffected(session.model, selection);
     const CatalogueSide direction = selection.side == SIDE_PACKAGE ? SIDE_SYSTEM : SIDE_PACKAGE;
     CopyVisitor visitor(session, direction, options, result);
+    CatalogueLookupScope lookups(session.model); // one search of the target per item grows with the square
     HRESULT hr = RecordSelectionEdit(session.model, session.history, selection, direction, IDS_EDIT_LABEL_COPY,
                                      options.answer, visitor, &result, options.apply);
     if (hr < 0 && !result.changed) result.records.clear(); // cancelled, or failed while recording

@@ -181,6 +181,16 @@ TEST_CASE("reading one value: inline, from a data file, or why not") {
         CHECK(ReadValueData(open.get(), row.name, &holder.data, &holder.dataSize) == row.expected);
         CHECK(DataOf(&holder) == row.data);
     }
+
+    // With many look-ups to come, the registered classes are listed once first: the names found must not change.
+    Registrations registrations;
+    PlugInClassNames listed(100000);
+    wchar_t name[CATALOGUE_NAME_CHARS];
+    CHECK(listed.FriendlyName(kAlpha, name, sizeof(name)) == ERROR_SUCCESS);
+    CHECK(std::wstring(name) == L"Alpha Reverb");
+    CHECK(listed.FriendlyName(kEcho, name, sizeof(name)) == ERROR_SUCCESS);
+    CHECK(std::wstring(name) == L"Echo Delay");
+    CHECK(listed.FriendlyName(kBravo, name, sizeof(name)) == ERROR_FILE_NOT_FOUND);
 }
 
 TEST_CASE("preset values larger than one enumeration call holds are loaded whole, their neighbours too") {

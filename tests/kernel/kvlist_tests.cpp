@@ -92,6 +92,18 @@ TEST_CASE("growth and shrinking steps") {
         CHECK(list->capacity == 16);
         CHECK(Read(list) == Sequence(10));
     }
+    SUBCASE("shrunk slots come back zeroed, and more lists live at once than a table of movable blocks holds") {
+        CHECK(KvList_InsertList(list, -1, many.data(), 40) == S_OK);
+        CHECK(KvList_DeleteList(list, 1, -1, TRUE) == S_OK);
+        CHECK(KvList_GrowAllocated(list, 64) == S_OK);
+        CHECK(list->items[1] == nullptr);
+        CHECK(list->items[list->capacity - 1] == nullptr);
+        std::vector<tKVLIST*> lists(70000, nullptr);
+        int made = 0;
+        for (tKVLIST*& each : lists) made += KvList_CreateExZ(&each, sizeof(void*), -1, -1, KVLIST_LOCKED) == S_OK;
+        CHECK(made == 70000);
+        for (tKVLIST* each : lists) KvList_Destroy(each);
+    }
     KvList_Destroy(list);
 }
 
