@@ -3,21 +3,6 @@
 #include <cwchar>
 #include <cwctype>
 
-bool IsValidClassIdText(const wchar_t* text) {
-    if (!text || wcslen(text) != 38) return false;
-    if (text[0] != L'{' || text[37] != L'}') return false;
-    for (int i = 1; i < 37; ++i) {
-        bool dash = (i == 9 || i == 14 || i == 19 || i == 24);
-        wchar_t c = text[i];
-        if (dash) {
-            if (c != L'-') return false;
-        } else if (!((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F'))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool IsWritableKeyName(const wchar_t* text, int capacity) {
     constexpr size_t kRegistryKeyChars = 255;
     if (!text || !*text || wcschr(text, L'\\')) return false;

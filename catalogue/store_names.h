@@ -13,9 +13,6 @@ constexpr wchar_t STORE_DEF_LOCATION[] = L"DefLocation";
 // The name of a plug-in whose class is not registered, numbered in the order of the store's keys.
 constexpr wchar_t STORE_NOT_INSTALLED_FORMAT[] = L"Not Installed %03u";
 
-// A class identifier in registry text form: braces around 8-4-4-4-12 hexadecimal digits.
-bool IsValidClassIdText(const wchar_t* text);
-
 // A name the store already holds, or could hold, as one key level: non-empty, shorter than capacity and than the
 // registry's 256 characters, without a backslash, and not "." or "..". Other characters (a "/" in a Lathmere tool
 // name, a plug-in key such as "(Untitled)") are written back as they are.
