@@ -54,6 +54,7 @@ private:
 
 bool OnDocumentCommand(FrameState& frame, UINT command) {
     if (!frame.document || !frame.recentFiles) return false;
+    FrameBusyScope busy(frame); // its questions and dialogs run the message loop
     DocumentSession session = SessionOf(frame);
     DocumentOutcome outcome;
     switch (command) {
@@ -108,6 +109,7 @@ void OnFilesDropped(FrameState& frame, HDROP drop) {
     DocumentRecord request{};
     UINT copied = DragQueryFileW(drop, 0, request.path, DOC_PATH_CHARS);
     DragFinish(drop);
+    FrameBusyScope busy(frame);
     if (copied != 0) OpenPackageAfterQuestion(frame, request);
 }
 

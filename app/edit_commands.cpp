@@ -1,6 +1,7 @@
 // Copy, delete, undo, redo and rename from the window, and the refresh each edit's outcome asks for.
 #include "edit_commands.h"
 #include "editing.h"
+#include "frame_busy.h"
 #include "frame_state.h"
 #include "kverror.h"
 #include "kvlang.h"
@@ -65,10 +66,15 @@ Selection RenameSelection(const PaneState& pane, int row) {
     return selection;
 }
 
-} // namespace
+// Undo or Redo left these items alone: they changed since, or another item took the name.
+void ReportLeftAlone(FrameState& state, const std::vector<std::wstring>& names) {
+    if (names.empty()) return;
+    std::wstring list;
+    for (const std::wstring& name : names) list += (list.empty() ? L"'" : L", '") + name + L"'";
+    KvMsgBoxId(state.language, state.frame, kFailureStyle, IDS_EDIT_LEFT_ALONE, list.c_str());
+}
 
-void RefreshAfterEdit(FrameState& state, HRESULT result, const EditOutcome& outcome, UINT contextId) {
-    if (result < 0) ReportFailure(state, result, contextId, outcome.failedItem);
+void ShowEditOutcome(FrameState& state, const EditOutcome& outcome) {
     if (!outcome.changed || !HasBothSides(state)) return;
     if (outcome.reloadSystem) {
         // Part of the edit may not have reached the store: show what it really holds.
@@ -84,6 +90,14 @@ void RefreshAfterEdit(FrameState& state, HRESULT result, const EditOutcome& outc
         FillTree(pane, nullptr);
     }
     RefillList(pane);
+}
+
+} // namespace
+
+void RefreshAfterEdit(FrameState& state, HRESULT result, const EditOutcome& outcome, UINT contextId) {
+    if (result < 0) ReportFailure(state, result, contextId, outcome.failedItem);
+    ShowEditOutcome(state, outcome);
+    ReportLeftAlone(state, outcome.leftAlone);
 }
 
 HRESULT RunCopy(FrameState& state, const Selection& selection) {
@@ -115,6 +129,7 @@ HRESULT RunUndoRedo(FrameState& state, bool redo) {
 }
 
 bool OnEditCommand(FrameState& state, UINT command) {
+    FrameBusyScope busy(state); // a reload meanwhile waits for the edit and its questions
     switch (command) {
     case ID_EDIT_COPY_TO_FILE:
     case ID_EDIT_COPY_TO_SYSTEM: {
@@ -133,6 +148,7 @@ bool OnEditCommand(FrameState& state, UINT command) {
 
 LRESULT OnEndLabelEdit(FrameState& state, PaneState& pane, const NMLVDISPINFOW& info) {
     if (!info.item.pszText || info.item.iItem < 0) return FALSE; // the edit was cancelled
+    FrameBusyScope busy(state);
     EditHistory unused; // a rename is not recorded; the session only needs a history to exist
     Selection selection = RenameSelection(pane, info.item.iItem);
     EditOutcome outcome;

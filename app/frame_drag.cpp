@@ -2,6 +2,7 @@
 #include "frame_drag.h"
 #include <windowsx.h>
 #include "edit_commands.h"
+#include "frame_busy.h"
 #include "frame_state.h"
 #include "toolbar.h"
 
@@ -76,6 +77,7 @@ bool OnDragMouseMove(FrameState& state, LPARAM point) {
 
 bool OnDragButtonUp(FrameState& state, LPARAM point) {
     if (!state.drag.dragging) return false;
+    FrameBusyScope busy(state); // the drop copies, and its questions may run while the program is reactivated
     DropResult drop = Drop(state.drag, ContextOf(state), PointOf(point));
     if (drop.onTarget) {
         // A cancelled question leaves both sides as they were; the target still shows the dragged node.

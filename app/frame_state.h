@@ -49,6 +49,8 @@ struct FrameState : PaneFocus {
     DragState drag;                       // the drag and drop in progress, if any
     PackageHandOver handOver;             // a package a second start handed over, until it is opened
     bool ready = false;    // the creation message has run to its end
+    int32_t busyDepth = 0;            // FrameBusyScope holders: a command, drop or in-place edit is running
+    bool systemRefreshPending = false; // a reload of the system side waits until the frame is no longer busy
 
     // Process-wide things the frame works with; not owned.
     tKVLANG* language = nullptr;

@@ -226,6 +226,10 @@ LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_COPYDATA: return OnHandOverCopyData(*state, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case WM_TARROW_HANDOVER: OpenHandedOverPackage(*state); return 0;
     case WM_TIMER:
+        if (wParam == SYSTEM_REFRESH_RETRY_TIMER) {
+            RunDeferredSystemRefresh(*state);
+            return 0;
+        }
         if (wParam != HANDOVER_RETRY_TIMER) break;
         OpenHandedOverPackage(*state);
         return 0;

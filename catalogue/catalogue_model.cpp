@@ -2,6 +2,7 @@
 #include "catalogue_model.h"
 #include <new>
 #include "kvresult.h"
+#include "store_entry.h"
 #include "store_plugin_names.h"
 #include "store_rename.h"
 #include "store_write.h"
@@ -50,7 +51,17 @@ ChainList* GetChainList(CatalogueModel& model, int side) {
     return list;
 }
 
+SystemSidePin::~SystemSidePin() {
+    if (--model_.systemPins > 0 || !model_.systemReloadDeferred) return;
+    model_.systemReloadDeferred = false;
+    LoadSystemCatalogue(model_); // what could not be read is left out, as in any load
+}
+
 HRESULT LoadSystemCatalogue(CatalogueModel& model, StoreFileStamps* stamps) {
+    if (model.systemPins > 0) {
+        model.systemReloadDeferred = true;
+        return KV_S_NOTHING_TO_DO;
+    }
     delete model.chains[SIDE_SYSTEM];
     model.chains[SIDE_SYSTEM] = nullptr;
     delete model.plugIns[SIDE_SYSTEM];
@@ -83,12 +94,11 @@ const LathmereDestination* CurrentLathmereDestination(CatalogueModel& model) {
     return static_cast<const LathmereDestination*>(list->items[model.selectedDestination]);
 }
 
-HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side) {
+HRESULT PutPresetInMemory(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side) {
     PlugInList* list = GetPlugInList(model, side);
     if (!list) return KV_E_OUTOFMEMORY;
     PlugInEntry* entry = list->FindEntryByIdentity(plugIn, model.language);
-    bool created = entry == nullptr;
-    if (created) {
+    if (!entry) {
         entry = PlugInEntry::CopyShell(plugIn);
         if (!entry) return KV_E_OUTOFMEMORY;
         // A different plug-in already shows this name here; the copy must stay distinguishable.
@@ -96,69 +106,105 @@ HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const Preset
             list->MakeNotInstalledName(entry->name, CATALOGUE_NAME_CHARS, model.language);
         HRESULT hr = list->Append(entry);
         if (hr < 0) return hr;
-    }
-    HRESULT result = S_OK;
-    if (SideIndex(side) == SIDE_SYSTEM) {
-        // Into the entry's own version: a copy has already aimed the entry at the destination, and an undone
-        // delete must go back where it came from, whatever destination is chosen now.
-        if (entry->flags & PLUGIN_LATHMERE_TOOL)
-            result = WriteLathmerePreset(*entry, preset, 1, nullptr, model.storeWrites);
-        else
-            result = WriteStorePreset(*entry, preset, model.storeWrites);
-        if (result != S_OK) {
-            // Nothing was stored, so nothing may appear: not even the plug-in made for it.
-            if (created) list->DeleteAt(list->Count() - 1);
-            return AsFailure(result);
-        }
         // Named after its source for now; the store may know it by another name.
-        if (created && !(entry->flags & PLUGIN_LATHMERE_TOOL)) model.systemNamesUnsettled = true;
+        if (SideIndex(side) == SIDE_SYSTEM && !(entry->flags & PLUGIN_LATHMERE_TOOL)) model.systemNamesUnsettled = true;
     }
     PresetEntry* existing = entry->FindPreset(preset.name);
     if (existing) {
         existing->Assign(preset);
-        return result;
+        return S_OK;
     }
     PresetEntry* copy = new (std::nothrow) PresetEntry();
     if (!copy) return KV_E_OUTOFMEMORY;
     copy->Assign(preset);
-    HRESULT hr = entry->AppendPreset(copy);
-    return hr < 0 ? hr : result;
+    return entry->AppendPreset(copy);
+}
+
+void DropPresetFromMemory(CatalogueModel& model, const PlugInEntry& plugIn, const wchar_t* name, int side) {
+    PlugInList* list = model.plugIns[SideIndex(side)];
+    int entryIndex = list ? list->FindByIdentity(plugIn, model.language) : -1;
+    if (entryIndex < 0) return;
+    PlugInEntry* entry = list->At(entryIndex);
+    entry->DeletePresetAt(entry->FindPresetIndex(name));
+    if (entry->PresetCount() == 0) list->DeleteAt(entryIndex);
+}
+
+HRESULT PutChainInMemory(CatalogueModel& model, const ChainEntry& chain, int side) {
+    ChainList* list = GetChainList(model, side);
+    if (!list) return KV_E_OUTOFMEMORY;
+    ChainEntry* existing = list->FindEntryByName(chain.name);
+    if (existing) {
+        existing->Assign(chain);
+        return S_OK;
+    }
+    ChainEntry* copy = new (std::nothrow) ChainEntry();
+    if (!copy) return KV_E_OUTOFMEMORY;
+    copy->Assign(chain);
+    return list->Append(copy);
+}
+
+void DropChainFromMemory(CatalogueModel& model, const wchar_t* name, const wchar_t* identifier, int side) {
+    ChainList* list = model.chains[SideIndex(side)];
+    for (int i = list ? list->Count() - 1 : -1; i >= 0; --i) {
+        const ChainEntry* chain = list->At(i);
+        if (chain && (name ? CatalogueNamesEqual(chain->name, name) : CatalogueNamesEqual(chain->identifier, identifier)))
+            list->DeleteAt(i);
+    }
+}
+
+HRESULT ResolveChainIdentifier(ChainEntry& chain) {
+    std::wstring storedName;
+    if (!StoredChainName(chain.identifier, &storedName) || CatalogueNamesEqual(storedName.c_str(), chain.name))
+        return S_OK;
+    // The key belongs to another chain: this one gets a key of its own.
+    std::wstring fresh = NewChainIdentifier();
+    if (fresh.empty()) return KV_E_FAIL;
+    CatalogueCopyText(chain.identifier, CATALOGUE_ID_CHARS, fresh.c_str());
+    return S_OK;
+}
+
+HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side) {
+    if (SideIndex(side) == SIDE_SYSTEM) {
+        // Into the entry's own version: a copy has already aimed the entry at the destination, and an undone
+        // delete must go back where it came from, whatever destination is chosen now.
+        PlugInList* list = model.plugIns[SIDE_SYSTEM];
+        const PlugInEntry* entry = list ? list->FindEntryByIdentity(plugIn, model.language) : nullptr;
+        const PlugInEntry& target = entry ? *entry : plugIn;
+        HRESULT result = (target.flags & PLUGIN_LATHMERE_TOOL)
+                             ? WriteLathmerePreset(target, preset, 1, nullptr, model.storeWrites)
+                             : WriteStorePreset(target, preset, model.storeWrites);
+        // Nothing was stored, so nothing may appear: not even the plug-in it would have needed.
+        if (result != S_OK) return AsFailure(result);
+    }
+    return PutPresetInMemory(model, plugIn, preset, side);
 }
 
 HRESULT RemovePreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side) {
     HRESULT result =
         SideIndex(side) == SIDE_SYSTEM ? DeleteResult(DeleteStorePreset(plugIn, preset, model.storeWrites)) : S_OK;
     if (result < 0) return result; // still stored, so still shown
-    PlugInList* list = model.plugIns[SideIndex(side)];
-    int entryIndex = list ? list->FindByIdentity(plugIn, model.language) : -1;
-    if (entryIndex < 0) return result;
-    PlugInEntry* entry = list->At(entryIndex);
-    entry->DeletePresetAt(entry->FindPresetIndex(preset.name));
-    if (entry->PresetCount() == 0) list->DeleteAt(entryIndex);
+    DropPresetFromMemory(model, plugIn, preset.name, side);
     return result;
 }
 
 HRESULT AddChain(CatalogueModel& model, const ChainEntry& chain, int side) {
     StoreWriteScope storeWrites(model); // the replaced chain goes only once the new one's data are on disk
-    ChainList* list = GetChainList(model, side);
-    if (!list) return KV_E_OUTOFMEMORY;
-    HRESULT result = S_OK;
-    ChainEntry* existing = list->FindEntryByName(chain.name);
-    if (SideIndex(side) == SIDE_SYSTEM) {
-        result = WriteStoreChain(chain, model.storeWrites);
-        if (result != S_OK) return AsFailure(result);
-        // The chain it replaces is stored under a key of its own, which would bring it back on the next reload.
-        if (existing && !CatalogueNamesEqual(existing->identifier, chain.identifier))
-            result = DeleteResult(DeleteStoreChain(*existing, model.storeWrites));
+    if (SideIndex(side) != SIDE_SYSTEM) return PutChainInMemory(model, chain, side);
+    ChainEntry written;
+    written.Assign(chain);
+    HRESULT result = ResolveChainIdentifier(written);
+    if (result < 0) return result;
+    result = WriteStoreChain(written, model.storeWrites);
+    if (result != S_OK) return AsFailure(result);
+    // A chain of this name stored under another key would come back on the next reload: it is the one replaced.
+    for (const std::wstring& other : StoredChainKeysNamed(written.name)) {
+        if (CatalogueNamesEqual(other.c_str(), written.identifier)) continue;
+        ChainEntry replaced;
+        CatalogueCopyText(replaced.identifier, CATALOGUE_ID_CHARS, other.c_str());
+        HRESULT deleted = DeleteResult(DeleteStoreChain(replaced, model.storeWrites));
+        if (deleted < 0 && result >= 0) result = deleted;
     }
-    if (existing) {
-        existing->Assign(chain);
-        return result;
-    }
-    ChainEntry* copy = new (std::nothrow) ChainEntry();
-    if (!copy) return KV_E_OUTOFMEMORY;
-    copy->Assign(chain);
-    HRESULT hr = list->Append(copy);
+    HRESULT hr = PutChainInMemory(model, written, side);
     return hr < 0 ? hr : result;
 }
 

@@ -22,6 +22,21 @@ struct CatalogueModel {
     tKVLANG* language = nullptr;      // supplies the Lathmere display-name formats; not owned
     StoreWriteSession* storeWrites = nullptr; // while a StoreWriteScope lives: shared by the system side's writes
     bool systemNamesUnsettled = false; // a plug-in reached the system side under a name a load may not give it
+    int32_t systemPins = 0;            // SystemSidePin holders: the system side must not be replaced now
+    bool systemReloadDeferred = false; // a load was asked for while pinned; the last pin runs it
+};
+
+// While one lives, pointers into the system side stay valid: a LoadSystemCatalogue meanwhile (from a question's
+// message loop, say) is put off, and the last pin runs it once as it goes.
+class SystemSidePin {
+public:
+    explicit SystemSidePin(CatalogueModel& model) : model_(model) { ++model_.systemPins; }
+    ~SystemSidePin();
+    SystemSidePin(const SystemSidePin&) = delete;
+    SystemSidePin& operator=(const SystemSidePin&) = delete;
+
+private:
+    CatalogueModel& model_;
 };
 
 // For its lifetime the system side's store writes through model share one session, so a run of them (the actions
@@ -46,7 +61,8 @@ PlugInList* GetPlugInList(CatalogueModel& model, int side);
 ChainList* GetChainList(CatalogueModel& model, int side);
 
 // Replaces the system side's collections and the destination list with what the store holds now. A model that
-// had no destination list selects the last destination. With stamps, the data files the load looked at are recorded.
+// had no destination list selects the last destination. While the side is pinned nothing is replaced: 1, and the
+// load runs when the last pin goes. With stamps, the data files the load looked at are recorded.
 HRESULT LoadSystemCatalogue(CatalogueModel& model, StoreFileStamps* stamps = nullptr);
 
 // After AddPreset brought a new plug-in to the system side: gives the side's plug-ins the names the next load of
@@ -64,6 +80,15 @@ HRESULT AddPreset(CatalogueModel& model, const PlugInEntry& plugIn, const Preset
 HRESULT RemovePreset(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side);
 HRESULT AddChain(CatalogueModel& model, const ChainEntry& chain, int side);
 HRESULT RemoveChain(CatalogueModel& model, const ChainEntry& chain, int side);
+// The same changes in memory only, for an edit that has already brought the store where it must be.
+HRESULT PutPresetInMemory(CatalogueModel& model, const PlugInEntry& plugIn, const PresetEntry& preset, int side);
+void DropPresetFromMemory(CatalogueModel& model, const PlugInEntry& plugIn, const wchar_t* name, int side);
+HRESULT PutChainInMemory(CatalogueModel& model, const ChainEntry& chain, int side);
+// Drops the side's chains of name, or with name null those of identifier.
+void DropChainFromMemory(CatalogueModel& model, const wchar_t* name, const wchar_t* identifier, int side);
+// When the store keeps a chain of another name under chain's identifier, gives chain a fresh identifier, so that
+// writing it never replaces that chain.
+HRESULT ResolveChainIdentifier(ChainEntry& chain);
 // Rename the side's preset (of the plug-in with plugIn's identity) or chain of oldName to newName in place. On the
 // system side the entry under the new name is stored before the old one goes; on failure the name, the store entry
 // and the data stay as they were. 0x8004E00A when the side holds no such item.

@@ -18,20 +18,34 @@ bool IsValidClassIdText(const wchar_t* text) {
     return true;
 }
 
-bool IsValidStoreKeyName(const wchar_t* text, int capacity) {
-    if (!text || !*text) return false;
+bool IsWritableKeyName(const wchar_t* text, int capacity) {
+    constexpr size_t kRegistryKeyChars = 255;
+    if (!text || !*text || wcschr(text, L'\\')) return false;
     size_t length = wcslen(text);
-    if (length >= static_cast<size_t>(capacity)) return false;
-    if (wcscmp(text, L".") == 0 || wcscmp(text, L"..") == 0) return false;
-    for (const wchar_t* p = text; *p; ++p)
-        if (*p < 0x20 || *p == 0x7F || *p == L'\\' || *p == L'/' || *p == L':') return false;
-    return true;
+    if (length >= static_cast<size_t>(capacity) || length > kRegistryKeyChars) return false;
+    return wcscmp(text, L".") != 0 && wcscmp(text, L"..") != 0;
 }
+
+namespace {
+
+// CON, PRN, AUX, NUL, COM1-9, LPT1-9, alone or before an extension: Windows opens the device, not a file.
+bool IsDeviceName(const std::wstring& name) {
+    std::wstring stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+    for (wchar_t& c : stem) c = static_cast<wchar_t>(towupper(c));
+    if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL") return true;
+    return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
+           stem[3] >= L'1' && stem[3] <= L'9';
+}
+
+} // namespace
 
 std::wstring MakeDataFileName(const wchar_t* itemName) {
     std::wstring name = itemName ? itemName : L"";
     for (wchar_t& c : name)
-        if (wcschr(L"\"*/:<>?\\|", c)) c = L'_';
+        if (c < 0x20 || c == 0x7F || wcschr(L"\"*/:<>?\\|", c)) c = L'_';
+    if (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name += L'_'; // Windows drops these
+    if (name.empty() || name == L"." || name == L".." || IsDeviceName(name)) name.insert(0, 1, L'_');
     return name;
 }
 

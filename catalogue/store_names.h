@@ -15,11 +15,16 @@ constexpr wchar_t STORE_NOT_INSTALLED_FORMAT[] = L"Not Installed %03u";
 
 // A class identifier in registry text form: braces around 8-4-4-4-12 hexadecimal digits.
 bool IsValidClassIdText(const wchar_t* text);
-// A name that becomes one registry key level or folder: non-empty, shorter than capacity, without separators,
-// drive colons or control characters, and not "." or "..".
-bool IsValidStoreKeyName(const wchar_t* text, int capacity);
 
-// The data file name for a preset or chain name: the characters files cannot carry become underscores.
+// A name the store already holds, or could hold, as one key level: non-empty, shorter than capacity and than the
+// registry's 256 characters, without a backslash, and not "." or "..". Other characters (a "/" in a Lathmere tool
+// name, a plug-in key such as "(Untitled)") are written back as they are.
+bool IsWritableKeyName(const wchar_t* text, int capacity);
+
+// A file or folder name for a preset, chain, plug-in key or chain key name that Windows takes as one plain name in
+// the data folder: the characters files cannot carry (separators, wildcards, control characters) become
+// underscores, a name ending in a dot or blank gets an underscore after it, and "." or "..", an empty name or a
+// reserved device name (CON, NUL, COM1, ...; also with an extension) gets an underscore in front.
 std::wstring MakeDataFileName(const wchar_t* itemName);
 
 // "Software\Varden Media Software\Lathmere\<major>.<minor>\Presets"

@@ -6,6 +6,7 @@
 #include "kvresult.h"
 #include "store_file_refs.h"
 #include "store_files.h"
+#include "store_entry.h"
 #include "store_names.h"
 #include "store_session.h"
 
@@ -23,7 +24,7 @@ LONG DataFolder(StoreWriteSession& session, StoreArea area, const wchar_t* folde
     LONG status = session.DefLocation(area, folder);
     if (status != ERROR_SUCCESS) return status;
     if (folder->empty() || folder->back() != L'\\') *folder += L'\\';
-    *folder += folderName;
+    *folder += MakeDataFileName(folderName); // a key name may hold what no folder name can
     return ERROR_SUCCESS;
 }
 
@@ -66,15 +67,15 @@ HRESULT WriteItemData(StoreWriteSession& session, StoreArea area, HKEY key, cons
     return status;
 }
 
-// Deletes the data file a REG_SZ value points to; other types have none.
-void DeleteReferencedFile(HKEY key, const wchar_t* valueName, DWORD type, DWORD bytes) {
-    if (type != REG_SZ) return;
+// The data file a REG_SZ value names; empty for other types, which have none.
+std::wstring ValueFile(HKEY key, const wchar_t* valueName, DWORD type, DWORD bytes) {
+    if (type != REG_SZ) return std::wstring();
     std::vector<wchar_t> path(bytes / sizeof(wchar_t) + 2, L'\0');
     DWORD read = bytes;
-    if (RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(path.data()), &read) ==
-            ERROR_SUCCESS &&
-        path[0] && !IsDataFileShared(key, valueName, path.data())) // another name's data stays
-        DeleteFileW(path.data());
+    if (RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(path.data()), &read) !=
+        ERROR_SUCCESS)
+        return std::wstring();
+    return path.data();
 }
 
 // The file valueName of the open item key points at now; empty for inline data or no value.
@@ -121,11 +122,10 @@ std::wstring LathmereToolKey(bool versioned, uint32_t major, uint32_t minor, con
     return base + L"\\" + toolName;
 }
 
-bool IsValidToolName(const wchar_t* name) { return IsValidStoreKeyName(name, CATALOGUE_NAME_CHARS); }
-bool IsValidChainIdentifier(const wchar_t* id) { return IsValidStoreKeyName(id, CATALOGUE_ID_CHARS); }
-// A delete addresses an entry that is already stored, under whatever name the loader found: the name only has to
-// stay one key level below its parent.
-bool IsStoredKeyName(const wchar_t* name) { return name && *name && !wcschr(name, L'\\'); }
+// Any name the loader can show comes back: it only has to stay one key level below its parent.
+bool IsValidClassKey(const wchar_t* text) { return IsWritableKeyName(text, CATALOGUE_ID_CHARS); }
+bool IsValidToolName(const wchar_t* name) { return IsWritableKeyName(name, CATALOGUE_NAME_CHARS); }
+bool IsValidChainIdentifier(const wchar_t* id) { return IsWritableKeyName(id, CATALOGUE_ID_CHARS); }
 
 HRESULT WritePreset(StoreWriteSession& session, const PlugInEntry& plugIn, const PresetEntry& preset) {
     HKEY root = nullptr, key = nullptr;
@@ -172,7 +172,7 @@ HRESULT WriteChain(StoreWriteSession& session, const ChainEntry& chain) {
 } // namespace
 
 HRESULT WriteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset, StoreWriteSession* session) {
-    if (!IsValidClassIdText(plugIn.classIdText)) return KV_E_INVALIDARG;
+    if (!IsValidClassKey(plugIn.classIdText)) return KV_E_INVALIDARG;
     return InSession(session, [&](StoreWriteSession& s) { return WritePreset(s, plugIn, preset); });
 }
 
@@ -198,15 +198,9 @@ HRESULT WriteLathmerePreset(const PlugInEntry& plugIn, const PresetEntry& preset
 }
 
 HRESULT DeleteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset, StoreWriteSession* session) {
-    std::wstring path;
-    if (plugIn.flags & PLUGIN_LATHMERE_TOOL) {
-        if (!IsStoredKeyName(plugIn.name)) return KV_E_INVALIDARG;
-        path = LathmereToolKey((plugIn.flags & PLUGIN_LATHMERE_VERSIONED) != 0, plugIn.majorVersion,
-                               plugIn.minorVersion, plugIn.name);
-    } else {
-        if (!IsStoredKeyName(plugIn.classIdText)) return KV_E_INVALIDARG;
-        path = std::wstring(STORE_PRESETS_KEY) + L"\\" + plugIn.classIdText;
-    }
+    const bool tool = (plugIn.flags & PLUGIN_LATHMERE_TOOL) != 0;
+    if (tool ? !IsValidToolName(plugIn.name) : !IsValidClassKey(plugIn.classIdText)) return KV_E_INVALIDARG;
+    const std::wstring path = PresetKeyPath(plugIn);
     return InSession(session, [&](StoreWriteSession& s) -> HRESULT {
         HKEY key = nullptr;
         LONG status = s.OpenItem(path, false, &key);
@@ -216,9 +210,12 @@ HRESULT DeleteStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset, 
         if (status != ERROR_SUCCESS) return status;
         HRESULT hr = s.FlushWrittenFiles();
         if (hr < 0) return hr;
-        DeleteReferencedFile(key, preset.name, type, bytes);
+        // The entry goes first: a refused delete must not leave it pointing at a file that is gone.
+        const std::wstring file = ValueFile(key, preset.name, type, bytes);
         status = RegDeleteValueW(key, preset.name);
-        if (status == ERROR_SUCCESS) s.NoteItemInline(preset.name);
+        if (status != ERROR_SUCCESS) return status;
+        s.NoteItemInline(preset.name);
+        RemoveUnreferencedFile(key, file, OwnDataFolder(&plugIn, nullptr));
         return status;
     });
 }
@@ -229,8 +226,8 @@ HRESULT WriteStoreChain(const ChainEntry& chain, StoreWriteSession* session) {
 }
 
 HRESULT DeleteStoreChain(const ChainEntry& chain, StoreWriteSession* session) {
-    if (!IsStoredKeyName(chain.identifier)) return KV_E_INVALIDARG;
-    std::wstring path = std::wstring(STORE_CHAINS_KEY) + L"\\" + chain.identifier;
+    if (!IsValidChainIdentifier(chain.identifier)) return KV_E_INVALIDARG;
+    const std::wstring path = ChainKeyPath(chain.identifier);
     return InSession(session, [&](StoreWriteSession& s) -> HRESULT {
         HKEY key = nullptr;
         LONG status = s.OpenItem(path, false, &key);
@@ -240,8 +237,10 @@ HRESULT DeleteStoreChain(const ChainEntry& chain, StoreWriteSession* session) {
         if (status != ERROR_SUCCESS) return status;
         HRESULT hr = s.FlushWrittenFiles();
         if (hr < 0) return hr;
-        DeleteReferencedFile(key, L"Stream", type, bytes);
+        const std::wstring file = ValueFile(key, L"Stream", type, bytes);
         s.CloseItem(path);
-        return RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
+        status = RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
+        if (status == ERROR_SUCCESS) RemoveUnreferencedFile(nullptr, file, OwnDataFolder(nullptr, chain.identifier));
+        return status;
     });
 }

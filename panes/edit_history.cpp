@@ -7,31 +7,19 @@
 
 namespace {
 
-template <class T> std::unique_ptr<T> CopyOf(const T& source) {
-    std::unique_ptr<T> copy(new (std::nothrow) T());
-    if (copy) copy->Assign(source);
-    return copy;
-}
-
-HRESULT Keep(std::unique_ptr<PresetEntry>& slot, const PresetEntry& source) {
-    slot = CopyOf(source);
-    return slot ? S_OK : KV_E_OUTOFMEMORY;
-}
-
-HRESULT Keep(std::unique_ptr<ChainEntry>& slot, const ChainEntry& source) {
-    slot = CopyOf(source);
-    return slot ? S_OK : KV_E_OUTOFMEMORY;
-}
-
 // Runs every action of the step, whatever the earlier ones returned; the first failure is the step's result,
-// because a later success must not hide a store write that did not happen.
+// because a later success must not hide a store write that did not happen. Reverting runs last to first, so that
+// two actions on one entry come undone in the order that puts back what was there first.
 HRESULT ApplyStep(EditStep& step, CatalogueModel& model, bool apply, EditOutcome* outcome) {
     StoreWriteScope storeWrites(model);
     HRESULT result = S_OK;
     std::wstring failedItem;
-    for (int i = 0; i < step.actions.Count(); ++i) {
-        EditAction* action = step.actions.At(i);
+    std::vector<std::wstring> leftAlone;
+    const int count = step.actions.Count();
+    for (int n = 0; n < count; ++n) {
+        EditAction* action = step.actions.At(apply ? n : count - 1 - n);
         HRESULT hr = apply ? action->Do(model) : action->Undo(model);
+        if (hr == EDIT_S_LEFT_ALONE) leftAlone.push_back(action->ItemName());
         if (hr < 0 && result >= 0) {
             result = hr;
             failedItem = action->ItemName();
@@ -43,6 +31,7 @@ HRESULT ApplyStep(EditStep& step, CatalogueModel& model, bool apply, EditOutcome
         outcome->packageModified = step.targetSide == SIDE_PACKAGE;
         outcome->reloadSystem = result < 0 && step.targetSide == SIDE_SYSTEM;
         outcome->failedItem = failedItem;
+        outcome->leftAlone = std::move(leftAlone);
     }
     return result;
 }
@@ -73,65 +62,6 @@ EditMenuItem MenuItem(const EditHistory& history, tKVLANG* language, bool redo) 
 }
 
 } // namespace
-
-// ---- actions
-
-HRESULT PresetAction::SetPlugIn(const PlugInEntry& source) {
-    plugIn.reset(PlugInEntry::CopyShell(source));
-    return plugIn ? S_OK : KV_E_OUTOFMEMORY;
-}
-
-HRESULT PresetAction::SetPreset(const PresetEntry& source) { return Keep(preset, source); }
-
-const wchar_t* PresetAction::ItemName() const { return preset ? preset->name : L""; }
-
-HRESULT ChainAction::SetChain(const ChainEntry& source) { return Keep(chain, source); }
-
-const wchar_t* ChainAction::ItemName() const { return chain ? chain->name : L""; }
-
-HRESULT ReplacePresetAction::SetOldPreset(const PresetEntry& source) { return Keep(oldPreset, source); }
-
-HRESULT ReplaceChainAction::SetOldChain(const ChainEntry& source) { return Keep(oldChain, source); }
-
-HRESULT AddPresetAction::Do(CatalogueModel& model) {
-    return Complete() ? AddPreset(model, *plugIn, *preset, side) : KV_E_INVALIDARG;
-}
-HRESULT AddPresetAction::Undo(CatalogueModel& model) {
-    return Complete() ? RemovePreset(model, *plugIn, *preset, side) : KV_E_INVALIDARG;
-}
-
-HRESULT ReplacePresetAction::Do(CatalogueModel& model) {
-    return Complete() ? AddPreset(model, *plugIn, *preset, side) : KV_E_INVALIDARG;
-}
-HRESULT ReplacePresetAction::Undo(CatalogueModel& model) {
-    return Complete() && oldPreset ? AddPreset(model, *plugIn, *oldPreset, side) : KV_E_INVALIDARG;
-}
-
-HRESULT DeletePresetAction::Do(CatalogueModel& model) {
-    return Complete() ? RemovePreset(model, *plugIn, *preset, side) : KV_E_INVALIDARG;
-}
-HRESULT DeletePresetAction::Undo(CatalogueModel& model) {
-    return Complete() ? AddPreset(model, *plugIn, *preset, side) : KV_E_INVALIDARG;
-}
-
-HRESULT AddChainAction::Do(CatalogueModel& model) { return chain ? AddChain(model, *chain, side) : KV_E_INVALIDARG; }
-HRESULT AddChainAction::Undo(CatalogueModel& model) {
-    return chain ? RemoveChain(model, *chain, side) : KV_E_INVALIDARG;
-}
-
-HRESULT ReplaceChainAction::Do(CatalogueModel& model) {
-    return chain ? AddChain(model, *chain, side) : KV_E_INVALIDARG;
-}
-HRESULT ReplaceChainAction::Undo(CatalogueModel& model) {
-    return oldChain ? AddChain(model, *oldChain, side) : KV_E_INVALIDARG;
-}
-
-HRESULT DeleteChainAction::Do(CatalogueModel& model) {
-    return chain ? RemoveChain(model, *chain, side) : KV_E_INVALIDARG;
-}
-HRESULT DeleteChainAction::Undo(CatalogueModel& model) {
-    return chain ? AddChain(model, *chain, side) : KV_E_INVALIDARG;
-}
 
 // ---- history
 

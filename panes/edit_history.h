@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 #include "catalogue.h"
 #include "catalogue_model.h"
 #include "kvlist_owned.h"
+#include "store_entry.h"
 
 struct tKVLANG;
 
@@ -22,6 +24,17 @@ struct EditOutcome {
     bool packageModified = false;     // the package side changed: the document is now modified
     bool reloadSystem = false;        // a store write failed: reload the system side to show what is really stored
     std::wstring failedItem;          // the name of the item whose store write failed first
+    std::vector<std::wstring> leftAlone; // Undo or Redo found these changed since (or their names taken): untouched
+};
+
+// An action's result when its item no longer holds what the action expects: nothing was done to it.
+constexpr HRESULT EDIT_S_LEFT_ALONE = 2;
+
+// What one entry (a preset value, a chain key; in the package, a preset or chain of one name) held before an
+// action was first applied and after.
+struct EntryChange {
+    std::wstring key; // the chain key's identifier; empty for a preset and in the package
+    StoredEntry before, after;
 };
 
 // One recorded change. Each action owns copies of what it adds or removes and finds its targets by identity and
@@ -52,6 +65,14 @@ public:
 
 protected:
     bool Complete() const { return plugIn && preset; }
+    // Every preset action's Do and Undo: the first Do runs the side operation (firstDo) and notes what the entry
+    // held before and after it; from then on the entry only moves between those two, and only while it still holds
+    // the one expected (else EDIT_S_LEFT_ALONE).
+    HRESULT Move(CatalogueModel& model, bool forward, bool remove);
+
+private:
+    bool done_ = false;
+    EntryChange change_;
 };
 
 class ChainAction : public EditAction {
@@ -62,6 +83,14 @@ public:
 
     CatalogueSide side;
     std::unique_ptr<ChainEntry> chain;
+
+protected:
+    // As PresetAction::Move, over every chain key the first Do touched (its own and the one of a chain it replaced).
+    HRESULT Move(CatalogueModel& model, bool forward, bool remove);
+
+private:
+    bool done_ = false;
+    std::vector<EntryChange> changes_;
 };
 
 class AddPresetAction : public PresetAction {

@@ -1,5 +1,6 @@
 // Copy: records one add or replace action per selected preset and chain, asking before it overwrites, and
 // applies them as one step.
+#include <cstring>
 #include <iterator>
 #include <new>
 #include "editing.h"
@@ -39,6 +40,23 @@ std::wstring DisplayName(const PlugInEntry& plugIn, tKVLANG* language) {
     wchar_t text[CATALOGUE_NAME_CHARS];
     plugIn.GetDisplayName(text, CATALOGUE_NAME_CHARS, language);
     return text;
+}
+
+// A stored value of this name that the catalogue does not show (a type or a form the loader leaves out, or one
+// written since the last load) is an existing preset all the same; preset receives what can be shown of it.
+HRESULT FindUnshownPreset(const PlugInEntry& plugIn, const wchar_t* name, std::unique_ptr<PresetEntry>* preset) {
+    StoredEntry stored;
+    HRESULT hr = ReadStoredPreset(plugIn, name, &stored);
+    if (hr != S_OK || !stored.present) return S_OK; // an entry that cannot be read is written as a new one
+    preset->reset(new (std::nothrow) PresetEntry(name));
+    if (!*preset) return KV_E_OUTOFMEMORY;
+    std::vector<uint8_t> data;
+    uint8_t* blob = StoredPresetData(stored, &data) ? CatalogueBlobAlloc(static_cast<uint32_t>(data.size())) : nullptr;
+    if (blob) {
+        memcpy(blob, data.data(), data.size());
+        (*preset)->AdoptData(blob, static_cast<uint32_t>(data.size()));
+    }
+    return S_OK;
 }
 
 template <class T> std::unique_ptr<T> NewAction(CatalogueSide side) {
@@ -127,7 +145,16 @@ HRESULT CopyVisitor::CopyPreset(const PlugInEntry& plugIn, const PresetEntry& pr
     }
     const PlugInEntry& shell = retargeted ? *retargeted : plugIn;
     const PlugInEntry* targetPlugIn = targetList ? targetList->FindEntryByIdentity(shell, language_) : nullptr;
-    const PresetEntry* existing = targetPlugIn ? targetPlugIn->FindPreset(preset.name) : nullptr;
+    // A copy, taken before the question: its message loop may replace the target side.
+    std::unique_ptr<PresetEntry> existing;
+    if (const PresetEntry* shown = targetPlugIn ? targetPlugIn->FindPreset(preset.name) : nullptr) {
+        existing.reset(new (std::nothrow) PresetEntry());
+        if (!existing) return KV_E_OUTOFMEMORY;
+        existing->Assign(*shown);
+    } else if (direction_ == SIDE_SYSTEM) {
+        HRESULT hr = FindUnshownPreset(targetPlugIn ? *targetPlugIn : shell, preset.name, &existing);
+        if (hr < 0) return hr;
+    }
     std::wstring targetName = DisplayName(targetPlugIn ? *targetPlugIn : shell, language_);
 
     std::unique_ptr<PresetAction> action;
@@ -157,7 +184,23 @@ HRESULT CopyVisitor::CopyPreset(const PlugInEntry& plugIn, const PresetEntry& pr
 
 HRESULT CopyVisitor::CopyChain(const ChainEntry& chain) {
     const ChainList* targetList = session_.model.chains[direction_];
-    const ChainEntry* existing = targetList ? targetList->FindEntryByName(chain.name) : nullptr;
+    const ChainEntry* shown = targetList ? targetList->FindEntryByName(chain.name) : nullptr;
+    // A copy, taken before the question: its message loop may replace the target side.
+    std::unique_ptr<ChainEntry> existing;
+    if (shown) {
+        existing.reset(new (std::nothrow) ChainEntry());
+        if (!existing) return KV_E_OUTOFMEMORY;
+        existing->Assign(*shown);
+    } else if (direction_ == SIDE_SYSTEM) {
+        // The store may hold a chain of this name that the catalogue does not show.
+        std::vector<std::wstring> stored = StoredChainKeysNamed(chain.name);
+        if (!stored.empty()) {
+            existing.reset(new (std::nothrow) ChainEntry());
+            if (!existing) return KV_E_OUTOFMEMORY;
+            CatalogueCopyText(existing->name, CATALOGUE_NAME_CHARS, chain.name);
+            CatalogueCopyText(existing->identifier, CATALOGUE_ID_CHARS, stored.front().c_str());
+        }
+    }
     std::unique_ptr<ChainAction> action;
     HRESULT hr = S_OK;
     if (existing) {

@@ -72,7 +72,11 @@ HRESULT RecordSelectionEdit(CatalogueModel& model, EditHistory& history, const S
     if (hr < 0) return hr;
     history.SetEditLabel(model.language, labelId);
     history.answerMode = answer;
-    hr = WalkSelection(model, selection, visitor);
+    {
+        // The walk holds pointers into the sides while questions run the message loop.
+        SystemSidePin pin(model);
+        hr = WalkSelection(model, selection, visitor);
+    }
     if (hr == S_OK && history.PendingActionCount() == 0) hr = KV_S_NOTHING_TO_DO;
     if (hr != S_OK) {
         // Nothing has been applied, so nothing changes.

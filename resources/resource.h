@@ -106,7 +106,7 @@
 #define IDS_TIP_DELETE                  32907
 #define IDS_TIP_WHATS_THIS              32908
 
-// Program strings: menu texts, document and editing messages, Lathmere names, edit failures (33005-33035).
+// Program strings: menu texts, document and editing messages, Lathmere names, edit failures (33005-33036).
 #define IDS_CANT_UNDO                   33005
 #define IDS_CANT_REDO                   33006
 #define IDS_UNDO                        33007
@@ -139,6 +139,7 @@
 #define IDS_INCOMPATIBLE_VERSIONED      33033
 #define IDS_EDIT_STORE_FAILED           33034 // a copy, delete, undo or redo the store refused
 #define IDS_RENAME_STORE_FAILED         33035 // a rename the store refused
+#define IDS_EDIT_LEFT_ALONE             33036 // undo or redo found items changed since and left them alone
 
 // Library strings begin here (47999 up).
 #define IDS_KV_FIRST                    47999

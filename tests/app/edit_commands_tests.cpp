@@ -215,3 +215,39 @@ TEST_CASE("renaming a row in place") {
         CHECK(RemoveDirectoryW(blocked.c_str()));
     }
 }
+
+TEST_CASE("a reload asked for while the overwrite question is open waits for the copy, and Undo and Redo stay exact") {
+    EditSetup s;
+    const storetest::Bytes stored = ValueBytes(kReverbKey, L"Plate");
+    FocusRows(s.packageSide, kPackageReverb, {L"Plate"});
+    struct Hook {
+        FrameState* state;
+        const PlugInList* before = nullptr;
+        const PlugInList* during = nullptr;
+    } hook{&s.frame.state()};
+    // Another program saves a preset while the question is up; the user comes back to the program and says Yes.
+    KvMsgBoxSetHook([](void* data, HWND, const wchar_t*, const wchar_t*, UINT) {
+        auto* self = static_cast<Hook*>(data);
+        self->before = self->state->catalogue.plugIns[SIDE_SYSTEM];
+        CHECK(storetest::SetBinary(kReverbKey, L"Saved", Pattern(24, 4)));
+        SendMessageW(self->state->frame, WM_ACTIVATEAPP, TRUE, 0);
+        self->during = self->state->catalogue.plugIns[SIDE_SYSTEM];
+        return IDYES;
+    }, &hook);
+    s.frame.Command(ID_EDIT_COPY_TO_SYSTEM);
+    KvMsgBoxSetHook(nullptr, nullptr);
+
+    CHECK(hook.during == hook.before); // nothing the copy held was freed under it
+    CHECK(ValueBytes(kReverbKey, L"Plate") == Pattern(32, 9));
+    const PlugInEntry* reverb = s.frame.state().catalogue.plugIns[SIDE_SYSTEM]->FindEntryByName(
+        L"Bright Reverb", s.frame.state().catalogue.language);
+    REQUIRE(reverb != nullptr);
+    CHECK(reverb->FindPreset(L"Saved") != nullptr); // the reload ran once the copy had ended
+    s.frame.Command(ID_EDIT_UNDO);
+    DWORD type = REG_NONE;
+    CHECK(ValueBytes(kReverbKey, L"Plate", &type) == stored);
+    CHECK(type == REG_BINARY);
+    s.frame.Command(ID_EDIT_REDO);
+    CHECK(ValueBytes(kReverbKey, L"Plate") == Pattern(32, 9));
+    CHECK(ValueBytes(kReverbKey, L"Saved") == Pattern(24, 4));
+}

@@ -98,3 +98,98 @@ TEST_CASE("a failed store write is the step's result even when later actions suc
     CHECK(ReadWholeFile(bigFile) == Pattern(300, 1));
     CHECK(DataOf(f.Plugins(SIDE_SYSTEM).At(0)->FindPreset(L"Big")) == Pattern(300, 1)); // memory shows the store
 }
+
+TEST_CASE("Undo and Redo put back only what the step changed") {
+    EditFixture f;
+    REQUIRE(SetBinary(kAlphaKey, L"Hard", Pattern(8, 7)));
+    REQUIRE(LoadSystemCatalogue(f.model) >= 0);
+    f.Add(SIDE_PACKAGE, MakePlugIn(L"Alpha", kAlpha, 0, 0, 0,
+                                   {MakePreset(L"Soft", Pattern(8, 1)), MakePreset(L"soft", Pattern(9, 2))}));
+    const Selection soft = Rows(SIDE_PACKAGE, NODE_PLUGIN, L"Alpha", {L"Soft"});
+
+    SUBCASE("two actions on one value come undone last to first and are redone first to last") {
+        REQUIRE(CopySelection(f.Session(), TreeNode(SIDE_PACKAGE, NODE_PLUGIN, L"Alpha"), {}, nullptr) == S_OK);
+        CHECK(ValueBytes(kAlphaKey, L"Soft") == Pattern(9, 2));
+        CHECK(f.history.UndoEdit(f.model, nullptr) == S_OK);
+        CHECK(ValueType(kAlphaKey, L"Soft") == REG_NONE);
+        CHECK(f.history.RedoEdit(f.model, nullptr) == S_OK);
+        CHECK(ValueBytes(kAlphaKey, L"Soft") == Pattern(9, 2));
+    }
+    SUBCASE("an added preset renamed away, its name taken by another: Undo and Redo leave that one alone") {
+        REQUIRE(CopySelection(f.Session(), soft, {}, nullptr) == S_OK);
+        const Selection system = Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"Soft"});
+        REQUIRE(RenameListItem(f.Session(), system, L"Firm", nullptr) == S_OK);
+        REQUIRE(RenameListItem(f.Session(), Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"Hard"}), L"Soft", nullptr) ==
+                S_OK);
+        EditOutcome outcome;
+        CHECK(f.history.UndoEdit(f.model, &outcome) == S_OK);
+        CHECK(outcome.leftAlone == std::vector<std::wstring>{L"Soft"});
+        CHECK(ValueBytes(kAlphaKey, L"Soft") == Pattern(8, 7));
+        CHECK(f.history.RedoEdit(f.model, &outcome) == S_OK);
+        CHECK(outcome.leftAlone == std::vector<std::wstring>{L"Soft"});
+        CHECK(ValueBytes(kAlphaKey, L"Soft") == Pattern(8, 7));
+        CHECK(ValueBytes(kAlphaKey, L"Firm") == Pattern(8, 1));
+    }
+    SUBCASE("a deleted preset whose name another program took meanwhile: Undo leaves the new one") {
+        REQUIRE(DeleteSelection(f.Session(), Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"Hard"}), nullptr) == S_OK);
+        REQUIRE(SetBinary(kAlphaKey, L"Hard", Pattern(5, 5)));
+        EditOutcome outcome;
+        CHECK(f.history.UndoEdit(f.model, &outcome) == S_OK);
+        CHECK(outcome.leftAlone == std::vector<std::wstring>{L"Hard"});
+        CHECK(ValueBytes(kAlphaKey, L"Hard") == Pattern(5, 5));
+    }
+}
+
+TEST_CASE("a copy over a stored value the catalogue does not show asks first, and Undo puts it back exactly") {
+    EditFixture f;
+    const DWORD number = 7;
+    REQUIRE(SetValue(kAlphaKey, L"Number", REG_DWORD, &number, sizeof(number)));
+    REQUIRE(SetValue(kAlphaKey, L"Empty", REG_BINARY, nullptr, 0));
+    REQUIRE(SetText(kAlphaKey, L"Gone", f.PresetFolder(kAlpha) + L"\\Gone.dxp"));
+    REQUIRE(LoadSystemCatalogue(f.model) >= 0);
+    REQUIRE(SetBinary(kAlphaKey, L"Late", Pattern(6, 5))); // written after the load
+    const wchar_t* names[] = {L"Number", L"Empty", L"Gone", L"Late"};
+    std::vector<Bytes> before;
+    std::vector<DWORD> types;
+    for (const wchar_t* name : names) {
+        types.push_back(REG_NONE);
+        before.push_back(ValueBytes(kAlphaKey, name, &types.back()));
+    }
+    f.Add(SIDE_PACKAGE, MakePlugIn(L"Alpha", kAlpha, 0, 0, 0,
+                                   {MakePreset(L"Number", Pattern(8, 1)), MakePreset(L"Empty", Pattern(8, 2)),
+                                    MakePreset(L"Gone", Pattern(300, 3)), MakePreset(L"Late", Pattern(8, 4))}));
+    f.answers.Script({IDYES, IDYES, IDYES, IDYES});
+    REQUIRE(CopySelection(f.Session(), TreeNode(SIDE_PACKAGE, NODE_PLUGIN, L"Alpha"), {}, nullptr) == S_OK);
+    CHECK(f.answers.asked.size() == 4);
+    CHECK(ValueBytes(kAlphaKey, L"Late") == Pattern(8, 4));
+    REQUIRE(f.history.UndoEdit(f.model, nullptr) == S_OK);
+    for (size_t i = 0; i < before.size(); ++i) {
+        CAPTURE(i);
+        DWORD type = REG_NONE;
+        CHECK(ValueBytes(kAlphaKey, names[i], &type) == before[i]);
+        CHECK(type == types[i]);
+    }
+    CHECK(CountFiles(f.PresetFolder(kAlpha)) == 0); // "Gone" had no file before either
+}
+
+TEST_CASE("a chain whose identifier an installed chain of another name holds gets a key of its own") {
+    EditFixture f;
+    const wchar_t id[] = L"{C0000000-0000-4000-8000-0000000000C1}";
+    const std::wstring key = std::wstring(STORE_CHAINS_KEY) + L"\\" + id;
+    REQUIRE(SetDword(key, L"Flags", 1));
+    REQUIRE(SetDword(key, L"Type", 2));
+    REQUIRE(SetText(key, L"Name", L"Backup"));
+    REQUIRE(SetBinary(key, L"Stream", Pattern(12, 1)));
+    REQUIRE(LoadSystemCatalogue(f.model) >= 0);
+    const std::string stored = f.Stored();
+    f.Chains(SIDE_PACKAGE).Append(MakeChain(L"Main", id, Pattern(14, 2)));
+    REQUIRE(CopySelection(f.Session(), TreeNode(SIDE_PACKAGE, NODE_CHAINS, L"FX Chains"), {}, nullptr) == S_OK);
+    CHECK(ValueText(key, L"Name") == L"Backup");
+    CHECK(ValueBytes(key, L"Stream") == Pattern(12, 1));
+    const ChainEntry* main = f.Chains(SIDE_SYSTEM).FindEntryByName(L"Main");
+    REQUIRE(main != nullptr);
+    CHECK(std::wstring(main->identifier) != id);
+    CHECK(ValueBytes(std::wstring(STORE_CHAINS_KEY) + L"\\" + main->identifier, L"Stream") == Pattern(14, 2));
+    REQUIRE(f.history.UndoEdit(f.model, nullptr) == S_OK);
+    CHECK(f.Stored() == stored);
+}

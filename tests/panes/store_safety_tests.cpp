@@ -32,7 +32,7 @@ TEST_CASE("names that map to one file name keep one data file each") {
     CHECK(CountFiles(folder) == 2);
 }
 
-TEST_CASE("deleting a value whose data file another value shares leaves the file") {
+TEST_CASE("a delete removes the entry, then only a data file of its own folder that nothing else names") {
     EditFixture f;
     const std::wstring shared = f.sandbox.WriteFile(L"shared.dxp", Pattern(300, 1));
     REQUIRE(SetText(kAlphaKey, L"First", shared));
@@ -41,6 +41,10 @@ TEST_CASE("deleting a value whose data file another value shares leaves the file
     REQUIRE(DeleteSelection(f.Session(), Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"First"}), nullptr) == S_OK);
     CHECK(ValueType(kAlphaKey, L"First") == REG_NONE);
     CHECK(ReadWholeFile(ValueText(kAlphaKey, L"Second")) == Pattern(300, 1));
+    // A file outside the plug-in's data folder may be anyone's: it stays.
+    REQUIRE(DeleteSelection(f.Session(), Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"Second"}), nullptr) == S_OK);
+    CHECK(ValueType(kAlphaKey, L"Second") == REG_NONE);
+    CHECK(ReadWholeFile(shared) == Pattern(300, 1));
 }
 
 TEST_CASE("what the loader shows, delete can delete") {
@@ -52,13 +56,29 @@ TEST_CASE("what the loader shows, delete can delete") {
     REQUIRE(LoadSystemCatalogue(f.model) >= 0);
     REQUIRE(f.Plugins(SIDE_SYSTEM).TotalPresetCount() == 3);
 
-    SUBCASE("entries whose names no write would accept") {
+    SUBCASE("entries under names no package would bring: deleted, and Undo brings them back") {
+        const std::string stored = f.Stored();
         EditOutcome outcome;
         CHECK(DeleteSelection(f.Session(), TreeNode(SIDE_SYSTEM, NODE_PLUGINS, L"FX Plug-Ins"), &outcome) == S_OK);
         CHECK_FALSE(outcome.reloadSystem);
         CHECK(ValueType(untitledKey, L"Kept") == REG_NONE);
         CHECK(ValueType(LathmereToolKey(L"EQ/Filter", 6, 0), L"Narrow") == REG_NONE);
         CHECK(f.Plugins(SIDE_SYSTEM).Count() == 0);
+        CHECK(f.history.UndoEdit(f.model, &outcome) == S_OK);
+        CHECK(f.Stored() == stored);
+    }
+    SUBCASE("copied out and back after the store was wiped, with data files under names a folder cannot take") {
+        const std::wstring deviceKey = std::wstring(STORE_PRESETS_KEY) + L"\\CON";
+        REQUIRE(SetText(deviceKey, L"Big", f.sandbox.WriteFile(L"big.dxp", Pattern(300, 4))));
+        REQUIRE(LoadSystemCatalogue(f.model) >= 0);
+        const std::string stored = f.Stored();
+        REQUIRE(CopySelection(f.Session(), TreeNode(SIDE_SYSTEM, NODE_ROOT, L""), {}, nullptr) == S_OK);
+        DeleteStoreKeys();
+        f.sandbox.UseScratchDefLocations();
+        REQUIRE(LoadSystemCatalogue(f.model) >= 0);
+        CHECK(CopySelection(f.Session(), TreeNode(SIDE_PACKAGE, NODE_ROOT, L""), {}, nullptr) == S_OK);
+        CHECK(f.Stored() == stored);
+        CHECK(ValueText(deviceKey, L"Big") == f.PresetFolder(L"_CON") + L"\\Big.dxp");
     }
     SUBCASE("an entry already gone from the store is deleted without complaint") {
         REQUIRE(RegDeleteKeyValueW(HKEY_CURRENT_USER, kAlphaKey.c_str(), L"Soft") == ERROR_SUCCESS);
