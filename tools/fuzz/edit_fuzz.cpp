@@ -259,20 +259,23 @@ std::string CompareSides(const char* side, const SideView& expected, const SideV
             return std::string(side) + " side, " + Narrow(key) + ": expected " + show(ep) + ", found " + show(fp);
         }
     }
-    auto sorted = [](std::vector<Chain> chains) {
-        std::sort(chains.begin(), chains.end(), [](const Chain& a, const Chain& b) {
-            return std::make_pair(Lower(a.name), Lower(a.id)) < std::make_pair(Lower(b.name), Lower(b.id));
-        });
-        return chains;
+    // Chains as a multiset: what one side holds that the other does not.
+    auto same = [exactNames](const Chain& a, const Chain& b) {
+        return SameName(a.id, b.id) && a.flags == b.flags && a.type == b.type && a.stream == b.stream &&
+               (exactNames ? a.name == b.name : SameName(a.name, b.name));
     };
-    std::vector<Chain> e = sorted(expected.chains), f = sorted(found.chains);
-    for (size_t i = 0; i < std::max(e.size(), f.size()); ++i) {
-        bool same = i < e.size() && i < f.size() && SameName(e[i].id, f[i].id) && e[i].flags == f[i].flags &&
-                    e[i].type == f[i].type && e[i].stream == f[i].stream &&
-                    (exactNames ? e[i].name == f[i].name : SameName(e[i].name, f[i].name));
-        if (!same)
-            return std::string(side) + " side chains: expected " + (i < e.size() ? DescribeChain(e[i]) : "nothing") +
-                   ", found " + (i < f.size() ? DescribeChain(f[i]) : "nothing");
+    std::vector<Chain> unmatched = found.chains;
+    std::string missing;
+    for (const Chain& chain : expected.chains) {
+        auto at = std::find_if(unmatched.begin(), unmatched.end(), [&](const Chain& c) { return same(chain, c); });
+        if (at != unmatched.end()) unmatched.erase(at);
+        else missing += " " + DescribeChain(chain) + ";";
+    }
+    if (!missing.empty() || !unmatched.empty()) {
+        std::string extra;
+        for (const Chain& chain : unmatched) extra += " " + DescribeChain(chain) + ";";
+        return std::string(side) + " side chains: expected but missing:" + (missing.empty() ? " none" : missing) +
+               " found but not expected:" + (extra.empty() ? " none" : extra);
     }
     return "";
 }
@@ -747,13 +750,13 @@ void Fuzzer::DeleteStep(CatalogueSide side) {
     editmodel::Step step;
     step.packageSide = side == SIDE_PACKAGE;
     for (const WalkItem& item : items) {
-        Loc loc;
-        if (item.chain)
-            loc = side == SIDE_SYSTEM ? Loc{LOC_CHAIN_KEY, L"", item.chainRecord.id}
-                                      : Loc{LOC_PACKAGE_CHAIN, L"", item.chainRecord.name};
+        if (item.chain && side == SIDE_SYSTEM)
+            step.acts.push_back(world_.RemoveChain(item.chainRecord));
+        else if (item.chain)
+            step.acts.push_back(world_.Remove(Loc{LOC_PACKAGE_CHAIN, L"", item.chainRecord.name}));
         else
-            loc = Loc{side == SIDE_SYSTEM ? LOC_VALUE : LOC_PACKAGE_PRESET, KeyPath(*item.plugIn), item.preset.name};
-        step.acts.push_back(world_.Remove(loc));
+            step.acts.push_back(world_.Remove(
+                Loc{side == SIDE_SYSTEM ? LOC_VALUE : LOC_PACKAGE_PRESET, KeyPath(*item.plugIn), item.preset.name}));
     }
     world_.Commit(std::move(step));
     Note(text);

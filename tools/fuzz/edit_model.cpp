@@ -253,19 +253,26 @@ void World::RefreshValue(const std::wstring& keyPath, const std::wstring& name) 
     if (shown.empty()) system.presets.erase(key);
 }
 
+// The side holds one chain of a name: a chain the key now shows takes the place of one of its name.
 void World::RefreshChainKey(const std::wstring& id) {
     std::erase_if(system.chains, [&](const Chain& chain) { return SameName(chain.id, id); });
     auto key = store.find(ChainKeyPath(id));
     if (key == store.end()) return;
-    if (std::optional<Chain> chain = ChainOfKey(key->second, id)) system.chains.push_back(*chain);
+    std::optional<Chain> chain = ChainOfKey(key->second, id);
+    if (!chain) return;
+    auto same = std::find_if(system.chains.begin(), system.chains.end(),
+                             [&](const Chain& c) { return SameName(c.name, chain->name); });
+    if (same != system.chains.end()) *same = *chain;
+    else system.chains.push_back(*chain);
 }
 
 void World::Reload() {
     system = SideView();
     for (const auto& [path, key] : store) {
         std::wstring id;
-        if (IsChainKeyPath(path, &id)) RefreshChainKey(id);
-        else
+        if (IsChainKeyPath(path, &id)) {
+            if (std::optional<Chain> chain = ChainOfKey(key, id)) system.chains.push_back(*chain);
+        } else
             for (const auto& [lower, value] : key.values) RefreshValue(path, lower);
     }
 }
@@ -329,7 +336,9 @@ std::vector<Act> World::WriteChain(const Chain& chain) {
         if (!name || !SameName(TextOf(name->data), chain.name)) target = L"?" + std::to_wstring(++freshIds);
     }
     std::vector<Act> acts;
-    Act write{Loc{LOC_CHAIN_KEY, L"", target}, {}, ChainKeyContent(target, chain, StoredForm(chain.stream, false))};
+    const int group = ++groups;
+    Act write{Loc{LOC_CHAIN_KEY, L"", target}, {}, ChainKeyContent(target, chain, StoredForm(chain.stream, false)),
+              group};
     write.before = Get(write.loc);
     Set(write.loc, write.after);
     acts.push_back(write);
@@ -341,8 +350,25 @@ std::vector<Act> World::WriteChain(const Chain& chain) {
             SameName(TextOf(name->data), chain.name))
             others.push_back(id);
     }
-    for (const std::wstring& id : others) acts.push_back(Remove(Loc{LOC_CHAIN_KEY, L"", id}));
+    for (const std::wstring& id : others) {
+        acts.push_back(Remove(Loc{LOC_CHAIN_KEY, L"", id}));
+        acts.back().group = group;
+    }
     return acts;
+}
+
+Act World::RemoveChain(const Chain& chain) {
+    Loc loc{LOC_CHAIN_KEY, L"", chain.id};
+    auto key = store.find(ChainKeyPath(chain.id));
+    const Val* name = key == store.end() ? nullptr : ValueOf(key->second, L"name");
+    std::erase_if(system.chains, [&](const Chain& c) { return SameName(c.name, chain.name); });
+    if (name && name->kind == VAL_TEXT && !SameName(TextOf(name->data), chain.name)) {
+        Content now = Get(loc);
+        return Act{loc, now, now, ++groups};
+    }
+    Act act = Remove(loc);
+    act.group = ++groups;
+    return act;
 }
 
 void World::Commit(Step step) {
@@ -351,12 +377,26 @@ void World::Commit(Step step) {
     undo.push_back(std::move(step));
 }
 
+// Groups of acts, last to first for Undo: each group moves only when every place holds what it expects.
+void World::Move(const std::vector<Act>& acts, bool forward) {
+    std::vector<std::pair<size_t, size_t>> groups; // [first, last) of each group
+    for (size_t i = 0; i < acts.size(); ++i)
+        if (i == 0 || acts[i].group == 0 || acts[i].group != acts[i - 1].group) groups.push_back({i, i + 1});
+        else groups.back().second = i + 1;
+    if (!forward) std::reverse(groups.begin(), groups.end());
+    for (auto [first, last] : groups) {
+        bool ready = true;
+        for (size_t i = first; i < last; ++i) ready = ready && Get(acts[i].loc) == (forward ? acts[i].before : acts[i].after);
+        if (!ready) continue;
+        for (size_t i = first; i < last; ++i) Set(acts[i].loc, forward ? acts[i].after : acts[i].before);
+    }
+}
+
 void World::Undo() {
     if (undo.empty()) return;
     Step step = std::move(undo.back());
     undo.pop_back();
-    for (auto act = step.acts.rbegin(); act != step.acts.rend(); ++act)
-        if (Get(act->loc) == act->after) Set(act->loc, act->before);
+    Move(step.acts, false);
     redo.push_back(std::move(step));
 }
 
@@ -364,8 +404,7 @@ void World::Redo() {
     if (redo.empty()) return;
     Step step = std::move(redo.back());
     redo.pop_back();
-    for (const Act& act : step.acts)
-        if (Get(act.loc) == act.before) Set(act.loc, act.after);
+    Move(step.acts, true);
     undo.push_back(std::move(step));
 }
 

@@ -71,6 +71,7 @@ struct Content {
 struct Act {
     Loc loc;
     Content before, after;
+    int group = 0; // acts of one group (one chain's keys) move together or not at all
 };
 struct Step {
     bool packageSide = false;
@@ -83,6 +84,7 @@ struct World {
     SideView package;
     std::vector<Step> undo, redo; // back() is the newest
     int freshIds = 0;             // chain identifiers the core must make up, "?1", "?2", ... until seen
+    int groups = 0;
 
     Content Get(const Loc& loc) const;
     // Sets loc and keeps the system view of a changed store place as a load would show it.
@@ -99,12 +101,18 @@ struct World {
     Act PutPackagePreset(const std::wstring& key, const Preset& preset);
     Act PutPackageChain(const Chain& chain);
     // A chain written to the store: under its identifier, or a fresh one when that key holds a chain of another
-    // name; other keys holding a chain of its name go.
+    // name; other keys holding a chain of its name go. One group of acts.
     std::vector<Act> WriteChain(const Chain& chain);
+    // A chain deleted from the store: its key, unless that now holds a chain of another name; the system side
+    // drops the chain of that name either way.
+    Act RemoveChain(const Chain& chain);
     void Commit(Step step);
     // Undo reverts acts last to first, each only where the place still holds what the act left; Redo mirrors.
     void Undo();
     void Redo();
+
+private:
+    void Move(const std::vector<Act>& acts, bool forward);
 };
 
 Content ValueContent(const std::wstring& name, const Val& val);
