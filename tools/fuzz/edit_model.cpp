@@ -238,6 +238,12 @@ void World::Set(const Loc& loc, const Content& content) {
     }
 }
 
+void World::Rewrite(const Loc& loc, const Content& content) {
+    restoring_ = true;
+    Set(loc, content);
+    restoring_ = false;
+}
+
 void World::RefreshValue(const std::wstring& keyPath, const std::wstring& name) {
     const std::wstring key = Lower(keyPath), lowerName = Lower(name);
     bool skipUntitled = false;
@@ -253,9 +259,10 @@ void World::RefreshValue(const std::wstring& keyPath, const std::wstring& name) 
     if (shown.empty()) system.presets.erase(key);
 }
 
-// The side holds one chain of a name: a chain the key now shows takes the place of one of its name.
+// The side holds one chain of a name: a chain the key now shows takes the place of one of its name. Undo and Redo
+// also drop what the side showed of the key before; a first application leaves other names of the key alone.
 void World::RefreshChainKey(const std::wstring& id) {
-    std::erase_if(system.chains, [&](const Chain& chain) { return SameName(chain.id, id); });
+    if (restoring_) std::erase_if(system.chains, [&](const Chain& chain) { return SameName(chain.id, id); });
     auto key = store.find(ChainKeyPath(id));
     if (key == store.end()) return;
     std::optional<Chain> chain = ChainOfKey(key->second, id);
@@ -388,7 +395,9 @@ void World::Move(const std::vector<Act>& acts, bool forward) {
         bool ready = true;
         for (size_t i = first; i < last; ++i) ready = ready && Get(acts[i].loc) == (forward ? acts[i].before : acts[i].after);
         if (!ready) continue;
+        restoring_ = true;
         for (size_t i = first; i < last; ++i) Set(acts[i].loc, forward ? acts[i].after : acts[i].before);
+        restoring_ = false;
     }
 }
 

@@ -89,6 +89,8 @@ struct World {
     Content Get(const Loc& loc) const;
     // Sets loc and keeps the system view of a changed store place as a load would show it.
     void Set(const Loc& loc, const Content& content);
+    // Set for an entry rewritten in place (a rename): the system side drops what it showed of the place first.
+    void Rewrite(const Loc& loc, const Content& content);
     void Reload(); // the system view from the store, as the loader reads it
     void RefreshValue(const std::wstring& key, const std::wstring& name);
     void RefreshChainKey(const std::wstring& id);
@@ -113,6 +115,7 @@ struct World {
 
 private:
     void Move(const std::vector<Act>& acts, bool forward);
+    bool restoring_ = false;
 };
 
 Content ValueContent(const std::wstring& name, const Val& val);
