@@ -122,7 +122,22 @@ HRESULT RestoreChain(CatalogueModel& model, CatalogueSide side, const EntryChang
     return PutChainInMemory(model, shown, side);
 }
 
+// Entry names ignore case, as the store does.
+std::wstring Folded(std::wstring text) {
+    if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
 } // namespace
+
+std::wstring PresetAction::EntryKey() const {
+    if (!Complete()) return std::wstring();
+    return Folded(std::to_wstring(side) + L"\n" + PresetKeyPath(*plugIn) + L"\n" + preset->name);
+}
+
+std::wstring ChainAction::EntryKey() const {
+    return chain ? Folded(std::to_wstring(side) + L"\nchain\n" + chain->name) : std::wstring();
+}
 
 HRESULT PresetAction::SetPlugIn(const PlugInEntry& source) {
     plugIn.reset(PlugInEntry::CopyShell(source));

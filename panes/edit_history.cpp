@@ -1,5 +1,6 @@
 // The edit history and its six actions over the catalogue's side operations.
 #include "edit_history.h"
+#include <map>
 #include <new>
 #include "kvlang.h"
 #include "kvresult.h"
@@ -7,17 +8,39 @@
 
 namespace {
 
+// The order a step's actions are reverted in: the actions of one entry last to first, so that what was there
+// first comes back last; the entries themselves in the order they were met, so that items come back in their
+// former order.
+std::vector<int> RevertOrder(const EditStep& step) {
+    const int count = step.actions.Count();
+    std::vector<std::wstring> keys(static_cast<size_t>(count));
+    std::map<std::wstring, std::vector<int>> byKey;
+    for (int i = 0; i < count; ++i) {
+        keys[static_cast<size_t>(i)] = step.actions.At(i)->EntryKey();
+        byKey[keys[static_cast<size_t>(i)]].push_back(i);
+    }
+    std::vector<int> order;
+    order.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        auto found = byKey.find(keys[static_cast<size_t>(i)]);
+        if (found == byKey.end()) continue; // its entry's actions are in already
+        order.insert(order.end(), found->second.rbegin(), found->second.rend());
+        byKey.erase(found);
+    }
+    return order;
+}
+
 // Runs every action of the step, whatever the earlier ones returned; the first failure is the step's result,
-// because a later success must not hide a store write that did not happen. Reverting runs last to first, so that
-// two actions on one entry come undone in the order that puts back what was there first.
+// because a later success must not hide a store write that did not happen.
 HRESULT ApplyStep(EditStep& step, CatalogueModel& model, bool apply, EditOutcome* outcome) {
     StoreWriteScope storeWrites(model);
     HRESULT result = S_OK;
     std::wstring failedItem;
     std::vector<std::wstring> leftAlone;
     const int count = step.actions.Count();
+    const std::vector<int> reverted = apply ? std::vector<int>() : RevertOrder(step);
     for (int n = 0; n < count; ++n) {
-        EditAction* action = step.actions.At(apply ? n : count - 1 - n);
+        EditAction* action = step.actions.At(apply ? n : reverted[static_cast<size_t>(n)]);
         HRESULT hr = apply ? action->Do(model) : action->Undo(model);
         if (hr == EDIT_S_LEFT_ALONE) leftAlone.push_back(action->ItemName());
         if (hr < 0 && result >= 0) {

@@ -49,6 +49,8 @@ public:
     virtual HRESULT Do(CatalogueModel& model) = 0;
     virtual HRESULT Undo(CatalogueModel& model) = 0;
     virtual const wchar_t* ItemName() const = 0;
+    // Names the entry the action changes; two actions on one entry give the same text.
+    virtual std::wstring EntryKey() const = 0;
 };
 
 class PresetAction : public EditAction {
@@ -58,6 +60,7 @@ public:
     HRESULT SetPlugIn(const PlugInEntry& source);
     HRESULT SetPreset(const PresetEntry& source);
     const wchar_t* ItemName() const override;
+    std::wstring EntryKey() const override;
 
     CatalogueSide side;
     std::unique_ptr<PlugInEntry> plugIn;
@@ -80,6 +83,7 @@ public:
     explicit ChainAction(CatalogueSide actionSide) : side(actionSide) {}
     HRESULT SetChain(const ChainEntry& source);
     const wchar_t* ItemName() const override;
+    std::wstring EntryKey() const override;
 
     CatalogueSide side;
     std::unique_ptr<ChainEntry> chain;

@@ -55,7 +55,11 @@ struct EditStore {
     SeededStore seeded;
     EditStore() {
         seeded.sandbox.UseScratchDefLocations();
-        std::wstring big = seeded.sandbox.WriteFile(L"Big.dxp", Pattern(400, 6));
+        // In the plug-in's own data folder, where a delete may remove it.
+        CreateDirectoryW(seeded.sandbox.file(L"presets").c_str(), nullptr);
+        CreateDirectoryW(PresetFolder(kReverbClass).c_str(), nullptr);
+        std::wstring big =
+            seeded.sandbox.WriteFile(std::wstring(L"presets\\") + kReverbClass + L"\\Big.dxp", Pattern(400, 6));
         REQUIRE(storetest::SetText(PlugInKey(kReverbClass), L"Big", big));
         storetest::RegisterClassName(kZetaClass, L"Zeta Comp");
     }

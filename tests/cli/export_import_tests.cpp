@@ -115,6 +115,29 @@ struct ConflictSetup {
         plugIns.Append(MakePlugIn(L"Friendly", kRegistered, {MakePreset(L"SMALL", packed), MakePreset(L"New", added)}));
         chains.Append(MakeChain(L"Live", L"c9", 0, 0, stream));
         REQUIRE(WritePackageFile(package.c_str(), &plugIns, &chains) == S_OK);
+        // An installed chain of another name holds the package chain's identifier: it must stay as it is.
+        const DWORD zero = 0;
+        for (const wchar_t* number : {L"Flags", L"Type"}) REQUIRE(SetValue(kBackupKey, number, REG_DWORD, &zero, 4));
+        REQUIRE(SetValue(kBackupKey, L"Name", REG_SZ, L"Backup", sizeof(L"Backup")));
+        REQUIRE(SetValue(kBackupKey, L"Stream", REG_BINARY, backup.data(), backup.size()));
+    }
+    const std::wstring kBackupKey = std::wstring(STORE_CHAINS_KEY) + L"\\c9";
+    const Bytes backup = Pattern(6, 5);
+    // The stream of the stored chain named name; empty when there is none.
+    Bytes ChainStream(const wchar_t* name) const {
+        HKEY root = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, STORE_CHAINS_KEY, 0, KEY_READ, &root) != ERROR_SUCCESS) return {};
+        wchar_t id[256];
+        Bytes found;
+        for (DWORD i = 0, chars = 256; RegEnumKeyExW(root, i, id, &chars, nullptr, nullptr, nullptr, nullptr) == 0;
+             ++i, chars = 256) {
+            const std::wstring key = std::wstring(STORE_CHAINS_KEY) + L"\\" + id;
+            Bytes text = ValueBytes(key, L"Name");
+            if (text.size() >= 2 && std::wstring(reinterpret_cast<const wchar_t*>(text.data())) == name)
+                found = ValueBytes(key, L"Stream");
+        }
+        RegCloseKey(root);
+        return found;
     }
     ~ConflictSetup() {
         ClearStore();
@@ -187,13 +210,14 @@ TEST_CASE("import answers: none refuses any conflict, --overwrite replaces, --sk
         CHECK(run.exitCode == expected.exitCode);
         CHECK(run.out == expected.out);
         CHECK(run.err == (expected.exitCode ? Utf8Count(IDS_CLI_IMPORT_CONFLICTS, 1) + "\n" : ""));
+        CHECK(setup.ChainStream(L"Backup") == setup.backup);
         if (!expected.written) {
             CHECK(RunTarrowCli(L"store").out == before);
             continue;
         }
         CHECK(ValueBytes(kRegisteredKey, L"Small") == (expected.replaced ? setup.packed : setup.stored));
         CHECK(DataFileBytes(kRegisteredKey, L"New") == setup.added);
-        CHECK(ValueBytes(std::wstring(STORE_CHAINS_KEY) + L"\\c9", L"Stream") == setup.stream);
+        CHECK(setup.ChainStream(L"Live") == setup.stream);
     }
 }
 

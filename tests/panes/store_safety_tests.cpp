@@ -45,6 +45,14 @@ TEST_CASE("a delete removes the entry, then only a data file of its own folder t
     REQUIRE(DeleteSelection(f.Session(), Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"Second"}), nullptr) == S_OK);
     CHECK(ValueType(kAlphaKey, L"Second") == REG_NONE);
     CHECK(ReadWholeFile(shared) == Pattern(300, 1));
+
+    // The store refuses to delete a chain key another program gave a subkey: the key keeps its file.
+    const std::wstring key = std::wstring(STORE_CHAINS_KEY) + L"\\c1";
+    f.Chains(SIDE_PACKAGE).Append(MakeChain(L"Held", L"c1", Pattern(300, 3)));
+    REQUIRE(CopySelection(f.Session(), TreeNode(SIDE_PACKAGE, NODE_CHAINS, L"FX Chains"), {}, nullptr) == S_OK);
+    REQUIRE(CreateKey(key + L"\\Extra"));
+    CHECK(DeleteSelection(f.Session(), TreeNode(SIDE_SYSTEM, NODE_CHAINS, L"FX Chains"), nullptr) < 0);
+    CHECK(ReadWholeFile(ValueText(key, L"Stream")) == Pattern(300, 3));
 }
 
 TEST_CASE("what the loader shows, delete can delete") {
