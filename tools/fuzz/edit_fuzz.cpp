@@ -888,7 +888,7 @@ void Fuzzer::NewPackage() {
         for (const auto& [lower, preset] : presets)
             text += " " + Narrow(key.substr(key.rfind(L'\\') + 1)) + "/" + Quoted(preset.name) + " " +
                     Describe(Val{VAL_BINARY, preset.data}) + ";";
-    for (const Chain& chain : world_.package.chains) text += " chain " + DescribeChain(chain) + ";";
+    for (const Chain& chain : world_.package.chains) text += std::string(" chain ") + DescribeChain(chain) + ";";
     Note(text);
     delete model_->plugIns[SIDE_PACKAGE];
     delete model_->chains[SIDE_PACKAGE];
