@@ -780,6 +780,7 @@ void Fuzzer::RenameStep(CatalogueSide side) {
     selection.side = side;
     selection.focusedPane = PANE_LIST;
     const PlugInEntry* plugIn = nullptr;
+    Chain shownChain;
     if (plugIns && plugIns->Count() && !rng_.OneIn(4)) {
         plugIn = plugIns->At(static_cast<int>(rng_.Below(plugIns->Count())));
         selection.nodeKind = NODE_PLUGIN;
@@ -790,7 +791,10 @@ void Fuzzer::RenameStep(CatalogueSide side) {
     } else if (chains && chains->Count()) {
         selection.nodeKind = NODE_CHAINS;
         selection.parent = KvGetString(language, IDS_FOLDER_CHAINS);
-        selection.names = {chains->At(static_cast<int>(rng_.Below(chains->Count())))->name};
+        const ChainEntry* c = chains->At(static_cast<int>(rng_.Below(chains->Count())));
+        selection.names = {c->name};
+        // The side's chain list is not modelled (see CompareSides): the renamed chain is taken as the side shows it.
+        shownChain = Chain{c->name, c->identifier, c->flags, c->type, Bytes(c->stream, c->stream + c->streamSize)};
     } else {
         return;
     }
@@ -830,7 +834,7 @@ void Fuzzer::RenameStep(CatalogueSide side) {
         world_.WriteValue(key, newName, StoredForm(data, IsLathmereKeyPath(key)));
         world_.Remove(Loc{LOC_VALUE, key, oldName});
     } else if (!taken) {
-        Chain chain = *chainAt(oldName);
+        Chain chain = shownChain;
         chain.name = newName;
         if (side == SIDE_PACKAGE) chainAt(oldName)->name = newName;
         else world_.Rewrite(Loc{LOC_CHAIN_KEY, L"", chain.id}, ChainKeyContent(chain.id, chain, StoredForm(chain.stream, false)));
