@@ -793,6 +793,7 @@ void Fuzzer::RenameStep(CatalogueSide side) {
         selection.parent = KvGetString(language, IDS_FOLDER_CHAINS);
         const ChainEntry* c = chains->At(static_cast<int>(rng_.Below(chains->Count())));
         selection.names = {c->name};
+        c = chains->FindEntryByName(c->name); // the one the rename finds by that name
         // The side's chain list is not modelled (see CompareSides): the renamed chain is taken as the side shows it.
         shownChain = Chain{c->name, c->identifier, c->flags, c->type, Bytes(c->stream, c->stream + c->streamSize)};
     } else {
