@@ -115,6 +115,7 @@ HRESULT LoadSystemCatalogue(CatalogueModel& model, StoreFileStamps* stamps) {
         model.systemReloadDeferred = true;
         return KV_S_NOTHING_TO_DO;
     }
+    CatalogueDropLookups(model); // they point into the lists about to go
     delete model.chains[SIDE_SYSTEM];
     model.chains[SIDE_SYSTEM] = nullptr;
     delete model.plugIns[SIDE_SYSTEM];
@@ -135,6 +136,7 @@ HRESULT LoadSystemCatalogue(CatalogueModel& model, StoreFileStamps* stamps) {
 void SettleSystemPlugInNames(CatalogueModel& model) {
     if (!model.systemNamesUnsettled) return;
     model.systemNamesUnsettled = false;
+    CatalogueDropLookups(model); // they know the plug-ins by their old names
     if (model.plugIns[SIDE_SYSTEM]) NamePlugInsAsStored(*model.plugIns[SIDE_SYSTEM]);
 }
 

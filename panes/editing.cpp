@@ -7,6 +7,7 @@
 #include "kvresult.h"
 #include "resource.h"
 #include "selection_walk.h"
+#include "store_entry.h"
 
 namespace {
 
@@ -44,6 +45,14 @@ int WarnWithoutOwner(tKVLANG* language, UINT textId, UINT captionId) {
                         KVMB_OK | KVMB_ICONEXCLAMATION);
 }
 
+// The store may hold the name where the side shows nothing: a value the loader skips, or one another program wrote
+// since the last load. A rename is not undoable, so it must never write over such a value.
+bool StoreHoldsName(const PlugInEntry* plugIn, bool chains, const wchar_t* name) {
+    if (chains) return !StoredChainKeysNamed(name).empty();
+    StoredEntry stored;
+    return plugIn && ReadStoredPreset(*plugIn, name, &stored) == S_OK && stored.present;
+}
+
 } // namespace
 
 HRESULT DeleteSelection(const EditSession& session, const Selection& selection, EditOutcome* outcome) {
@@ -78,6 +87,7 @@ HRESULT RenameListItem(const EditSession& session, const Selection& selection, c
 
     bool taken = chains ? chainList && chainList->FindByName(newText) >= 0
                         : plugIn && plugIn->FindPresetIndex(newText) >= 0;
+    if (!taken && side == SIDE_SYSTEM) taken = StoreHoldsName(plugIn, chains, newText);
     if (taken) {
         // A change of letter case alone cannot be stored: value names ignore case.
         if (!CatalogueNamesEqual(oldName, newText))

@@ -154,4 +154,21 @@ TEST_CASE("rename in the store writes the new entry first and keeps the old one 
     CHECK(ValueText(kChainKey, L"Name") == L"Main");
     CHECK(ReadWholeFile(ValueText(kChainKey, L"Stream")) == Pattern(400, 2));
     CHECK(GetFileAttributesW(f.sandbox.file(L"bus.kvg").c_str()) == INVALID_FILE_ATTRIBUTES);
+
+    // Names only the store holds (a value the loader skips, a chain written since the load) are taken too: a rename
+    // cannot be undone, so it must not write over them.
+    REQUIRE(SetDword(kAlphaKey, L"warm", 7));
+    StoreChain(std::wstring(STORE_CHAINS_KEY) + L"\\{C0000000-0000-4000-8000-000000000002}", L"Later",
+               f.sandbox.file(L"later.kvg"), Pattern(300, 3));
+    const std::pair<Selection, const wchar_t*> refused[] = {
+        {Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"Velvet"}), L"Warm"},
+        {Rows(SIDE_SYSTEM, NODE_CHAINS, L"FX Chains", {L"Main"}), L"later"}};
+    for (const auto& [selection, name] : refused) {
+        f.answers.Script({});
+        CHECK(RenameListItem(f.Session(), selection, name, &outcome) == KV_S_NOTHING_TO_DO);
+        CHECK(f.answers.asked.size() == 1);
+    }
+    CHECK(ValueType(kAlphaKey, L"warm") == REG_DWORD);
+    CHECK(ValueType(kAlphaKey, L"Velvet") == REG_SZ);
+    CHECK(ValueText(kChainKey, L"Name") == L"Main");
 }

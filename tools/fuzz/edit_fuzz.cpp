@@ -4,7 +4,7 @@
 // own: tools/edit_fuzz.sh runs it long, ctest runs it short.
 // Usage: edit_fuzz <steps> <seed>              run until steps are done or the first divergence
 //        edit_fuzz <steps> <seed> <episode>    replay one episode of that run, printing every step
-//        either with --calm: nothing changes while a box is open; --rename-unasked: see g_renameUnasked
+//        either with --calm: nothing changes while a box is open
 // A run is a series of episodes, each a fresh store and package and its own random stream, so an episode replays
 // alone. Exit status 0 no divergence, 1 a divergence, 2 refused or bad arguments, 3 a crash.
 #include <windows.h>
@@ -66,9 +66,6 @@ private:
 
 // --calm: nothing happens while a box is open (to look past the reload-during-a-question family of faults).
 bool g_calm = false;
-// --rename-unasked: a rename on the system side may write over a value only the store holds (one the side does not
-// show); without it the model expects the conflict warning, as for a name the side shows. An open finding.
-bool g_renameUnasked = false;
 
 // ---- The little world the steps play in: few names, so that they meet often
 
@@ -815,7 +812,7 @@ void Fuzzer::RenameStep(CatalogueSide side) {
     };
     bool taken = plugIn ? view.presets.count(key) && view.presets[key].count(Lower(newName)) : chainAt(newName) != view.chains.end();
     const bool shown = taken;
-    if (side == SIDE_SYSTEM && !g_renameUnasked) taken = taken || (plugIn ? ExistsOnSystem(key, newName) : ChainExistsOnSystem(newName));
+    if (side == SIDE_SYSTEM) taken = taken || (plugIn ? ExistsOnSystem(key, newName) : ChainExistsOnSystem(newName));
     Expect warning;
     warning.question = false;
     warning.warningId = newName.size() >= 64 ? IDS_NAME_TOO_LONG : IDS_NAME_CONFLICT;
@@ -1011,10 +1008,9 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
 int wmain(int argc, wchar_t** argv) {
     for (; argc > 1 && wcsncmp(argv[argc - 1], L"--", 2) == 0; --argc) {
         g_calm = g_calm || wcscmp(argv[argc - 1], L"--calm") == 0;
-        g_renameUnasked = g_renameUnasked || wcscmp(argv[argc - 1], L"--rename-unasked") == 0;
     }
     if (argc < 3 || argc > 4) {
-        printf("usage: edit_fuzz <steps> <seed> [episode] [--calm] [--rename-unasked]\n");
+        printf("usage: edit_fuzz <steps> <seed> [episode] [--calm]\n");
         return 2;
     }
     if (!testsupport::InThrowawayStore()) {
