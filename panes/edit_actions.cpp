@@ -135,9 +135,10 @@ std::wstring PresetAction::EntryKey() const {
     return Folded(std::to_wstring(side) + L"\n" + PresetKeyPath(*plugIn) + L"\n" + preset->name);
 }
 
-std::wstring ChainAction::EntryKey() const {
-    return chain ? Folded(std::to_wstring(side) + L"\nchain\n" + chain->name) : std::wstring();
-}
+// Chains are matched by name but stored under keys named by identifier, and identifiers compare without case: two
+// chains of different names can meet at one key. So all of a side's chain actions are one entry, reverted strictly
+// last to first.
+std::wstring ChainAction::EntryKey() const { return std::to_wstring(side) + L"\nchains"; }
 
 HRESULT PresetAction::SetPlugIn(const PlugInEntry& source) {
     plugIn.reset(PlugInEntry::CopyShell(source));
