@@ -17,6 +17,7 @@
 #include <vector>
 #include "edit_model.h"
 #include "editing.h"
+#include "fuzz_random.h"
 #include "kvlang.h"
 #include "kvmsgbox.h"
 #include "resource.h"
@@ -28,40 +29,16 @@ using namespace editmodel;
 
 namespace {
 
-// ---- Deterministic randomness (splitmix64), one stream per episode
+// ---- Deterministic randomness, one stream per episode
 
-class Random {
+class Random : public FuzzRandom {
 public:
-    Random(uint64_t seed, uint64_t stream) : state_(seed * 0x9E3779B97F4A7C15ull ^ (stream + 1) * 0xD1B54A32D192ED03ull) {}
-    uint64_t Next() {
-        uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    size_t Below(size_t n) { return n ? static_cast<size_t>(Next() % n) : 0; }
-    bool OneIn(size_t n) { return Below(n) == 0; }
-    template <class T> const T& Pick(const std::vector<T>& values) { return values[Below(values.size())]; }
-    // An index chosen by weight.
-    size_t Weighted(std::initializer_list<unsigned> weights) {
-        unsigned total = 0;
-        for (unsigned w : weights) total += w;
-        size_t roll = Below(total), index = 0;
-        for (unsigned w : weights) {
-            if (roll < w) return index;
-            roll -= w;
-            ++index;
-        }
-        return 0;
-    }
+    using FuzzRandom::FuzzRandom;
     Bytes Data(size_t size) {
         Bytes bytes(size);
         for (uint8_t& b : bytes) b = static_cast<uint8_t>(Next());
         return bytes;
     }
-
-private:
-    uint64_t state_;
 };
 
 // --calm: nothing happens while a box is open (to look past the reload-during-a-question family of faults).

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 #include "catalogue.h"
+#include "fuzz_random.h"
 #include "kvresult.h"
 #include "package_builders.h"
 #include "package_format.h"
@@ -63,26 +64,8 @@ void StoreU32(Bytes& b, size_t at, uint32_t value) {
     if (at + 4 <= b.size()) PkgStoreU32(b.data() + at, value);
 }
 
-// ---- Deterministic randomness: each mutation has a generator of its own, made from the seed and its index, so
-// that any one of them can be made again alone.
-
-class Random {
-public:
-    Random(uint64_t seed, uint64_t index)
-        : state_(seed * 0x9E3779B97F4A7C15ull ^ (index + 1) * 0xD1B54A32D192ED03ull) {}
-    uint64_t Next() { // splitmix64
-        uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    size_t Below(size_t n) { return n ? static_cast<size_t>(Next() % n) : 0; }
-    bool OneIn(size_t n) { return Below(n) == 0; }
-    template <class T, size_t N> T Pick(const T (&values)[N]) { return values[Below(N)]; }
-
-private:
-    uint64_t state_;
-};
+// Each mutation has a generator of its own, made from the seed and its index.
+using Random = FuzzRandom;
 
 // ---- The corpus: valid packages with every feature of the format
 
