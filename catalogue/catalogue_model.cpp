@@ -269,6 +269,8 @@ HRESULT AddChain(CatalogueModel& model, const ChainEntry& chain, int side) {
         CatalogueCopyText(replaced.identifier, CATALOGUE_ID_CHARS, other.c_str());
         HRESULT deleted = DeleteResult(DeleteStoreChain(replaced, model.storeWrites));
         if (deleted < 0 && result >= 0) result = deleted;
+        // The side shows what the store holds: the chain of a replaced key goes with it.
+        if (deleted >= 0) DropChainFromMemory(model, nullptr, other.c_str(), side);
     }
     HRESULT hr = PutChainInMemory(model, written, side);
     return hr < 0 ? hr : result;
@@ -278,7 +280,14 @@ HRESULT RemoveChain(CatalogueModel& model, const ChainEntry& chain, int side) {
     HRESULT result = SideIndex(side) == SIDE_SYSTEM ? DeleteResult(DeleteStoreChain(chain, model.storeWrites)) : S_OK;
     if (result < 0) return result;
     ChainList* list = model.chains[SideIndex(side)];
-    if (list) list->DeleteAt(list->FindByName(chain.name));
+    if (!list) return result;
+    // The store may hold two chains of one name under two keys: the system side drops the one of the deleted key.
+    int index = -1;
+    for (int i = 0; SideIndex(side) == SIDE_SYSTEM && index < 0 && i < list->Count(); ++i)
+        if (CatalogueNamesEqual(list->At(i)->name, chain.name) &&
+            CatalogueNamesEqual(list->At(i)->identifier, chain.identifier))
+            index = i;
+    list->DeleteAt(index >= 0 ? index : list->FindByName(chain.name));
     return result;
 }
 

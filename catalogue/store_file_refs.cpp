@@ -116,23 +116,22 @@ std::wstring DataFileRefs::FileOf(const wchar_t* valueName) const {
 }
 
 void DataFileRefs::Set(const wchar_t* valueName, const std::wstring& path) {
+    std::wstring comparable = ComparablePath(path);
     if (Ref* ref = const_cast<Ref*>(Find(valueName))) {
+        if (SamePath(ref->comparable, comparable)) return;
         const size_t at = static_cast<size_t>(ref - refs_.data());
-        Unindex(byPath_, CatalogueNameKey(ref->comparable.c_str()), at);
-        ref->path = path;
-        ref->comparable = ComparablePath(path);
-        byPath_[CatalogueNameKey(ref->comparable.c_str())].push_back(at);
-        return;
+        Unindex(byName_, CatalogueNameKey(ref->name.c_str()), at); // its old path stays claimed, see Remove
     }
-    Add(valueName, path, ComparablePath(path));
+    Add(valueName, path, std::move(comparable));
 }
 
+// The value's entry leaves the name index but keeps claiming its old path for the rest of the run: a file freed by
+// one write of a step is never taken by another item of the same step, so that Undo can put each back where it was,
+// in whatever order it reverts them.
 void DataFileRefs::Remove(const wchar_t* valueName) {
-    Ref* ref = const_cast<Ref*>(Find(valueName));
+    const Ref* ref = Find(valueName);
     if (!ref) return;
-    const size_t at = static_cast<size_t>(ref - refs_.data());
-    Unindex(byName_, CatalogueNameKey(ref->name.c_str()), at);
-    Unindex(byPath_, CatalogueNameKey(ref->comparable.c_str()), at);
+    Unindex(byName_, CatalogueNameKey(ref->name.c_str()), static_cast<size_t>(ref - refs_.data()));
 }
 
 bool IsDataFileShared(HKEY key, const wchar_t* valueName, const wchar_t* path) {

@@ -20,7 +20,8 @@ public:
                             const wchar_t* extension) const;
     // The file valueName points at, as stored; empty when it points at none.
     std::wstring FileOf(const wchar_t* valueName) const;
-    // Records that valueName now points at path, or (Remove) at no file.
+    // Records that valueName now points at path, or (Remove) at no file. The path it pointed at before stays taken
+    // for other values as long as this listing lives.
     void Set(const wchar_t* valueName, const std::wstring& path);
     void Remove(const wchar_t* valueName);
 
@@ -34,8 +35,8 @@ private:
     const Ref* Find(const wchar_t* valueName) const;
 
     // A key may hold thousands of values, each written in turn: hashed indexes into refs_ by value name and by
-    // comparable path keep each write's look-ups from searching them all. A removed value leaves the indexes but
-    // keeps its place in refs_, so that the other indexes still hold.
+    // comparable path keep each write's look-ups from searching them all. A removed or moved value leaves the name
+    // index but keeps its place in refs_ and in the path index.
     std::vector<Ref> refs_;
     std::unordered_map<uint64_t, std::vector<size_t>> byName_;
     std::unordered_map<uint64_t, std::vector<size_t>> byPath_;

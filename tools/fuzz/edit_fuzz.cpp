@@ -619,9 +619,10 @@ bool Fuzzer::ExistsOnSystem(const std::wstring& key, const std::wstring& name) c
 bool Fuzzer::ChainExistsOnSystem(const std::wstring& name) const {
     for (const Chain& chain : world_.system.chains)
         if (SameName(chain.name, name)) return true;
+    // Any chain key whose name text matches holds the name, whether or not the loader can show its chain.
     for (const auto& [path, key] : world_.store)
-        if (std::wstring id; IsChainKeyPath(path, &id))
-            if (std::optional<Chain> chain = ChainOfKey(key, id); chain && SameName(chain->name, name)) return true;
+        if (std::optional<std::wstring> stored = StoredChainName(key); IsChainKeyPath(path) && stored && SameName(*stored, name))
+            return true;
     return false;
 }
 

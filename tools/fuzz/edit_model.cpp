@@ -118,6 +118,12 @@ std::optional<Chain> ChainOfKey(const StoreKey& key, const std::wstring& id) {
     return Chain{TextOf(name->data), id, DwordOf(*flags), DwordOf(*type), stream->data};
 }
 
+std::optional<std::wstring> StoredChainName(const StoreKey& key) {
+    const Val* name = ValueOf(key, L"name");
+    if (!name || name->kind != VAL_TEXT) return std::nullopt;
+    return TextOf(name->data);
+}
+
 Content ValueContent(const std::wstring& name, const Val& val) { return Content{true, name, {{L"", val}}}; }
 
 Content ChainKeyContent(const std::wstring& id, const Chain& chain, const Val& stream) {
@@ -339,9 +345,18 @@ std::vector<Act> World::WriteChain(const Chain& chain) {
     std::wstring target = chain.id;
     auto held = store.find(ChainKeyPath(target));
     if (held != store.end() && !held->second.values.empty()) {
-        const Val* name = ValueOf(held->second, L"name");
-        if (!name || !SameName(TextOf(name->data), chain.name)) target = L"?" + std::to_wstring(++freshIds);
+        std::optional<std::wstring> name = StoredChainName(held->second);
+        if (name && !SameName(*name, chain.name)) target = L"?" + std::to_wstring(++freshIds);
     }
+    std::vector<std::wstring> others; // keys of other identifiers that hold a chain of this name: replaced
+    for (const auto& [path, key] : store) {
+        std::wstring id;
+        std::optional<std::wstring> name = StoredChainName(key);
+        if (IsChainKeyPath(path, &id) && !SameName(id, target) && name && SameName(*name, chain.name))
+            others.push_back(id);
+    }
+    for (const std::wstring& id : others)
+        std::erase_if(system.chains, [&](const Chain& c) { return SameName(c.id, id); });
     std::vector<Act> acts;
     const int group = ++groups;
     Act write{Loc{LOC_CHAIN_KEY, L"", target}, {}, ChainKeyContent(target, chain, StoredForm(chain.stream, false)),
@@ -349,14 +364,6 @@ std::vector<Act> World::WriteChain(const Chain& chain) {
     write.before = Get(write.loc);
     Set(write.loc, write.after);
     acts.push_back(write);
-    std::vector<std::wstring> others;
-    for (const auto& [path, key] : store) {
-        std::wstring id;
-        const Val* name = ValueOf(key, L"name");
-        if (IsChainKeyPath(path, &id) && !SameName(id, target) && name && name->kind == VAL_TEXT &&
-            SameName(TextOf(name->data), chain.name))
-            others.push_back(id);
-    }
     for (const std::wstring& id : others) {
         acts.push_back(Remove(Loc{LOC_CHAIN_KEY, L"", id}));
         acts.back().group = group;
@@ -367,12 +374,19 @@ std::vector<Act> World::WriteChain(const Chain& chain) {
 Act World::RemoveChain(const Chain& chain) {
     Loc loc{LOC_CHAIN_KEY, L"", chain.id};
     auto key = store.find(ChainKeyPath(chain.id));
-    const Val* name = key == store.end() ? nullptr : ValueOf(key->second, L"name");
-    std::erase_if(system.chains, [&](const Chain& c) { return SameName(c.name, chain.name); });
-    if (name && name->kind == VAL_TEXT && !SameName(TextOf(name->data), chain.name)) {
+    std::optional<std::wstring> name = key == store.end() ? std::nullopt : StoredChainName(key->second);
+    if (name && !SameName(*name, chain.name)) {
+        std::erase_if(system.chains, [&](const Chain& c) { return SameName(c.name, chain.name); });
         Content now = Get(loc);
         return Act{loc, now, now, ++groups};
     }
+    // The side drops the shown chain of this key, else the first of the name.
+    auto shown = std::find_if(system.chains.begin(), system.chains.end(),
+                              [&](const Chain& c) { return SameName(c.name, chain.name) && SameName(c.id, chain.id); });
+    if (shown == system.chains.end())
+        shown = std::find_if(system.chains.begin(), system.chains.end(),
+                             [&](const Chain& c) { return SameName(c.name, chain.name); });
+    if (shown != system.chains.end()) system.chains.erase(shown);
     Act act = Remove(loc);
     act.group = ++groups;
     return act;

@@ -54,6 +54,7 @@ std::wstring ChainKeyPath(const std::wstring& id);
 bool IsChainKeyPath(const std::wstring& path, std::wstring* id = nullptr);
 bool IsLathmereKeyPath(const std::wstring& path);
 std::optional<Chain> ChainOfKey(const StoreKey& key, const std::wstring& id); // as the loader reads it
+std::optional<std::wstring> StoredChainName(const StoreKey& key); // its name value, when that is text
 
 // A place an edit changes, and what it holds there.
 enum LocKind { LOC_VALUE, LOC_CHAIN_KEY, LOC_PACKAGE_PRESET, LOC_PACKAGE_CHAIN };
