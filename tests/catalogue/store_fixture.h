@@ -34,6 +34,18 @@ inline bool SetText(const std::wstring& path, const wchar_t* name, const std::ws
 inline bool SetDword(const std::wstring& path, const wchar_t* name, DWORD value) {
     return SetValue(path, name, REG_DWORD, &value, sizeof(value));
 }
+// A chain key as the store holds one; its stream inline, or in the data file given, or (both empty) none.
+inline std::wstring SeedChain(const std::wstring& id, const wchar_t* name, DWORD flags, DWORD type, const Bytes& stream,
+                              const std::wstring& file = L"") {
+    const std::wstring key = std::wstring(STORE_CHAINS_KEY) + L"\\" + id;
+    REQUIRE(SetDword(key, L"Flags", flags));
+    REQUIRE(SetDword(key, L"Type", type));
+    REQUIRE(SetText(key, L"Name", name));
+    const bool inFile = !file.empty();
+    if (inFile) REQUIRE(testsupport::WriteWholeFile(file, stream.data(), stream.size()));
+    if (inFile || !stream.empty()) REQUIRE((inFile ? SetText(key, L"Stream", file) : SetBinary(key, L"Stream", stream)));
+    return key;
+}
 inline bool CreateKey(const std::wstring& path, bool isVolatile = false) {
     KvRegKey key;
     return RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, isVolatile ? REG_OPTION_VOLATILE : 0,

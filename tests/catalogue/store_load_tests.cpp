@@ -133,24 +133,13 @@ TEST_CASE("a version key read with a leading zero ends the versioned scan; an em
 
 TEST_CASE("loading chains") {
     StoreSandbox sandbox;
-    auto seedChain = [&](const wchar_t* id, const wchar_t* name, DWORD flags, DWORD type) {
-        const std::wstring key = std::wstring(STORE_CHAINS_KEY) + L"\\" + id;
-        REQUIRE(SetDword(key, L"Flags", flags));
-        REQUIRE(SetDword(key, L"Type", type));
-        REQUIRE(SetText(key, L"Name", name));
-        return key;
-    };
-    SetBinary(seedChain(L"a-inline", L"Inline", 1, 2), L"Stream", Pattern(20, 1));
-    SetText(seedChain(L"b-file", L"From File", 3, 4), L"Stream", sandbox.WriteFile(L"b.kvg", Pattern(400, 2)));
-    const std::wstring textFlags = seedChain(L"c-text-flags", L"Bad Flags", 0, 0);
-    SetText(textFlags, L"Flags", L"1");
-    SetBinary(textFlags, L"Stream", Pattern(5, 3));
-    SetText(seedChain(L"d-missing", L"Missing", 0, 0), L"Stream", sandbox.file(L"none.kvg"));
-    seedChain(L"e-no-stream", L"No Stream", 0, 0);
-    const std::wstring longName = seedChain(L"f-long-name", L"", 0, 0);
-    SetText(longName, L"Name", std::wstring(260, L'n'));
-    SetBinary(longName, L"Stream", Pattern(5, 4));
-    SetBinary(seedChain(L"g-last", L"Last", 5, 6), L"Stream", Pattern(255, 5));
+    SeedChain(L"a-inline", L"Inline", 1, 2, Pattern(20, 1));
+    SeedChain(L"b-file", L"From File", 3, 4, Pattern(400, 2), sandbox.file(L"b.kvg"));
+    SetText(SeedChain(L"c-text-flags", L"Bad Flags", 0, 0, Pattern(5, 3)), L"Flags", L"1");
+    SetText(SeedChain(L"d-missing", L"Missing", 0, 0, {}), L"Stream", sandbox.file(L"none.kvg"));
+    SeedChain(L"e-no-stream", L"No Stream", 0, 0, {});
+    SetText(SeedChain(L"f-long-name", L"", 0, 0, Pattern(5, 4)), L"Name", std::wstring(260, L'n'));
+    SeedChain(L"g-last", L"Last", 5, 6, Pattern(255, 5));
 
     ChainList expected;
     expected.Append(MakeChain(L"Inline", L"a-inline", Pattern(20, 1), 1, 2));

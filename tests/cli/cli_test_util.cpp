@@ -6,6 +6,7 @@
 #include "sha256_digest.h"
 #include "store_names.h"
 #include "test_support.h"
+#include "../catalogue/store_fixture.h"
 
 namespace clitest {
 
@@ -93,10 +94,6 @@ std::string Preset(const std::string& jsonName, const std::vector<uint8_t>& data
            "\"}";
 }
 
-bool SetValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data, size_t size) {
-    return RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, type, data, DWORD(size)) == ERROR_SUCCESS;
-}
-
 void ClearStore() {
     // The data files of the store live under its DefLocation folders, which the writes create.
     for (const wchar_t* key : {STORE_PRESETS_KEY, STORE_CHAINS_KEY}) {
@@ -107,8 +104,7 @@ void ClearStore() {
             std::wstring(folder).ends_with(L"\\Presets"))
             testsupport::RemoveTree(folder);
     }
-    for (const wchar_t* key : {L"Software\\DirectShow", L"Software\\Moravel", STORE_LATHMERE_VERSIONS_KEY})
-        RegDeleteTreeW(HKEY_CURRENT_USER, key);
+    storetest::DeleteStoreKeys();
 }
 
 } // namespace clitest

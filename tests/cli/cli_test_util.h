@@ -25,7 +25,6 @@ std::wstring Arg(const std::wstring& path); // a quoted argument with its leadin
 std::string JsonPath(std::wstring path);    // a path's only escapes are its backslashes
 std::string Preset(const std::string& jsonName, const std::vector<uint8_t>& data); // {"name","size","sha256"}
 
-bool SetValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data, size_t size);
 // Removes every key of the system store the tests write: presets, chains, Lathmere stores and versions.
 void ClearStore();
 

@@ -12,6 +12,7 @@
 #include "sha256_digest.h"
 #include "store_names.h"
 #include "test_support.h"
+#include "../catalogue/store_fixture.h"
 
 using namespace pkgtest;
 using namespace clitest;
@@ -90,18 +91,12 @@ TEST_CASE("repack writes an old-format package as the writer would, and exits wi
 TEST_CASE("store prints a seeded system store's plug-ins, chains and Lathmere destinations") {
     ClearStore();
     const Bytes warm = Pattern(10, 1), slap = Pattern(6, 2), stream = Pattern(4, 3);
-    const std::wstring plugIn = std::wstring(STORE_PRESETS_KEY) + L"\\{0C1D2E3F-9999-2222-3333-444455556666}";
-    const std::wstring chain = std::wstring(STORE_CHAINS_KEY) + L"\\chainX";
-    const DWORD flags = 2, type = 3;
-    const wchar_t name[] = L"Chain \\ back";
-    REQUIRE(SetValue(plugIn, L"Warm \u00E9", REG_BINARY, warm.data(), warm.size()));
-    REQUIRE(SetValue(chain, L"Flags", REG_DWORD, &flags, 4));
-    REQUIRE(SetValue(chain, L"Type", REG_DWORD, &type, 4));
-    REQUIRE(SetValue(chain, L"Name", REG_SZ, name, sizeof(name)));
-    REQUIRE(SetValue(chain, L"Stream", REG_BINARY, stream.data(), stream.size()));
-    REQUIRE(SetValue(std::wstring(STORE_LATHMERE_KEY) + L"\\Delay", L"Slap", REG_BINARY, slap.data(), slap.size()));
+    REQUIRE(storetest::SetBinary(std::wstring(STORE_PRESETS_KEY) + L"\\{0C1D2E3F-9999-2222-3333-444455556666}",
+                                 L"Warm \u00E9", warm));
+    storetest::SeedChain(L"chainX", L"Chain \\ back", 2, 3, stream);
+    REQUIRE(storetest::SetBinary(std::wstring(STORE_LATHMERE_KEY) + L"\\Delay", L"Slap", slap));
     // A version key without presets is still a destination.
-    REQUIRE(SetValue(std::wstring(STORE_LATHMERE_VERSIONS_KEY) + L"\\8.0", L"Other", REG_DWORD, &flags, 4));
+    REQUIRE(storetest::SetDword(std::wstring(STORE_LATHMERE_VERSIONS_KEY) + L"\\8.0", L"Other", 2));
     CliRun run = RunTarrowCli(L"store");
     ClearStore();
     CHECK(run.exitCode == 0);
@@ -124,7 +119,6 @@ TEST_CASE("usage: help on standard output with 0, mistakes on standard error wit
         {L"-h", 0, usage, ""},
         {L"", 2, "", usage},
         {L"dump", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"dump") + "\n\n" + usage},
-        {L"repack only-one", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"repack") + "\n\n" + usage},
         {L"Dump x", 2, "", Utf8String(IDS_CLI_UNKNOWN_COMMAND, L"Dump") + "\n\n" + usage},
         {L"diff store", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"diff") + "\n\n" + usage}, // the parsers' mistakes
     };

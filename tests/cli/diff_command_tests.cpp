@@ -9,6 +9,7 @@
 #include "resource.h"
 #include "store_names.h"
 #include "test_support.h"
+#include "../catalogue/store_fixture.h"
 
 using namespace pkgtest;
 using namespace clitest;
@@ -40,7 +41,6 @@ TEST_CASE("diff: a package with itself is empty; one changed preset is named alo
         REQUIRE(WritePackageFile(path.c_str(), &plugIns, &chains) == S_OK);
     }
     const struct { std::wstring arguments; long exitCode; std::string out; } runs[] = {
-        {L"diff" + Arg(a) + Arg(a), 0, kNoDifferences},
         {L"diff --exit-code" + Arg(a) + Arg(a), 0, kNoDifferences},
         {L"diff" + Arg(a) + Arg(b) + L" --exit-code", 3,
          "{\"onlyInA\":{\"plugins\":[],\"chains\":[]},\"onlyInB\":{\"plugins\":[],\"chains\":[]},\"different\":{"
@@ -62,14 +62,9 @@ TEST_CASE("diff against the store: what only one side holds, a changed chain, an
     testsupport::ScratchDir dir(L"cli-diff-store");
     const Bytes kept = Pattern(12, 1), stored = Pattern(7, 2), packed = Pattern(5, 3), stream = Pattern(4, 4);
     const std::wstring plugInKey = std::wstring(STORE_PRESETS_KEY) + L"\\" + kClass;
-    const std::wstring chainKey = std::wstring(STORE_CHAINS_KEY) + L"\\mix";
-    const DWORD flags = 5, type = 6;
-    REQUIRE(SetValue(plugInKey, L"Kept", REG_BINARY, kept.data(), kept.size()));
-    REQUIRE(SetValue(plugInKey, L"Stored Only", REG_BINARY, stored.data(), stored.size()));
-    REQUIRE(SetValue(chainKey, L"Flags", REG_DWORD, &flags, 4));
-    REQUIRE(SetValue(chainKey, L"Type", REG_DWORD, &type, 4));
-    REQUIRE(SetValue(chainKey, L"Name", REG_SZ, L"Mix", 8));
-    REQUIRE(SetValue(chainKey, L"Stream", REG_BINARY, stream.data(), stream.size()));
+    REQUIRE(storetest::SetBinary(plugInKey, L"Kept", kept));
+    REQUIRE(storetest::SetBinary(plugInKey, L"Stored Only", stored));
+    storetest::SeedChain(L"mix", L"Mix", 5, 6, stream);
     const std::wstring package = dir.file(L"p.kvpreset");
     PlugInList plugIns;
     ChainList chains;

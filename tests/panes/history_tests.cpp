@@ -13,7 +13,6 @@ TEST_CASE("a copy is one step that Undo and Redo move whole, and the menu items 
                                    MakePreset(L"Three", Pattern(10, 3))}));
     f.Plugins(SIDE_PACKAGE);
     const std::string empty = f.State(SIDE_PACKAGE);
-    CHECK(UndoMenuItem(f.history, f.model.language).text == L"Can't &Undo\tCtrl+Z");
 
     CopyOutcome copied;
     REQUIRE(CopySelection(f.Session(), TreeNode(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha"), {}, &copied) == S_OK);
@@ -26,7 +25,6 @@ TEST_CASE("a copy is one step that Undo and Redo move whole, and the menu items 
     CHECK(undo.enabled);
     CHECK(undo.text == L"&Undo Copy\tCtrl+Z");
     CHECK_FALSE(redo.enabled);
-    CHECK(redo.text == L"Can't &Redo\tCtrl+Shift+Z");
 
     EditOutcome undone;
     CHECK(f.history.UndoEdit(f.model, &undone) == S_OK);
@@ -35,25 +33,15 @@ TEST_CASE("a copy is one step that Undo and Redo move whole, and the menu items 
     undo = UndoMenuItem(f.history, f.model.language);
     redo = RedoMenuItem(f.history, f.model.language);
     CHECK_FALSE(undo.enabled);
-    CHECK(undo.text == L"Can't &Undo\tCtrl+Z");
     CHECK(redo.enabled);
     CHECK(redo.text == L"&Redo Copy\tCtrl+Shift+Z");
 
     CHECK(f.history.RedoEdit(f.model, nullptr) == S_OK);
     CHECK(f.State(SIDE_PACKAGE) == full);
-    CHECK(f.history.UndoEdit(f.model, nullptr) == S_OK);
-
-    // A new edit after Undo: the undone step can no longer be redone.
-    REQUIRE(CopySelection(f.Session(), Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"Two"}), {}, nullptr) == S_OK);
-    CHECK(f.history.redoSteps.Count() == 0);
-    CHECK(f.history.undoSteps.Count() == 1);
-    CHECK(f.history.RedoEdit(f.model, nullptr) == S_OK); // nothing to redo: nothing happens
-    CHECK(f.Plugins(SIDE_PACKAGE).TotalPresetCount() == 1);
-
     f.history.ClearHistory();
     CHECK_FALSE(UndoMenuItem(f.history, f.model.language).enabled);
-    CHECK(f.history.UndoEdit(f.model, nullptr) == S_OK);
-    CHECK(f.Plugins(SIDE_PACKAGE).TotalPresetCount() == 1);
+    CHECK(f.history.UndoEdit(f.model, nullptr) == S_OK); // nothing to undo: nothing happens
+    CHECK(f.State(SIDE_PACKAGE) == full);
 }
 
 TEST_CASE("a step without actions never enters the history, and a new edit drops one left pending") {
@@ -180,11 +168,7 @@ TEST_CASE("a copy over a stored value the catalogue does not show asks first, an
 TEST_CASE("a chain whose identifier an installed chain of another name holds gets a key of its own") {
     EditFixture f;
     const wchar_t id[] = L"{C0000000-0000-4000-8000-0000000000C1}";
-    const std::wstring key = std::wstring(STORE_CHAINS_KEY) + L"\\" + id;
-    REQUIRE(SetDword(key, L"Flags", 1));
-    REQUIRE(SetDword(key, L"Type", 2));
-    REQUIRE(SetText(key, L"Name", L"Backup"));
-    REQUIRE(SetBinary(key, L"Stream", Pattern(12, 1)));
+    const std::wstring key = SeedChain(id, L"Backup", 1, 2, Pattern(12, 1));
     REQUIRE(LoadSystemCatalogue(f.model) >= 0);
     const std::string stored = f.Stored();
     f.Chains(SIDE_PACKAGE).Append(MakeChain(L"Main", id, Pattern(14, 2)));

@@ -6,32 +6,6 @@
 
 using namespace edittest;
 
-TEST_CASE("names that map to one file name keep one data file each") {
-    EditFixture f;
-    f.Add(SIDE_PACKAGE, MakePlugIn(L"Alpha", kAlpha, 0, 0, 0,
-                                   {MakePreset(L"a:b", Pattern(300, 1)), MakePreset(L"a?b", Pattern(310, 2)),
-                                    MakePreset(L"a|b", Pattern(320, 3))}));
-    f.Plugins(SIDE_SYSTEM);
-    REQUIRE(CopySelection(f.Session(), TreeNode(SIDE_PACKAGE, NODE_PLUGIN, L"Alpha"), {}, nullptr) == S_OK);
-    const std::wstring folder = f.PresetFolder(kAlpha);
-    CHECK(ValueText(kAlphaKey, L"a:b") == folder + L"\\a_b.dxp");
-    CHECK(ValueText(kAlphaKey, L"a?b") == folder + L"\\a_b (2).dxp");
-    CHECK(ReadWholeFile(ValueText(kAlphaKey, L"a:b")) == Pattern(300, 1));
-    CHECK(ReadWholeFile(ValueText(kAlphaKey, L"a?b")) == Pattern(310, 2));
-    CHECK(ReadWholeFile(ValueText(kAlphaKey, L"a|b")) == Pattern(320, 3));
-
-    // Rewriting a value keeps its own file; renaming to a name of the same file name loses nothing.
-    std::unique_ptr<PresetEntry> newer(MakePreset(L"a?b", Pattern(330, 4)));
-    REQUIRE(WriteStorePreset(*f.Plugins(SIDE_SYSTEM).At(0), *newer) == S_OK);
-    CHECK(ValueText(kAlphaKey, L"a?b") == folder + L"\\a_b (2).dxp");
-    REQUIRE(RenameListItem(f.Session(), Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"a|b"}), L"a*b", nullptr) == S_OK);
-
-    REQUIRE(DeleteSelection(f.Session(), Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"a:b"}), nullptr) == S_OK);
-    CHECK(ReadWholeFile(ValueText(kAlphaKey, L"a?b")) == Pattern(330, 4));
-    CHECK(ReadWholeFile(ValueText(kAlphaKey, L"a*b")) == Pattern(320, 3));
-    CHECK(CountFiles(folder) == 2);
-}
-
 TEST_CASE("a delete removes the entry, then only a data file of its own folder that nothing else names") {
     EditFixture f;
     const std::wstring shared = f.sandbox.WriteFile(L"shared.dxp", Pattern(300, 1));
@@ -61,10 +35,11 @@ TEST_CASE("what the loader shows, delete can delete") {
     REQUIRE(SetBinary(untitledKey, L"Kept", Pattern(10, 1)));
     REQUIRE(SetBinary(LathmereToolKey(L"EQ/Filter", 6, 0), L"Narrow", Pattern(10, 2)));
     REQUIRE(SetBinary(kAlphaKey, L"Soft", Pattern(10, 3)));
+    REQUIRE(SetBinary(LathmereToolKey(L"Chorus", 8, 1), L"Wide", Pattern(50, 6))); // the chosen destination
     REQUIRE(LoadSystemCatalogue(f.model) >= 0);
-    REQUIRE(f.Plugins(SIDE_SYSTEM).TotalPresetCount() == 3);
+    REQUIRE(f.Plugins(SIDE_SYSTEM).TotalPresetCount() == 4);
 
-    SUBCASE("entries under names no package would bring: deleted, and Undo brings them back") {
+    SUBCASE("entries under names no package would bring: deleted, and Undo brings them back, not to 8.1") {
         const std::string stored = f.Stored();
         EditOutcome outcome;
         CHECK(DeleteSelection(f.Session(), TreeNode(SIDE_SYSTEM, NODE_PLUGINS, L"FX Plug-Ins"), &outcome) == S_OK);
@@ -74,6 +49,8 @@ TEST_CASE("what the loader shows, delete can delete") {
         CHECK(f.Plugins(SIDE_SYSTEM).Count() == 0);
         CHECK(f.history.UndoEdit(f.model, &outcome) == S_OK);
         CHECK(f.Stored() == stored);
+        CHECK(f.history.RedoEdit(f.model, nullptr) == S_OK);
+        CHECK(f.Stored() == "(none)\n(none)\n");
     }
     SUBCASE("copied out and back after the store was wiped, with data files under names a folder cannot take") {
         const std::wstring deviceKey = std::wstring(STORE_PRESETS_KEY) + L"\\CON";
