@@ -182,3 +182,22 @@ TEST_CASE("a chain whose identifier an installed chain of another name holds get
     REQUIRE(f.history.UndoEdit(f.model, nullptr) == S_OK);
     CHECK(f.Stored() == stored);
 }
+
+TEST_CASE("a data file one item of a copy frees is not taken by the next, so Undo can put it back") {
+    EditFixture f;
+    f.Add(SIDE_PACKAGE, MakePlugIn(L"Alpha", kAlpha, 0, 0, 0, {MakePreset(L"A?", Pattern(300, 1))}));
+    const Selection alpha = TreeNode(SIDE_PACKAGE, NODE_PLUGIN, L"Alpha");
+    REQUIRE(CopySelection(f.Session(), alpha, {}, nullptr) == S_OK);
+    const std::wstring file = ValueText(kAlphaKey, L"A?"); // "A_", as "A:" would be named
+    PlugInEntry* package = f.Plugins(SIDE_PACKAGE).At(0);
+    package->FindPreset(L"A?")->AdoptData(CopyBlob(Pattern(7, 2)), 7); // inline now: the file goes
+    REQUIRE(package->AppendPreset(MakePreset(L"A:", Pattern(300, 3))) == S_OK);
+    f.answers.Script({IDYES});
+    REQUIRE(CopySelection(f.Session(), alpha, {}, nullptr) == S_OK);
+    CHECK(ValueText(kAlphaKey, L"A:") != file);
+
+    CHECK(f.history.UndoEdit(f.model, nullptr) == S_OK);
+    CHECK(ValueText(kAlphaKey, L"A?") == file);
+    CHECK(ReadWholeFile(file) == Pattern(300, 1));
+    CHECK(ValueType(kAlphaKey, L"A:") == REG_NONE);
+}
