@@ -124,3 +124,22 @@ TEST_CASE("rename in the store writes the new entry first and keeps the old one 
     CHECK(ValueType(kAlphaKey, L"Velvet") == REG_SZ);
     CHECK(ValueText(kChainKey, L"Name") == L"Main");
 }
+
+TEST_CASE("two stored chains of one name: a delete drops the one of its key, a write replaces both") {
+    EditFixture f;
+    SeedChain(kChainId, L"Bus", 1, 2, Pattern(10, 1));
+    SeedChain(kOtherId, L"bus", 1, 2, Pattern(10, 2));
+    REQUIRE(LoadSystemCatalogue(f.model) >= 0);
+    REQUIRE(f.Chains(SIDE_SYSTEM).Count() == 2);
+    ChainEntry second;
+    second.Assign(*f.Chains(SIDE_SYSTEM).At(1));
+    REQUIRE(RemoveChain(f.model, second, SIDE_SYSTEM) == S_OK);
+    CHECK(f.State(SIDE_SYSTEM) == f.Stored());
+
+    SeedChain(kOtherId, L"bus", 1, 2, Pattern(10, 2));
+    REQUIRE(LoadSystemCatalogue(f.model) >= 0);
+    std::unique_ptr<ChainEntry> written(MakeChain(L"BUS", L"{C0000000-0000-4000-8000-000000000003}", Pattern(10, 3)));
+    REQUIRE(AddChain(f.model, *written, SIDE_SYSTEM) == S_OK);
+    CHECK(f.State(SIDE_SYSTEM) == f.Stored());
+    CHECK(f.Chains(SIDE_SYSTEM).Count() == 1);
+}
