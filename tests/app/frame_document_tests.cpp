@@ -1,13 +1,13 @@
 // The document commands on the real frame: titles and saving by the document's state, the unsaved-changes
 // question, failed saves and openings, dropped files and the recent files.
 #include <doctest.h>
-#include "app_fixture.h"
+#include "frame_fixture.h"
 #include "package_handover.h"
 #include "package_save.h"
 #include "settings_ids.h"
 #include <shlobj.h> // after the panes' names: it defines PANE_NONE as a macro
 
-using namespace apptest;
+using namespace frametest;
 
 namespace {
 
@@ -108,9 +108,7 @@ TEST_CASE("the unsaved-changes question: Cancel keeps everything; a Yes whose sa
     f.Command(ID_FILE_EXIT);
     CHECK(IsWindow(f.frame));
     REQUIRE(f.answers.boxes.size() == 4);
-    CHECK(f.answers.boxes[1].text == L"The file " + target + L" could not be saved.\n\nAn error occurred writing the "
-                                     L"file. Make sure you have write access to the file/folder and that there is "
-                                     L"enough free space.");
+    CHECK(f.answers.boxes[1].text.find(target + L" could not be saved.") != std::wstring::npos);
     CHECK(f.Title() == L"mix.kvpreset* (Read-Only)");
     CHECK(f.state->history->undoSteps.Count() == 1);
     CHECK(g_appContext.recentFiles.count == 1);
@@ -209,8 +207,7 @@ TEST_CASE("recent files on the frame: the File menu, opening entries and failure
 
     f.answers.boxAnswers = {IDOK};
     f.Command(ID_FILE_RECENT_FIRST + 1); // the deleted file: its message, then it leaves the list
-    CHECK(f.answers.boxes.at(0).text ==
-          L"The file " + gone + L" could not be opened.\n\nMake sure you have access to the specified file.");
+    CHECK(f.answers.boxes.at(0).text.find(gone + L" could not be opened.") != std::wstring::npos);
     CHECK(g_appContext.recentFiles.count == 1);
     MakeUntitledDocument(f.document(), g_appContext.language);
     f.Command(ID_FILE_RECENT_FIRST); // read-only as it was
@@ -223,8 +220,7 @@ TEST_CASE("recent files on the frame: the File menu, opening entries and failure
     f.answers.Script({IDNO, IDOK});
     f.answers.dialogAnswers = {{damaged}};
     f.Command(ID_FILE_OPEN);
-    CHECK(f.answers.boxes.at(1).text ==
-          L"The file " + damaged + L" is not in a supported format, or contains an unrecoverable error.");
+    CHECK(f.answers.boxes.at(1).text.find(damaged + L" is not in a supported format") != std::wstring::npos);
     CHECK(f.Title() == L"a&b.kvpreset (Read-Only)");
     CHECK(f.RootText() == L"a&b.kvpreset");
 

@@ -1,22 +1,30 @@
 // The real frame window created in the test process: the application record it needs, a seeded store and package,
-// scripted answers to every message box and file dialog, and readers for what a user would see in the panes.
+// scripted answers to every message box and file dialog, readers for what a user would see in the panes, and the
+// set-ups of the document and editing tests.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
 #include <doctest.h>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 #include "../catalogue/store_fixture.h"
+#include "../kernel/wide_string_maker.h"
 #include "app_context.h"
+#include "document_open.h"
+#include "edit_history.h"
 #include "file_dialogs.h"
 #include "frame_state.h"
 #include "frame_window.h"
 #include "kvkernel.h"
+#include "kvlang.h"
 #include "kvmetric.h"
 #include "kvmsgbox.h"
 #include "package_format.h"
+#include "recent_files.h"
 #include "resource.h"
 
 namespace frametest {
@@ -52,7 +60,7 @@ struct Box {
     std::wstring text, caption;
     UINT style;
 };
-struct ShownDialog { std::wstring title, folder, name, filter, extension; DWORD flags; };
+struct ShownDialog { std::wstring folder, name; };
 struct DialogAnswer { std::optional<std::wstring> path; bool readOnly = false; }; // no path: cancelled
 
 // Answers every box and file dialog from queues and records them. Anything asked beyond the queues is cancelled
@@ -69,11 +77,7 @@ public:
         PrepareApplication();
         Hook();
         SetFileDialogRunner([this](OPENFILENAMEW& dialog, bool) {
-            std::wstring filter;
-            for (const wchar_t* piece = dialog.lpstrFilter; *piece; piece += wcslen(piece) + 1)
-                filter += piece + std::wstring(L"|");
-            dialogs.push_back({dialog.lpstrTitle, dialog.lpstrInitialDir ? dialog.lpstrInitialDir : L"",
-                               dialog.lpstrFile, filter, dialog.lpstrDefExt ? dialog.lpstrDefExt : L"", dialog.Flags});
+            dialogs.push_back({dialog.lpstrInitialDir ? dialog.lpstrInitialDir : L"", dialog.lpstrFile});
             if (dialogAnswers.empty()) return ++unexpected, FALSE;
             DialogAnswer answer = dialogAnswers.front();
             dialogAnswers.pop_front();
@@ -261,5 +265,137 @@ struct PackageFile {
     std::wstring path = folder.file(L"Sample Set.kvpreset");
     PackageFile() { REQUIRE(WriteSamplePackage(path)); }
 };
+
+// ---- the document tests: the frame started as the program starts it
+
+// The frame over a clean store (seeded by the caller first when it wants) and an empty settings key.
+struct FrameFixture {
+    AppSession session;
+    storetest::StoreSandbox store;
+    testsupport::ScratchDir dir{L"frame"};
+    Answers& answers = session.answers;
+    std::unique_ptr<TestFrame> window;
+    HWND frame = nullptr;
+    FrameState* state = nullptr;
+
+    explicit FrameFixture(const std::function<void()>& seedStore = {}) {
+        if (seedStore) seedStore();
+        Create();
+    }
+    // As the program starts: an untitled document, the recent files from the settings, the frame.
+    void Create() {
+        MakeUntitledDocument(g_appContext.document, g_appContext.language);
+        LoadRecentFiles(g_appContext.recentFiles, g_appContext.settings);
+        window = std::make_unique<TestFrame>(session);
+        frame = window->window();
+        state = &window->state();
+    }
+    DocumentRecord& document() { return g_appContext.document; }
+    void Command(UINT id) { window->Command(id); }
+    std::wstring Title() { return Text(frame).substr(20); } // after "Varden Tarrow 2.0 - "
+    std::wstring RootText() {
+        HWND tree = state->sides[PANE_PACKAGE].tree;
+        return TreeItemText(tree, TreeView_GetRoot(tree));
+    }
+    std::wstring Package(const wchar_t* name) { // a package file in the scratch folder
+        std::wstring path = dir.file(name);
+        REQUIRE(WriteSamplePackage(path));
+        return path;
+    }
+    void MarkModified() { // as an edit of the package does
+        document().flags |= DOC_MODIFIED;
+        UpdateTitle(frame, &document());
+    }
+};
+
+// ---- the editing tests: the seeded store with data files, and an opened package
+
+constexpr wchar_t kZetaClass[] = L"{7D000000-0000-4000-8000-0000000000E1}";
+constexpr wchar_t kPackageRoot[] = L"Edits.kvpreset";
+inline const std::vector<const wchar_t*> kPackageReverb = {kPackageRoot, L"FX Plug-Ins", L"Bright Reverb"};
+inline const std::vector<const wchar_t*> kSystemReverb = {L"FX Plug-Ins", L"Bright Reverb"};
+
+// The frame fixture's store (Bright Reverb: hall, Plate, Room; alpha Delay: Slap; ...) with data files in a
+// scratch folder, a large stored preset "Big" of Bright Reverb, and the package's second plug-in registered.
+struct EditStore {
+    SeededStore seeded;
+    EditStore() {
+        seeded.sandbox.UseScratchDefLocations();
+        // In the plug-in's own data folder, where a delete may remove it.
+        CreateDirectoryW(seeded.sandbox.file(L"presets").c_str(), nullptr);
+        CreateDirectoryW(PresetFolder(kReverbClass).c_str(), nullptr);
+        std::wstring big =
+            seeded.sandbox.WriteFile(std::wstring(L"presets\\") + kReverbClass + L"\\Big.dxp", Pattern(400, 6));
+        REQUIRE(storetest::SetText(PlugInKey(kReverbClass), L"Big", big));
+        storetest::RegisterClassName(kZetaClass, L"Zeta Comp");
+    }
+    ~EditStore() { storetest::UnregisterClass(kZetaClass); }
+    std::wstring PresetFolder(const wchar_t* classId) const {
+        return seeded.sandbox.folder() + L"\\presets\\" + classId;
+    }
+};
+
+// "Edits.kvpreset": Bright Reverb with "Plate" (other bytes than the stored one) and "Cathedral" (a data file's
+// size), Zeta Comp with "Knee".
+struct EditPackage {
+    testsupport::ScratchDir folder{L"edits"};
+    std::wstring path = folder.file(kPackageRoot);
+    EditPackage() {
+        PlugInList plugIns;
+        plugIns.Append(storetest::MakePlugIn(L"Bright Reverb", kReverbClass, 0, 0, 0,
+                                             {storetest::MakePreset(L"Plate", Pattern(32, 9)),
+                                              storetest::MakePreset(L"Cathedral", Pattern(300, 8))}));
+        plugIns.Append(storetest::MakePlugIn(L"Zeta Comp", kZetaClass, 0, 0, 0,
+                                             {storetest::MakePreset(L"Knee", Pattern(20, 5))}));
+        ChainList chains;
+        REQUIRE(WritePackageFile(path.c_str(), &plugIns, &chains) >= 0);
+    }
+};
+
+// Everything a test of an edit needs, in the order it must be made and destroyed.
+struct EditSetup {
+    EditStore store;
+    EditPackage package;
+    AppSession session{package.path};
+    TestFrame frame{session};
+    Answers& answers = session.answers;
+    PaneState& packageSide = frame.pane(PANE_PACKAGE);
+    PaneState& systemSide = frame.pane(PANE_SYSTEM);
+
+    bool Modified() const { return (g_appContext.document.flags & DOC_MODIFIED) != 0; }
+};
+
+inline std::wstring SelectedNodeText(const PaneState& pane) {
+    return TreeItemText(pane.tree, TreeView_GetSelection(pane.tree));
+}
+
+// Selects a tree node and gives the tree the focus, which makes its side the active one.
+inline HTREEITEM FocusNode(const PaneState& pane, const std::vector<const wchar_t*>& path) {
+    HTREEITEM item = SelectNode(pane, path);
+    SetFocus(pane.tree);
+    Pump();
+    return item;
+}
+
+// The index of the list row with this text, or -1.
+inline int FindRow(HWND list, const wchar_t* text) {
+    LVFINDINFOW find{};
+    find.flags = LVFI_STRING;
+    find.psz = text;
+    return ListView_FindItem(list, -1, &find);
+}
+
+// Selects a node, gives the list the focus and selects the rows of the given texts.
+inline void FocusRows(const PaneState& pane, const std::vector<const wchar_t*>& path, const Lines& rows) {
+    REQUIRE(SelectNode(pane, path) != nullptr);
+    SetFocus(pane.list);
+    ListView_SetItemState(pane.list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (const std::wstring& text : rows) {
+        int row = FindRow(pane.list, text.c_str());
+        REQUIRE(row >= 0);
+        ListView_SetItemState(pane.list, row, LVIS_SELECTED, LVIS_SELECTED);
+    }
+    Pump();
+}
 
 } // namespace frametest

@@ -48,7 +48,7 @@ TEST_CASE("start-up shows the package above and the store below, sorted, with ca
     }
 }
 
-TEST_CASE("opening rows by double click and Enter; renaming only presets and chains, 63 characters, F2") {
+TEST_CASE("opening rows by double click and Enter; renaming only presets and chains, F2") {
     PackageFile package;
     AppSession session(package.path);
     TestFrame frame(session);
@@ -77,7 +77,6 @@ TEST_CASE("opening rows by double click and Enter; renaming only presets and cha
     HWND edit = ListView_GetEditControl(pane.list);
     REQUIRE(edit != nullptr);
     CHECK(Text(edit) == L"B");
-    CHECK(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0) == PANE_LABEL_LIMIT);
     SetWindowTextW(edit, L"Brand New");
     SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
     Pump();
@@ -99,7 +98,7 @@ TEST_CASE("opening rows by double click and Enter; renaming only presets and cha
     ListView_CancelEditLabel(pane.list);
 }
 
-TEST_CASE("focus makes a side active; Ctrl+Tab passes over empty panes; Ctrl+A only in a list; the selection read") {
+TEST_CASE("focus makes a side active; Ctrl+Tab passes over empty panes; Ctrl+A only in a list; focus comes back") {
     PackageFile package;
     std::unique_ptr<SeededStore> store;
     SUBCASE("with an empty store") { storetest::DeleteStoreKeys(); }
@@ -130,14 +129,6 @@ TEST_CASE("focus makes a side active; Ctrl+Tab passes over empty panes; Ctrl+A o
         CHECK(SelectedRows(sides[PANE_SYSTEM].list) == std::vector<int>{0}); // landing on a list selects a row
         frame.Command(ID_EDIT_SELECT_ALL);
         CHECK(SelectedRows(sides[PANE_SYSTEM].list) == std::vector<int>{0, 1});
-
-        Selection selection;
-        REQUIRE(GetSelection(sides[PANE_SYSTEM], &selection) == S_OK);
-        CHECK(selection.side == SIDE_SYSTEM);
-        CHECK(selection.focusedPane == PANE_LIST);
-        CHECK(selection.nodeKind == NODE_CHAINS);
-        CHECK(selection.names == Lines{L"Drum Bus", L"Vocal Chain"});
-        CHECK(selection.parent == L"FX Chains");
     }
     SetFocus(sides[PANE_PACKAGE].tree);
     CHECK(frame.state().activeSide == PANE_PACKAGE);
@@ -145,12 +136,6 @@ TEST_CASE("focus makes a side active; Ctrl+Tab passes over empty panes; Ctrl+A o
     ListView_SetItemState(sides[PANE_PACKAGE].list, -1, 0, LVIS_SELECTED);
     frame.Command(ID_EDIT_SELECT_ALL);
     CHECK(SelectedRows(sides[PANE_PACKAGE].list).empty());
-    Selection selection;
-    REQUIRE(GetSelection(sides[PANE_PACKAGE], &selection) == S_OK);
-    CHECK(selection.side == SIDE_PACKAGE);
-    CHECK(selection.focusedPane == PANE_TREE);
-    CHECK(selection.names == Lines{L"Zeta Comp"});
-    CHECK(selection.parent == L"FX Plug-Ins");
 
     // Switching to another window and back gives the focus back to the pane that had it.
     SetFocus(sides[PANE_PACKAGE].list);
@@ -242,22 +227,13 @@ TEST_CASE("opening packages: a missing or damaged one leaves the document as it 
     SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_CASE("toolbar: buttons, tooltips, the destination drop-down and the enabled states") {
+TEST_CASE("toolbar: the destination drop-down and the enabled states") {
     SeededStore store;
     PackageFile package;
     AppSession session(package.path);
     TestFrame frame(session);
     HWND toolbar = frame.state().toolbar;
     REQUIRE(toolbar != nullptr);
-    const std::pair<UINT, const wchar_t*> tips[] = {
-        {ID_FILE_NEW, L"New (Ctrl+N)"}, {ID_DESTINATION_BUTTON, L"Lathmere Preset Destination"}};
-    for (const auto& [command, text] : tips) {
-        NMTTDISPINFOW info{};
-        info.hdr = NMHDR{reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0)), command,
-                         static_cast<UINT>(TTN_GETDISPINFOW)};
-        SendMessageW(frame.window(), WM_NOTIFY, command, reinterpret_cast<LPARAM>(&info));
-        CHECK(std::wstring(info.lpszText ? info.lpszText : L"") == text);
-    }
 
     // The drop-down opens menu 110; a timer inside the menu's own loop reads it and closes it.
     static Lines seen;
@@ -323,7 +299,7 @@ TEST_CASE("activation reloads the store only when it changed; F5 always reloads"
     CHECK(ListRows(system.list) == Lines{L"Cathedral", L"hall", L"Plate", L"Room"});
 }
 
-TEST_CASE("the splitter: hit test, cursor, a move within the drag distance, clamps at both ends") {
+TEST_CASE("the splitter: hit test, cursor, a move within the drag distance, a drag past the window's left edge") {
     AppSession session;
     TestFrame frame(session, 800, 600);
     FrameState& state = frame.state();
@@ -358,28 +334,18 @@ TEST_CASE("the splitter: hit test, cursor, a move within the drag distance, clam
     };
     drag(inside.x - 40);
     CHECK(pane.treeWidth == PANE_DEFAULT_TREE_WIDTH - 40);
-    CHECK(pane.listRect.left == pane.treeRect.right + SPLITTER_WIDTH);
     drag(-600); // left of the window: a negative coordinate
     CHECK(pane.treeWidth == MIN_TREE_WIDTH);
-    drag(5000);
-    CHECK(pane.treeWidth == (pane.rect.right - pane.rect.left) - TREE_RESERVE);
     CHECK(state.sides[PANE_SYSTEM].treeWidth == PANE_DEFAULT_TREE_WIDTH);
 }
 
-TEST_CASE("tree widths and placement are saved at destruction and applied at the next creation; two frames at once") {
+TEST_CASE("tree widths and placement are saved at destruction, the widths applied at the next creation; two frames") {
     AppSession session;
     {
         TestFrame frame(session, 900, 700);
         frame.pane(PANE_SYSTEM).treeWidth = 222;
         SetWindowPos(frame.window(), nullptr, 40, 30, 600, 400, SWP_NOZORDER);
-        CHECK(frame.pane(PANE_PACKAGE).treeWidth == PANE_DEFAULT_TREE_WIDTH);
-        CHECK(frame.pane(PANE_SYSTEM).treeWidth == 222);
-        // Narrower than the tree plus 16 pixels: the tree gives way so that the list keeps 10 pixels.
-        SetWindowPos(frame.window(), nullptr, 0, 0, 200, 400, SWP_NOZORDER | SWP_NOMOVE);
-        for (uint32_t side : {PANE_PACKAGE, PANE_SYSTEM}) {
-            CHECK(frame.pane(side).listRect.right - frame.pane(side).listRect.left == MIN_LIST_WIDTH);
-            CHECK(frame.pane(side).treeWidth == (frame.pane(side).rect.right - frame.pane(side).rect.left) - 16);
-        }
+        SetWindowPos(frame.window(), nullptr, 0, 0, 200, 400, SWP_NOZORDER | SWP_NOMOVE); // the trees give way
         const int shrunk = frame.pane(PANE_SYSTEM).treeWidth;
         SendMessageW(frame.window(), WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(1, 1));
         CHECK(frame.pane(PANE_SYSTEM).treeWidth == shrunk); // a minimised window is not laid out
@@ -393,15 +359,9 @@ TEST_CASE("tree widths and placement are saved at destruction and applied at the
     CHECK(stored.rcNormalPosition.left == 40);
     CHECK(stored.rcNormalPosition.right == 240);
 
-    TestFrame next(session);
+    TestFrame next(session); // the stored placement's use is the display scale tests'
     CHECK(next.pane(PANE_PACKAGE).treeWidth == saved);
     CHECK(next.pane(PANE_SYSTEM).treeWidth == saved);
-    ApplyStoredPlacement(next.window(), g_appContext.settings);
-    WINDOWPLACEMENT applied{};
-    applied.length = sizeof(applied);
-    GetWindowPlacement(next.window(), &applied);
-    CHECK(applied.rcNormalPosition.top == 30);
-    CHECK(applied.rcNormalPosition.right == 240);
 
     // Several frames at once share the one window class, each with a state of its own.
     auto another = std::make_unique<TestFrame>(session);

@@ -1,11 +1,8 @@
-// Menus as the frame prepares them when they open: File and Edit states, the
-// Lathmere destinations in both the Edit submenu and the toolbar's drop-down, and mnemonics.
+// Menus as the frame prepares them when they open: File and Edit states and the Lathmere destinations.
 #include <doctest.h>
-#include <cwchar>
-#include <cwctype>
-#include "app_fixture.h"
+#include "frame_fixture.h"
 
-using namespace apptest;
+using namespace frametest;
 
 namespace {
 
@@ -35,38 +32,7 @@ std::vector<std::wstring> Texts(HMENU menu) {
     return texts;
 }
 
-// No two items of a popup, nor of its submenus, share a mnemonic (the letter after a single "&").
-void CheckMnemonics(HMENU popup) {
-    std::wstring seen;
-    for (int i = 0; i < GetMenuItemCount(popup); ++i) {
-        if (HMENU submenu = GetSubMenu(popup, i)) CheckMnemonics(submenu);
-        wchar_t text[300] = L"";
-        GetMenuStringW(popup, static_cast<UINT>(i), text, 300, MF_BYPOSITION);
-        const wchar_t* p = text;
-        while ((p = wcschr(p, L'&')) && p[1] == L'&') p += 2; // a literal ampersand
-        if (!p || !p[1]) continue;
-        const wchar_t letter = static_cast<wchar_t>(towupper(p[1]));
-        CAPTURE(storetest::Narrow(text));
-        CHECK(seen.find(letter) == std::wstring::npos);
-        seen += letter;
-    }
-}
-
 } // namespace
-
-TEST_CASE("no two items of a popup share a mnemonic: the menu resources, and the menus as the frame prepares them") {
-    FrameFixture f;
-    for (UINT id : {IDR_MAIN_MENU, IDR_DESTINATION_MENU}) {
-        HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id));
-        CheckMnemonics(menu);
-        DestroyMenu(menu);
-    }
-    g_appContext.recentFiles.count = 1; // an entry "&1"
-    wcscpy(g_appContext.recentFiles.entries[0].path, L"C:\\Edit&Save.kvpreset");
-    Bar(f, 0);
-    Bar(f, 1);
-    CheckMnemonics(GetMenu(f.frame));
-}
 
 TEST_CASE("File and Edit states follow the package, the focus and the history") {
     FrameFixture f;
@@ -106,9 +72,6 @@ TEST_CASE("the destination menus list what is installed, marked on the chosen ve
         });
         HMENU edit = GetSubMenu(GetMenu(f.frame), 1);
         HMENU submenu = Opened(f, GetSubMenu(edit, GetMenuItemCount(edit) - 1));
-        HMENU resource = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_DESTINATION_MENU));
-        CHECK(Texts(Opened(f, GetSubMenu(resource, 0))) == row.texts); // the toolbar button's drop-down
-        DestroyMenu(resource);
         CHECK(Texts(submenu) == row.texts);
         CHECK(Read(submenu, ID_DESTINATION_FIRST + row.marked).marked != row.keys.empty());
         CHECK(Read(submenu, ID_DESTINATION_FIRST).enabled != row.keys.empty());

@@ -1,9 +1,9 @@
 // The recent-files list: order, capacity and letter case, labels, and where a stored list ends.
 #include <doctest.h>
-#include "app_fixture.h"
+#include "frame_fixture.h"
 #include "settings_ids.h"
 
-using namespace apptest;
+using namespace frametest;
 using Paths = std::vector<std::wstring>;
 
 namespace {

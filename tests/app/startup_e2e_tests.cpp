@@ -5,12 +5,10 @@
 #include "com_registration.h"
 #include "crash_report.h"
 #include "frame_fixture.h"
-#include "kvlang.h"
 #include "kvmetric.h"
 #include "resource.h"
 #include "test_support.h"
 #include <string>
-#include <vector>
 
 using namespace testsupport;
 
@@ -33,7 +31,6 @@ public:
         CloseHandle(info_.hProcess);
     }
     bool started() const { return started_; }
-    DWORD id() const { return info_.dwProcessId; }
 
     // Exit code, or -1 when the process did not end in time (it is then terminated).
     long WaitExit(DWORD timeoutMs) {
@@ -49,7 +46,7 @@ public:
 
     // A visible top-level window of this process whose class matches, or null after the timeout.
     HWND WaitWindow(const wchar_t* className, DWORD timeoutMs) {
-        struct Search { DWORD pid; const wchar_t* cls; HWND found; } search{id(), className, nullptr};
+        struct Search { DWORD pid; const wchar_t* cls; HWND found; } search{info_.dwProcessId, className, nullptr};
         for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
             EnumWindows([](HWND w, LPARAM p) -> BOOL {
                 auto* s = reinterpret_cast<Search*>(p);
@@ -91,34 +88,6 @@ std::wstring DialogText(HWND dialog) {
     return all;
 }
 
-bool PressButton(HWND dialog, const wchar_t* caption) {
-    struct Find { const wchar_t* caption; HWND found; } find{caption, nullptr};
-    EnumChildWindows(dialog, [](HWND child, LPARAM p) -> BOOL {
-        auto* f = reinterpret_cast<Find*>(p);
-        if (WindowText(child) == f->caption) {
-            f->found = child;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&find));
-    if (!find.found) return false;
-    PostMessageW(find.found, BM_CLICK, 0, 0);
-    return true;
-}
-
-// Starts the program with arguments that must fail: reads the start-up error box, answers it, returns the exit code.
-long StartExpectingError(const std::wstring& arguments, std::wstring* boxText) {
-    Program program(arguments);
-    REQUIRE(program.started());
-    HWND box = program.WaitWindow(L"#32770", 20000);
-    REQUIRE_MESSAGE(box != nullptr, "no error box appeared");
-    *boxText = DialogText(box);
-    CHECK(PressButton(box, L"OK"));
-    return program.WaitExit(10000);
-}
-
-bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
-
 } // namespace
 
 // Which arguments are invalid is the command-line tests' concern; here, what the program does with one.
@@ -129,14 +98,17 @@ TEST_CASE("invalid arguments end with exit code 4, a missing response file with 
     };
     for (const auto& row : rows) {
         CAPTURE(row.exitCode);
-        std::wstring text;
-        CHECK(StartExpectingError(row.arguments, &text) == row.exitCode);
-        CHECK(Contains(text, L"An error occurred starting Tarrow."));
-        CHECK(Contains(text, row.reason));
+        Program program(row.arguments);
+        REQUIRE(program.started());
+        HWND box = program.WaitWindow(L"#32770", 20000);
+        REQUIRE_MESSAGE(box != nullptr, "no error box appeared");
+        CHECK(DialogText(box).find(row.reason) != std::wstring::npos);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        CHECK(program.WaitExit(10000) == row.exitCode);
     }
 }
 
-TEST_CASE("normal start, About, recent files kept across starts, and class registration") {
+TEST_CASE("normal start, About, recent files kept across starts, the start-up lock, and class registration") {
     KvMetric_DeleteAll(L"Tarrow", APP_VERSION_WORD);
     ScratchDir folder(L"startup");
     std::wstring second = folder.file(L"second.kvpreset");
@@ -151,18 +123,12 @@ TEST_CASE("normal start, About, recent files kept across starts, and class regis
         HWND packageTree = GetDlgItem(frame, 1);
         CHECK(SendMessageW(packageTree, TVM_GETCOUNT, 0, 0) == 5); // root, two folders, two plug-ins
 
-        // The About command shows the title, the version and the bitmap.
+        // The About command opens its box with the bitmap loaded.
         PostMessageW(frame, WM_COMMAND, MAKEWPARAM(ID_HELP_ABOUT, 0), 0);
         HWND about = first.WaitWindow(L"#32770", 10000);
         REQUIRE(about != nullptr);
-        std::wstring text = DialogText(about);
-        CHECK(Contains(text, L"Varden Tarrow 2.0\n"));
-        wchar_t version[64];
-        swprintf(version, _countof(version), L"Version %d.%d%ls (Build %d)\n", TARROW_VERSION_TEXT_ARGS);
-        CHECK(Contains(text, version));
-        HWND picture = GetDlgItem(about, IDC_ABOUT_BITMAP);
-        CHECK(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0);
-        CHECK(PressButton(about, L"OK"));
+        CHECK(SendMessageW(GetDlgItem(about, IDC_ABOUT_BITMAP), STM_GETIMAGE, IMAGE_BITMAP, 0) != 0);
+        PostMessageW(about, WM_COMMAND, IDOK, 0);
 
         PostMessageW(frame, WM_CLOSE, 0, 0);
         CHECK(first.WaitExit(20000) == 0);
@@ -178,6 +144,16 @@ TEST_CASE("normal start, About, recent files kept across starts, and class regis
     CHECK(again.WaitExit(20000) == 0);
     KvMetric_DeleteAll(L"Tarrow", APP_VERSION_WORD);
 
+    // A start while another process holds the start-up lock shows nothing and ends with 0 after the wait.
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Tarrow.Mutex");
+    REQUIRE(mutex != nullptr);
+    Program locked(L"");
+    REQUIRE(locked.started());
+    CHECK(locked.WaitWindow(L"Tarrow.Class.Frame", 3000) == nullptr);
+    CHECK(locked.WaitExit(30000) == 0);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+
     HKEY key = nullptr;
     std::wstring name = std::wstring(L"CLSID\\") + APP_CLASS_ID + L"\\LocalServer32";
     REQUIRE(RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS);
@@ -186,19 +162,7 @@ TEST_CASE("normal start, About, recent files kept across starts, and class regis
     CHECK(RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes) == ERROR_SUCCESS);
     RegCloseKey(key);
     std::wstring server = value;
-    CHECK(server.size() > 10);
-    CHECK(_wcsicmp(server.substr(server.size() - 10).c_str(), L"tarrow.exe") == 0);
-}
-
-TEST_CASE("a start while another process holds the start-up lock ends with 0 after the wait") {
-    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Tarrow.Mutex");
-    REQUIRE(mutex != nullptr);
-    Program program(L"");
-    REQUIRE(program.started());
-    CHECK(program.WaitWindow(L"Tarrow.Class.Frame", 3000) == nullptr);
-    CHECK(program.WaitExit(30000) == 0);
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
+    CHECK(_wcsicmp(server.substr(server.size() < 10 ? 0 : server.size() - 10).c_str(), L"tarrow.exe") == 0);
 }
 
 TEST_CASE("the crash report describes a write access violation and names the module") {
@@ -210,15 +174,10 @@ TEST_CASE("the crash report describes a write access violation and names the mod
     record.ExceptionAddress = reinterpret_cast<void*>(&AppCrashReportText);
     CONTEXT context{};
     EXCEPTION_POINTERS pointers{&record, &context};
-
     CHECK(AppExceptionFilter(&pointers) == EXCEPTION_EXECUTE_HANDLER);
     std::wstring text = AppCrashReportText();
-    size_t lineEnd = text.find(L"\r\n");
-    REQUIRE(lineEnd != std::wstring::npos);
-    std::wstring first = text.substr(0, lineEnd);
-    CHECK(first.starts_with(L"Exception 0xC0000005 (ACCESS_VIOLATION) WRITE:0x00000010 EIP:0x"));
-    std::wstring second = text.substr(lineEnd + 2);
-    CHECK(second == L"In Module 'app_tests.exe'\r\n");
+    CHECK(text.starts_with(L"Exception 0xC0000005 (ACCESS_VIOLATION) WRITE:0x00000010 EIP:0x"));
+    CHECK(text.ends_with(L"\r\nIn Module 'app_tests.exe'\r\n"));
 
     record.ExceptionCode = EXCEPTION_DATATYPE_MISALIGNMENT;
     CHECK(AppExceptionFilter(&pointers) == EXCEPTION_CONTINUE_SEARCH);
