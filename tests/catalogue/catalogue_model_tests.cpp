@@ -120,30 +120,6 @@ TEST_CASE("side operations on the package side") {
         CHECK(std::wstring(side->At(1)->classIdText) == kClassB);
         CHECK(side->At(1)->PresetCount() == 2);
     }
-    SUBCASE("removing the last preset removes the plug-in; removing what is not there changes nothing") {
-        CHECK(RemovePreset(model, *alpha, *soft, SIDE_PACKAGE) == S_OK);
-        REQUIRE(side->Count() == 1);
-        REQUIRE(side->At(0)->PresetCount() == 1);
-        std::unique_ptr<PresetEntry> hardUpper(MakePreset(L"HARD", Bytes()));
-        CHECK(RemovePreset(model, *alpha, *hardUpper, SIDE_PACKAGE) == S_OK);
-        CHECK(side->Count() == 0);
-        CHECK(RemovePreset(model, *alpha, *soft, SIDE_PACKAGE) == S_OK);
-        CHECK(side->TotalPresetCount() == 0);
-    }
-    SUBCASE("in a run of edits, an empty plug-in goes too, and the lists are whole once an inner run ends") {
-        REQUIRE(side->Append(MakePlugIn(L"Empty", kClassB)) == S_OK);
-        std::unique_ptr<PlugInEntry> empty(MakePlugIn(L"Empty", kClassB));
-        CatalogueLookupScope copy(model);
-        {
-            CatalogueLookupScope step(model);
-            CHECK(RemovePreset(model, *alpha, *soft, SIDE_PACKAGE) == S_OK);
-            CHECK(RemovePreset(model, *empty, *soft, SIDE_PACKAGE) == S_OK);
-            CHECK(FindSidePreset(model, SIDE_PACKAGE, *side->At(0), L"HARD") == side->At(0)->PresetAt(1));
-        }
-        REQUIRE(side->Count() == 1);
-        REQUIRE(side->At(0)->PresetCount() == 1);
-        CHECK(std::wstring(side->At(0)->PresetAt(0)->name) == L"Hard");
-    }
     SUBCASE("chains are replaced by name and removed") {
         std::unique_ptr<ChainEntry> bus(MakeChain(L"Bus", L"id-1", Pattern(8, 1), 1, 2));
         std::unique_ptr<ChainEntry> other(MakeChain(L"Other", L"id-2", Pattern(8, 2)));

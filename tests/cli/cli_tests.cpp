@@ -116,8 +116,6 @@ TEST_CASE("usage: help on standard output with 0, mistakes on standard error wit
     REQUIRE(usage.find("--exit-code") != std::string::npos); // the parts after the first are there too
     const struct { const wchar_t* arguments; long exitCode; std::string out, err; } runs[] = {
         {L"--help", 0, usage, ""},
-        {L"-h", 0, usage, ""},
-        {L"", 2, "", usage},
         {L"dump", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"dump") + "\n\n" + usage},
         {L"Dump x", 2, "", Utf8String(IDS_CLI_UNKNOWN_COMMAND, L"Dump") + "\n\n" + usage},
         {L"diff store", 2, "", Utf8String(IDS_CLI_WRONG_ARGUMENTS, L"diff") + "\n\n" + usage}, // the parsers' mistakes

@@ -63,18 +63,6 @@ TEST_CASE_FIXTURE(ErrorFixture, "error handler: composed message") {
     CHECK(wcslen(small) == 39);
 }
 
-TEST_CASE_FIXTURE(ErrorFixture, "error handler: registry statuses and unknown codes") {
-    // Registry statuses the store passes through: positive and as HRESULT give the same message.
-    for (LONG status : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_DATA, ERROR_INVALID_PARAMETER,
-                        ERROR_MORE_DATA, ERROR_BADKEY, ERROR_KEY_DELETED, ERROR_DISK_FULL}) {
-        CAPTURE(status);
-        CHECK(Message(status).rfind(L"\n\n", 0) == 0);
-        CHECK(Message(status) == Message(HRESULT_FROM_WIN32(status)));
-    }
-    CHECK(KvErrorHandler_GetHresultString(kUnknown) == nullptr);
-    CHECK(KvErrorHandler_GetHresultString(S_OK) == nullptr);
-}
-
 TEST_CASE_FIXTURE(ErrorFixture, "error handler: what the box shows") {
     SUBCASE("cancelled by the user shows nothing") {
         CHECK(KvErrorHandler_MsgBox(nullptr, 0x30, 26, KV_E_CANCELLED, nullptr, FALSE) == 1);
@@ -88,10 +76,6 @@ TEST_CASE_FIXTURE(ErrorFixture, "error handler: what the box shows") {
         CHECK(hook.caption == kAppName);
         CHECK(hook.text.rfind(L"An error occurred starting Tarrow Test.\n\n", 0) == 0);
         CHECK(hook.text.find(L"$(") == std::wstring::npos);
-    }
-    SUBCASE("warning prefix") {
-        KvErrorHandler_MsgBox(nullptr, 0x30, 0, KV_E_WRITE, nullptr, TRUE);
-        CHECK(hook.text == std::wstring(Library(IDS_KV_WARNING_PREFIX)) + Library(IDS_KV_CTX_GENERAL) + Library(IDS_KV_ERR_WRITE));
     }
 }
 
