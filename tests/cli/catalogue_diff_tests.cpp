@@ -79,22 +79,6 @@ TEST_CASE("Lathmere tools: by name or display name, whichever side holds which, 
     }
 }
 
-TEST_CASE("a plug-in or preset held twice on one side: the first of each name counts, as the copy finds it") {
-    const Bytes one = Pattern(8, 1), two = Pattern(8, 2);
-    Catalogue a, b;
-    a.plugIns.Append(MakePlugIn(L"First", kClassA, {MakePreset(L"P", one), MakePreset(L"p", two)}));
-    a.plugIns.Append(MakePlugIn(L"Second", kClassA, {MakePreset(L"P", two), MakePreset(L"Q", two)}));
-    b.plugIns.Append(MakePlugIn(L"Store", kClassA, {MakePreset(L"Q", one), MakePreset(L"P", one)}));
-    CatalogueDifferences d = CompareCatalogues(a.View(), b.View(), Language());
-    CHECK(d.presetsOnlyInFirst.empty());
-    CHECK(d.presetsOnlyInSecond.empty());
-    CHECK(Names(d.presetsDifferent) == Texts{L"Second/Q"});
-    // From the other side, Q is found in the package's second entry.
-    CatalogueDifferences back = CompareCatalogues(b.View(), a.View(), Language());
-    CHECK(Names(back.presetsDifferent) == Texts{L"Store/Q"});
-    CHECK(back.presetsOnlyInFirst.empty());
-}
-
 TEST_CASE("chains: by name ignoring case; identifier, flags, type and stream all count as data") {
     const Bytes stream = Pattern(9, 4);
     Catalogue a, b;

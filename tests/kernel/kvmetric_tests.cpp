@@ -165,16 +165,4 @@ TEST_CASE_FIXTURE(MetricFixture, "window placement with and without a stored rec
             CheckCaptionReachable(moved);
         }
     }
-    SUBCASE("saving a real window's placement") {
-        HWND window = CreateWindowExW(0, L"STATIC", L"placement", WS_OVERLAPPEDWINDOW, 100, 100, 300, 200, nullptr,
-                                      nullptr, GetModuleHandleW(nullptr), nullptr);
-        REQUIRE(window != nullptr);
-        REQUIRE(KvWindowPlacement(window, handle, 101, KV_PLACEMENT_SAVE) == 0);
-        CHECK(KvLoadWindowPlacement(handle, 101, KV_PLACEMENT_RESTORE_OR_DEFAULT, &placement) == 0);
-        RECT windowRect{};
-        GetWindowRect(window, &windowRect);
-        CHECK(EqualRect(&placement.rcNormalPosition, &windowRect));
-        CHECK(KvWindowPlacement(nullptr, handle, 100, KV_PLACEMENT_SAVE) == KV_E_FAIL);
-        DestroyWindow(window);
-    }
 }
