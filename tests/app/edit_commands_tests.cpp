@@ -34,14 +34,12 @@ TEST_CASE("Copy to System: a store write that fails is reported with the item; a
     REQUIRE(s.answers.boxes.size() == 1);
     CHECK(s.answers.boxes[0].text.find(L"The item 'Cathedral' could not be changed in the system presets.") == 0);
     CHECK(ValueType(kReverbKey, L"Cathedral") == REG_NONE);
-    CHECK(ListRows(s.systemSide.list) == Lines{L"Big", L"hall", L"Plate", L"Room"});
     REQUIRE(RemoveDirectoryW(blocked.c_str()));
 
     REQUIRE(FocusNode(s.packageSide, kPackageReverb) != nullptr);
     s.answers.Script({IDYES});
     s.frame.Command(ID_EDIT_COPY_TO_SYSTEM);
     REQUIRE(s.answers.boxes.size() == 1);
-    CHECK(s.answers.boxes[0].owner == s.frame.window());
     CHECK(s.answers.boxes[0].text.find(L"'Plate'") != std::wstring::npos);
     CHECK(ValueBytes(kReverbKey, L"Plate") == Pattern(32, 9));
     CHECK(ValueType(kReverbKey, L"Cathedral") == REG_SZ);

@@ -77,7 +77,6 @@ TEST_CASE("the destination menus list what is installed, marked on the chosen ve
         CHECK(Read(submenu, ID_DESTINATION_FIRST).enabled != row.keys.empty());
         f.Command(ID_DESTINATION_FIRST); // choose the first
         Opened(f, submenu);
-        CHECK(Texts(submenu) == row.texts);
         CHECK(Read(submenu, ID_DESTINATION_FIRST).marked != row.keys.empty());
     }
 }
