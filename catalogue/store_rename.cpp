@@ -1,8 +1,11 @@
 // Renames in the system store: write under the new name first, remove the old entry only after that succeeded.
 #include "store_rename.h"
+#include <algorithm>
 #include <cwchar>
 #include <string>
 #include <vector>
+#include "kvresult.h"
+#include "store_entry.h"
 #include "store_handles.h"
 #include "store_names.h"
 #include "store_session.h"
@@ -31,11 +34,29 @@ std::wstring StreamFile(const ChainEntry& chain) {
     return path.data();
 }
 
+// The store still holds the preset as the side shows it. A rename writes what the side shows under the new name and
+// removes the old entry: over an entry another program has changed since, that would lose its bytes.
+bool StoreHoldsAsShown(const PlugInEntry& plugIn, const PresetEntry& preset) {
+    StoredEntry stored;
+    std::vector<uint8_t> data;
+    return ReadStoredPreset(plugIn, preset.name, &stored) == S_OK && StoredPresetData(stored, &data) &&
+           data.size() == preset.dataSize && std::equal(data.begin(), data.end(), preset.data);
+}
+
+bool StoreHoldsAsShown(const ChainEntry& chain) {
+    StoredEntry stored;
+    ChainEntry held;
+    return ReadStoredChain(chain.identifier, &stored) == S_OK && StoredChain(stored, chain.identifier, &held) &&
+           CatalogueNamesEqual(held.name, chain.name) && held.flags == chain.flags && held.type == chain.type &&
+           held.streamSize == chain.streamSize && std::equal(held.stream, held.stream + held.streamSize, chain.stream);
+}
+
 } // namespace
 
 HRESULT RenameStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset, const wchar_t* newName,
                           StoreWriteSession* session) {
     // One session for both steps: the old entry goes only once the new one's data are on disk.
+    if (!StoreHoldsAsShown(plugIn, preset)) return KV_E_NOT_FOUND;
     StoreWriteSession own;
     if (!session) session = &own;
     PresetEntry renamed;
@@ -50,6 +71,7 @@ HRESULT RenameStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset, 
 }
 
 HRESULT RenameStoreChain(const ChainEntry& chain, const wchar_t* newName, StoreWriteSession* session) {
+    if (!StoreHoldsAsShown(chain)) return KV_E_NOT_FOUND;
     StoreWriteSession own;
     if (!session) session = &own;
     std::wstring oldFile = StreamFile(chain);

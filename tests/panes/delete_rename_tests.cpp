@@ -123,6 +123,17 @@ TEST_CASE("rename in the store writes the new entry first and keeps the old one 
     CHECK(ValueType(kAlphaKey, L"warm") == REG_DWORD);
     CHECK(ValueType(kAlphaKey, L"Velvet") == REG_SZ);
     CHECK(ValueText(kChainKey, L"Name") == L"Main");
+
+    // What another program changed since the load is not renamed over: its bytes stay, nothing new appears.
+    REQUIRE(SetBinary(kAlphaKey, L"Velvet", Pattern(9, 4)));
+    SeedChain(kChainId, L"Other", 3, 4, Pattern(5, 5));
+    for (const auto& [selection, name] : refused) {
+        CHECK(RenameListItem(f.Session(), selection, L"Fresh", &outcome) == KV_E_NOT_FOUND);
+        CHECK(outcome.reloadSystem);
+    }
+    CHECK(ValueBytes(kAlphaKey, L"Velvet") == Pattern(9, 4));
+    CHECK(ValueType(kAlphaKey, L"Fresh") == REG_NONE);
+    CHECK(ValueText(kChainKey, L"Name") == L"Other");
 }
 
 TEST_CASE("two stored chains of one name: a delete drops the one of its key, a write replaces both") {

@@ -542,11 +542,10 @@ void Fuzzer::Reload() {
 
 // What the frame does after an edit: show what the store really holds when a write failed.
 void Fuzzer::AfterEdit(const EditOutcome& outcome) {
-    if (!outcome.changed) return;
     if (outcome.reloadSystem) {
-        Note("  the core asks for a reload (a store write failed)");
+        Note("  the core asks for a reload (a store write failed, or a rename found the item changed)");
         Reload();
-    } else if (outcome.side == SIDE_SYSTEM) {
+    } else if (outcome.changed && outcome.side == SIDE_SYSTEM) {
         SettleSystemPlugInNames(*model_);
     }
 }
@@ -806,14 +805,24 @@ void Fuzzer::RenameStep(CatalogueSide side) {
         preset.name = newName;
         world_.Set(Loc{LOC_PACKAGE_PRESET, key, newName}, PackagePresetContent(preset));
     } else if (!taken && plugIn) {
+        // Only what the store still holds as shown is renamed; else nothing is written and the side is reloaded.
         Bytes data = view.presets[key][Lower(oldName)].data;
-        world_.WriteValue(key, newName, StoredForm(data, IsLathmereKeyPath(key)));
-        world_.Remove(Loc{LOC_VALUE, key, oldName});
+        const Content stored = world_.Get(Loc{LOC_VALUE, key, oldName});
+        if (stored.present && Loadable(stored.values.front().second) && stored.values.front().second.data == data) {
+            world_.WriteValue(key, newName, StoredForm(data, IsLathmereKeyPath(key)));
+            world_.Remove(Loc{LOC_VALUE, key, oldName});
+        }
+    } else if (!taken && side == SIDE_PACKAGE) {
+        chainAt(oldName)->name = newName;
     } else if (!taken) {
-        Chain chain = shownChain;
-        chain.name = newName;
-        if (side == SIDE_PACKAGE) chainAt(oldName)->name = newName;
-        else world_.Rewrite(Loc{LOC_CHAIN_KEY, L"", chain.id}, ChainKeyContent(chain.id, chain, StoredForm(chain.stream, false)));
+        auto held = world_.store.find(ChainKeyPath(shownChain.id));
+        std::optional<Chain> stored = held == world_.store.end() ? std::nullopt : ChainOfKey(held->second, shownChain.id);
+        if (stored && SameName(stored->name, shownChain.name) && stored->flags == shownChain.flags &&
+            stored->type == shownChain.type && stored->stream == shownChain.stream) {
+            Chain chain = shownChain;
+            chain.name = newName;
+            world_.Rewrite(Loc{LOC_CHAIN_KEY, L"", chain.id}, ChainKeyContent(chain.id, chain, StoredForm(chain.stream, false)));
+        }
     }
     if (warning.reload) world_.Reload();
     Note(text);

@@ -29,8 +29,6 @@ bool IsPresetKeyPath(const std::wstring& path, bool* skipUntitled) {
     return false;
 }
 
-bool Loadable(const Val& val) { return (val.kind == VAL_BINARY || val.kind == VAL_FILE) && !val.data.empty(); }
-
 const Val* ValueOf(const StoreKey& key, const wchar_t* lowerName) {
     auto found = key.values.find(lowerName);
     return found == key.values.end() ? nullptr : &found->second.second;
@@ -55,6 +53,8 @@ const Val* FindContentValue(const Content& content, const wchar_t* name) {
 }
 
 } // namespace
+
+bool Loadable(const Val& val) { return (val.kind == VAL_BINARY || val.kind == VAL_FILE) && !val.data.empty(); }
 
 std::wstring Lower(const std::wstring& text) {
     std::wstring lower = text;

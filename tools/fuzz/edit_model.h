@@ -24,6 +24,7 @@ struct Val {
     bool operator==(const Val&) const = default;
 };
 std::string Describe(const Val& val);
+bool Loadable(const Val& val); // a value the loader shows as a preset
 Bytes TextBytes(const std::wstring& text);
 Val DwordVal(uint32_t value);
 
