@@ -163,9 +163,3 @@ wchar_t* KvGetTempStringBuffer(tKVLANG* instance, int characters) {
     slice[0] = L'\0';
     return slice;
 }
-
-int KvLang_CachedCount(tKVLANG* instance) {
-    if (!instance || !instance->cache) return 0;
-    InstanceLock hold(instance);
-    return instance->cache->count;
-}

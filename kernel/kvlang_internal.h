@@ -50,5 +50,3 @@ bool KvPrintF_AppendToken(const wchar_t* name, KvTextSink& sink);
 // Removes the "^*" marker from the item texts of a menu and its submenus.
 void KvStripMenuMarkers(HMENU menu);
 
-// Number of texts in an instance's string cache.
-int KvLang_CachedCount(tKVLANG* instance);

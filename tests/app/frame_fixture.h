@@ -293,10 +293,6 @@ struct FrameFixture {
     DocumentRecord& document() { return g_appContext.document; }
     void Command(UINT id) { window->Command(id); }
     std::wstring Title() { return Text(frame).substr(20); } // after "Varden Tarrow 2.0 - "
-    std::wstring RootText() {
-        HWND tree = state->sides[PANE_PACKAGE].tree;
-        return TreeItemText(tree, TreeView_GetRoot(tree));
-    }
     std::wstring Package(const wchar_t* name) { // a package file in the scratch folder
         std::wstring path = dir.file(name);
         REQUIRE(WriteSamplePackage(path));

@@ -85,21 +85,6 @@ TEST_CASE("display names, name matching and plug-in identity") {
     CHECK(list.FindByName(L"moravel lathmere echo", TestLanguage()) == 1);
 }
 
-TEST_CASE("Not Installed names take the first free number") {
-    PlugInList list;
-    wchar_t name[CATALOGUE_NAME_CHARS];
-    auto next = [&] {
-        list.MakeNotInstalledName(name, CATALOGUE_NAME_CHARS, TestLanguage());
-        return std::wstring(name);
-    };
-    CHECK(next() == L"Not Installed 000");
-    list.Append(MakePlugIn(L"Not Installed 000", kClassA));
-    list.Append(MakePlugIn(L"not installed 002", kClassB));
-    CHECK(next() == L"Not Installed 001");
-    list.Append(MakePlugIn(L"Not Installed 001", L"{0A1B2C3D-0000-4000-8000-00000000000C}"));
-    CHECK(next() == L"Not Installed 003");
-}
-
 TEST_CASE("side operations on the package side") {
     CatalogueModel model;
     model.language = TestLanguage();

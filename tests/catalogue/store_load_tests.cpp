@@ -107,20 +107,6 @@ TEST_CASE("loading presets gives the whole catalogue") {
     CHECK(LoadLathmereDestinations(nullptr) == KV_E_INVALIDARG);
 }
 
-TEST_CASE("an empty store loads as nothing") {
-    StoreSandbox sandbox;
-    CreateKey(STORE_CHAINS_KEY);
-    CreateKey(PlugInKey(kBravo));
-    CatalogueModel model;
-    CHECK(LoadSystemCatalogue(model) == S_OK);
-    CHECK(model.plugIns[SIDE_SYSTEM] == nullptr);
-    CHECK(model.chains[SIDE_SYSTEM] == nullptr);
-    CHECK(model.destinations->count == 0);
-    CHECK(model.selectedDestination == -1);
-    CHECK(!CurrentLathmereDestination(model));
-
-}
-
 TEST_CASE("loading chains") {
     StoreSandbox sandbox;
     SeedChain(L"a-inline", L"Inline", 1, 2, Pattern(20, 1));

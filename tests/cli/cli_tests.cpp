@@ -66,7 +66,7 @@ TEST_CASE("dump: one package as a JSON object; several as a line each, unreadabl
     CHECK(run.err == err);
 }
 
-TEST_CASE("repack writes an old-format package as the writer would, and exits with 1 when it cannot") {
+TEST_CASE("repack writes an old-format package as the writer would") {
     testsupport::ScratchDir dir(L"cli-repack");
     const Bytes data = Pattern(3, 7);
     const Bytes file = Riff({Chunk("fmt ", FormatRecord(PACKAGE_VERSION_1_0, 1)),
@@ -82,10 +82,6 @@ TEST_CASE("repack writes an old-format package as the writer would, and exits wi
     CHECK(run.out + run.err == "");
     CHECK(testsupport::ReadWholeFile(out) == testsupport::ReadWholeFile(expected));
 
-    run = RunTarrowCli(L"repack" + Arg(in) + Arg(dir.file(L"missing\\new"))); // the error handler's text, the code
-    CHECK(run.exitCode == 1);
-    CHECK(run.err.size() > 12);
-    CHECK(run.err.ends_with("\n0x8004E006\n"));
 }
 
 TEST_CASE("store prints a seeded system store's plug-ins, chains and Lathmere destinations") {

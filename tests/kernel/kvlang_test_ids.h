@@ -4,6 +4,4 @@
 #define IDS_TEST_MARKED         61000
 #define IDS_TEST_MARKER_ONLY    61001
 #define IDS_TEST_MARKER_INSIDE  61002
-#define IDS_TEST_SECOND         61003
-#define IDS_TEST_FIRST          61004
 #define IDR_TEST_MENU           61010

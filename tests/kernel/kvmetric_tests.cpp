@@ -106,11 +106,6 @@ TEST_CASE_FIXTURE(MetricFixture, "numbers and binary values: defaults, clamping,
     buffer.assign(8, 0xCC);
     CHECK(KvGetMetricBinary(handle, 30120, buffer.data(), 4) == 0); // too small: zero-filled, nothing read
     CHECK(buffer == std::vector<BYTE>{0, 0, 0, 0, 0xCC, 0xCC, 0xCC, 0xCC});
-    buffer.assign(8, 0xCC);
-    CHECK(KvGetMetricBinary(handle, 30121, buffer.data(), 8) == 0);
-    CHECK(buffer == std::vector<BYTE>(8, 0));
-    WriteRaw(L"B30122", REG_SZ, L"ab", 6); // the binary's name, another type: absent
-    CHECK(KvGetMetricBinary(handle, 30122, buffer.data(), 8) == 0);
 }
 
 TEST_CASE_FIXTURE(MetricFixture, "texts: written with the terminator; cut or unterminated ones read as empty") {

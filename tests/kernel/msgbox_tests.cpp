@@ -127,22 +127,6 @@ TEST_CASE("message boxes: the display hook answers every box; -1 lets it show; n
     CHECK(hook.calls == 4);
 }
 
-TEST_CASE("message boxes: owner rules") {
-    HookRecorder hook;
-    hook.answer = 1;
-    HWND app = CreateWindowExW(0, L"STATIC", L"app", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    REQUIRE(app);
-    ResetMessageBoxes(app);
-    hook.Install();
-    KvMsgBox_Custom(nullptr, 0, nullptr, L"owner");
-    CHECK(hook.owner == GetLastActivePopup(app));
-    KvMsgBox_Custom(KVMB_NOOWNER, 0, nullptr, L"owner");
-    CHECK(hook.owner == nullptr);
-    CHECK(hook.calls == 2);
-    ResetMessageBoxes();
-    DestroyWindow(app);
-}
-
 TEST_CASE("system message box: titled with the application name, centred, answered") {
     ResetMessageBoxes();
     RECT box = {}, work;

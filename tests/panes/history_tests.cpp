@@ -44,22 +44,6 @@ TEST_CASE("a copy is one step that Undo and Redo move whole, and the menu items 
     CHECK(f.State(SIDE_PACKAGE) == full);
 }
 
-TEST_CASE("a step without actions never enters the history, and a new edit drops one left pending") {
-    EditFixture f;
-    REQUIRE(f.history.BeginEdit(SIDE_PACKAGE) == S_OK);
-    CHECK(f.history.CommitEdit(f.model, nullptr) == KV_E_FAIL);
-    CHECK(f.history.undoSteps.Count() == 0);
-    CHECK(f.history.AppendAction(std::make_unique<AddChainAction>(SIDE_PACKAGE)) == KV_E_FAIL); // none pending
-
-    REQUIRE(f.history.BeginEdit(SIDE_PACKAGE) == S_OK);
-    f.history.answerMode = ANSWER_NO_TO_ALL;
-    REQUIRE(f.history.AppendAction(std::make_unique<AddChainAction>(SIDE_PACKAGE)) == S_OK);
-    REQUIRE(f.history.BeginEdit(SIDE_SYSTEM) == S_OK);
-    CHECK(f.history.PendingActionCount() == 0);
-    CHECK(f.history.answerMode == ANSWER_ASK);
-    CHECK(f.history.pending->targetSide == SIDE_SYSTEM);
-}
-
 TEST_CASE("a failed store write is the step's result even when later actions succeed") {
     EditFixture f;
     std::unique_ptr<PlugInEntry> alpha(MakePlugIn(L"Alpha", kAlpha));
