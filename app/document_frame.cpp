@@ -4,6 +4,7 @@
 #include "document_open.h"
 #include "frame_busy.h"
 #include "frame_state.h"
+#include "kvgdi_handles.h"
 #include "kvresult.h"
 #include "recent_files.h"
 #include "resource.h"
@@ -38,17 +39,6 @@ void ShowOutcome(FrameState& frame, const DocumentOutcome& outcome) {
     }
     if (outcome.titleChanged || outcome.rootRenamed || outcome.packageReplaced) UpdateTitle(frame.frame, frame.document);
 }
-
-// The wait cursor while a dropped package is read.
-class WaitCursor {
-public:
-    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(previous_); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-private:
-    HCURSOR previous_;
-};
 
 } // namespace
 
@@ -97,7 +87,7 @@ HRESULT OpenPackageAfterQuestion(FrameState& frame, const DocumentRecord& reques
         bool proceed = PromptSaveChanges(SessionOf(frame), &outcome);
         ShowOutcome(frame, outcome); // a save that ran is shown even when the opening stops
         if (proceed) {
-            WaitCursor wait;
+            KvCursorSwap wait; // a large package takes seconds to read
             hr = OpenPackage(frame, request); // a failure has shown its message and changed nothing
         }
     }

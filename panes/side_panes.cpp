@@ -2,6 +2,7 @@
 #include "side_panes.h"
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 #include "document_record.h"
@@ -20,6 +21,7 @@ constexpr int kImageGrowth = 12;
 constexpr int kImageSizes[] = {16, 20, 24, 32};
 constexpr UINT kImageBitmaps[] = {IDB_PANE_IMAGES, IDB_PANE_IMAGES_20, IDB_PANE_IMAGES_24, IDB_PANE_IMAGES_32};
 constexpr int kImageSize96 = 16;
+constexpr size_t kWaitCursorRows = 5000;
 
 struct TreeChild {
     HTREEITEM item;
@@ -385,6 +387,8 @@ void FillList(PaneState& pane, HTREEITEM item) {
     // The rows are sorted here and appended, rather than left to the control to place one by one: a control that
     // sorts searches its rows for every insert.
     ListView_SetItemCount(list, static_cast<int>(texts.size()));
+    std::optional<KvCursorSwap> wait; // tens of thousands of rows take seconds to insert
+    if (texts.size() > kWaitCursorRows) wait.emplace();
     int row = 0;
     for (size_t index : SortedOrder(texts)) AddListRow(list, row++, texts[index].c_str(), image);
 }
