@@ -77,8 +77,9 @@ void ReportLeftAlone(FrameState& state, const std::vector<std::wstring>& names) 
 
 void ShowEditOutcome(FrameState& state, const EditOutcome& outcome) {
     if (!outcome.changed || !HasBothSides(state)) return;
-    if (outcome.reloadSystem) {
-        // Part of the edit may not have reached the store: show what it really holds.
+    // Part of the edit may not have reached the store, or its plug-ins could not be given the store's names: show what the
+    // store really holds.
+    if (outcome.reloadSystem || (outcome.side != SIDE_PACKAGE && SettleSystemPlugInNames(state.catalogue) < 0)) {
         RefreshSystemPresets(state);
         return;
     }
@@ -87,7 +88,6 @@ void ShowEditOutcome(FrameState& state, const EditOutcome& outcome) {
         FillTree(pane, state.document ? state.document->path : L"");
         if (outcome.packageModified) MarkPackageModified(state);
     } else {
-        SettleSystemPlugInNames(state.catalogue);
         FillTree(pane, nullptr);
     }
     RefillList(pane);

@@ -69,16 +69,25 @@ bool CatalogueNamesEqual(const wchar_t* first, const wchar_t* second) {
 
 PresetEntry::PresetEntry() = default;
 
-PresetEntry::PresetEntry(const wchar_t* presetName) { CatalogueCopyText(name, CATALOGUE_NAME_CHARS, presetName); }
+PresetEntry* PresetEntry::Create(const wchar_t* presetName) {
+    PresetEntry* preset = new (std::nothrow) PresetEntry();
+    if (preset && preset->name.Set(presetName) < 0) {
+        delete preset;
+        return nullptr;
+    }
+    return preset;
+}
 
 PresetEntry::~PresetEntry() { CatalogueBlobFree(data); }
 
-void PresetEntry::Assign(const PresetEntry& source) {
-    if (&source == this) return;
+HRESULT PresetEntry::Assign(const PresetEntry& source) {
+    if (&source == this) return S_OK;
+    HRESULT hr = name.Set(source.name);
+    if (hr < 0) return hr;
     expanded = source.expanded;
-    CatalogueCopyText(name, CATALOGUE_NAME_CHARS, source.name);
     uint8_t* copy = CopyBlob(source.data, source.dataSize);
     AdoptData(copy, copy ? source.dataSize : 0);
+    return copy || !source.data || source.dataSize == 0 ? S_OK : KV_E_OUTOFMEMORY;
 }
 
 void PresetEntry::AdoptData(uint8_t* blob, uint32_t size) {
@@ -91,13 +100,18 @@ void PresetEntry::AdoptData(uint8_t* blob, uint32_t size) {
 
 PlugInEntry::PlugInEntry() : presets(CreateObjectList()) {}
 
-PlugInEntry::PlugInEntry(const wchar_t* plugInName, const wchar_t* classId) : presets(CreateObjectList()) {
-    CatalogueCopyText(name, CATALOGUE_NAME_CHARS, plugInName);
-    CatalogueCopyText(classIdText, CATALOGUE_ID_CHARS, classId);
+PlugInEntry* PlugInEntry::Create(const wchar_t* plugInName, const wchar_t* classId) {
+    PlugInEntry* entry = new (std::nothrow) PlugInEntry();
+    if (entry && entry->name.Set(plugInName) < 0) {
+        delete entry;
+        return nullptr;
+    }
+    if (entry) CatalogueCopyText(entry->classIdText, CATALOGUE_ID_CHARS, classId);
+    return entry;
 }
 
 PlugInEntry* PlugInEntry::CopyShell(const PlugInEntry& source) {
-    PlugInEntry* entry = new (std::nothrow) PlugInEntry(source.name, source.classIdText);
+    PlugInEntry* entry = Create(source.name, source.classIdText);
     if (!entry) return nullptr;
     entry->flags = source.flags;
     entry->expanded = source.expanded;
@@ -147,9 +161,9 @@ void PlugInEntry::GetDisplayName(wchar_t* buffer, int capacity, tKVLANG* languag
     if ((flags & PLUGIN_LATHMERE_TOOL) && language) {
         if (flags & PLUGIN_LATHMERE_VERSIONED)
             KvPrintFN(text, CATALOGUE_NAME_CHARS, KvGetString(language, kLathmereVersionedFormat),
-                      static_cast<int>(majorVersion), static_cast<int>(minorVersion), name);
+                      static_cast<int>(majorVersion), static_cast<int>(minorVersion), name.c_str());
         else
-            KvPrintFN(text, CATALOGUE_NAME_CHARS, KvGetString(language, kLathmereToolFormat), name);
+            KvPrintFN(text, CATALOGUE_NAME_CHARS, KvGetString(language, kLathmereToolFormat), name.c_str());
         text[CATALOGUE_NAME_CHARS - 1] = 0;
     }
     CatalogueCopyText(buffer, capacity, text);

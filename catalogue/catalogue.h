@@ -2,11 +2,11 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include "catalogue_text.h"
 #include "kvlist.h"
 
 struct tKVLANG;
 
-constexpr int CATALOGUE_NAME_CHARS = 260; // 259 characters and a terminator
 constexpr int CATALOGUE_ID_CHARS = 40;    // class identifier texts and chain identifiers
 
 constexpr uint32_t PLUGIN_LATHMERE_TOOL = 0x1;
@@ -38,15 +38,17 @@ public:
 class PresetEntry : public CatalogueNode {
 public:
     PresetEntry();
-    explicit PresetEntry(const wchar_t* presetName);
+    // A new entry of this name; null when memory runs out.
+    static PresetEntry* Create(const wchar_t* presetName);
     ~PresetEntry() override;
 
-    // Copies name, expanded and a fresh copy of the data; the previous blob is released.
-    void Assign(const PresetEntry& source);
+    // Copies name, expanded and a fresh copy of the data; the previous blob is released. KV_E_OUTOFMEMORY when
+    // the name or the data could not be copied.
+    HRESULT Assign(const PresetEntry& source);
     // Takes over a blob allocated with CatalogueBlobAlloc; the previous one is released.
     void AdoptData(uint8_t* blob, uint32_t size);
 
-    wchar_t name[CATALOGUE_NAME_CHARS] = {};
+    CatalogueText name;
     uint32_t dataSize = 0;
     uint8_t* data = nullptr;
 };
@@ -54,7 +56,8 @@ public:
 class PlugInEntry : public CatalogueNode {
 public:
     PlugInEntry();
-    PlugInEntry(const wchar_t* plugInName, const wchar_t* classId);
+    // A new entry of this name and class; null when memory runs out.
+    static PlugInEntry* Create(const wchar_t* plugInName, const wchar_t* classId);
     // A new entry with everything but the presets: how a plug-in reaches the other side before its presets
     // follow one by one. Null when memory runs out.
     static PlugInEntry* CopyShell(const PlugInEntry& source);
@@ -72,7 +75,7 @@ public:
     void GetDisplayName(wchar_t* buffer, int capacity, tKVLANG* language) const;
     bool MatchesName(const wchar_t* text, tKVLANG* language) const;
 
-    wchar_t name[CATALOGUE_NAME_CHARS] = {};
+    CatalogueText name;
     wchar_t classIdText[CATALOGUE_ID_CHARS] = {};
     tKVLIST* presets = nullptr;
     uint32_t flags = 0;

@@ -133,11 +133,11 @@ HRESULT LoadSystemCatalogue(CatalogueModel& model, StoreFileStamps* stamps) {
     return hr;
 }
 
-void SettleSystemPlugInNames(CatalogueModel& model) {
-    if (!model.systemNamesUnsettled) return;
+HRESULT SettleSystemPlugInNames(CatalogueModel& model) {
+    if (!model.systemNamesUnsettled) return S_OK;
     model.systemNamesUnsettled = false;
     CatalogueDropLookups(model); // they know the plug-ins by their old names
-    if (model.plugIns[SIDE_SYSTEM]) NamePlugInsAsStored(*model.plugIns[SIDE_SYSTEM]);
+    return model.plugIns[SIDE_SYSTEM] ? NamePlugInsAsStored(*model.plugIns[SIDE_SYSTEM]) : S_OK;
 }
 
 const LathmereDestination* CurrentLathmereDestination(CatalogueModel& model) {
@@ -158,25 +158,32 @@ HRESULT PutPresetInMemory(CatalogueModel& model, const PlugInEntry& plugIn, cons
         entry = PlugInEntry::CopyShell(plugIn);
         if (!entry) return KV_E_OUTOFMEMORY;
         // A different plug-in already shows this name here; the copy must stay distinguishable.
+        HRESULT hr = S_OK;
         if (!(plugIn.flags & PLUGIN_LATHMERE_TOOL)) {
+            wchar_t name[CATALOGUE_NAME_CHARS] = {};
             if (lookup && lookup->NameTaken(plugIn.name))
-                lookup->MakeNotInstalledName(entry->name, CATALOGUE_NAME_CHARS);
+                lookup->MakeNotInstalledName(name, CATALOGUE_NAME_CHARS);
             else if (!lookup && list->FindByName(plugIn.name, model.language) >= 0)
-                list->MakeNotInstalledName(entry->name, CATALOGUE_NAME_CHARS, model.language);
+                list->MakeNotInstalledName(name, CATALOGUE_NAME_CHARS, model.language);
+            if (name[0]) hr = entry->name.Set(name);
         }
-        HRESULT hr = lookup ? lookup->AppendPlugIn(entry) : list->Append(entry);
+        if (hr < 0) {
+            delete entry;
+            return hr;
+        }
+        hr = lookup ? lookup->AppendPlugIn(entry) : list->Append(entry);
         if (hr < 0) return hr;
         // Named after its source for now; the store may know it by another name.
         if (SideIndex(side) == SIDE_SYSTEM && !(entry->flags & PLUGIN_LATHMERE_TOOL)) model.systemNamesUnsettled = true;
     }
     PresetEntry* existing = FindSidePreset(model, side, *entry, preset.name);
-    if (existing) {
-        existing->Assign(preset);
-        return S_OK;
-    }
+    if (existing) return existing->Assign(preset);
     PresetEntry* copy = new (std::nothrow) PresetEntry();
-    if (!copy) return KV_E_OUTOFMEMORY;
-    copy->Assign(preset);
+    HRESULT hr = copy ? copy->Assign(preset) : KV_E_OUTOFMEMORY;
+    if (hr < 0) {
+        delete copy;
+        return hr;
+    }
     return lookup ? lookup->AppendPreset(entry, copy) : entry->AppendPreset(copy);
 }
 
@@ -297,11 +304,14 @@ HRESULT RenamePreset(CatalogueModel& model, const PlugInEntry& plugIn, const wch
     PlugInEntry* entry = list ? list->FindEntryByIdentity(plugIn, model.language) : nullptr;
     PresetEntry* preset = entry ? entry->FindPreset(oldName) : nullptr;
     if (!preset) return KV_E_NOT_FOUND;
+    CatalogueText renamed; // made first: the store is not renamed when memory cannot follow
+    HRESULT hr = renamed.Set(newName);
+    if (hr < 0) return hr;
     if (SideIndex(side) == SIDE_SYSTEM) {
         HRESULT status = RenameStorePreset(*entry, *preset, newName, model.storeWrites);
         if (status != S_OK) return AsFailure(status);
     }
-    CatalogueCopyText(preset->name, CATALOGUE_NAME_CHARS, newName);
+    preset->name = std::move(renamed);
     return S_OK;
 }
 

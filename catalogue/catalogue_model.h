@@ -95,8 +95,9 @@ HRESULT LoadSystemCatalogue(CatalogueModel& model, StoreFileStamps* stamps = nul
 
 // After AddPreset brought a new plug-in to the system side: gives the side's plug-ins the names the next load of
 // the store would give them (a registered name, or the "Not Installed" number of the store's key order), so that
-// what is shown does not change at the next reload. Nothing to do otherwise.
-void SettleSystemPlugInNames(CatalogueModel& model);
+// what is shown does not change at the next reload. Nothing to do otherwise. A failure leaves names that only a
+// reload puts right.
+HRESULT SettleSystemPlugInNames(CatalogueModel& model);
 
 // The selected destination with the index clamped into the list; null when there is none.
 const LathmereDestination* CurrentLathmereDestination(CatalogueModel& model);

@@ -15,7 +15,7 @@ std::wstring LathmereToolKeyPath(const PlugInEntry& plugIn) {
     std::wstring base = (plugIn.flags & PLUGIN_LATHMERE_VERSIONED)
                             ? LathmereVersionedKey(plugIn.majorVersion, plugIn.minorVersion)
                             : std::wstring(STORE_LATHMERE_KEY);
-    return base + L"\\" + plugIn.name;
+    return base + L"\\" + plugIn.name.c_str();
 }
 
 // One value's type and bytes; a value that grows between the two queries is read again.

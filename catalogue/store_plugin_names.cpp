@@ -19,14 +19,14 @@ std::wstring KeyOf(const wchar_t* classId) {
 
 } // namespace
 
-void NamePlugInsAsStored(PlugInList& list) {
+HRESULT NamePlugInsAsStored(PlugInList& list) {
     std::unordered_map<std::wstring, PlugInEntry*> byClass;
     for (int i = 0; i < list.Count(); ++i) {
         PlugInEntry* entry = list.At(i);
         if (entry && !(entry->flags & PLUGIN_LATHMERE_TOOL)) byClass.emplace(KeyOf(entry->classIdText), entry);
     }
     KvRegKey root;
-    if (byClass.empty() || OpenKey(&root, HKEY_CURRENT_USER, STORE_PRESETS_KEY, KEY_READ) != ERROR_SUCCESS) return;
+    if (byClass.empty() || OpenKey(&root, HKEY_CURRENT_USER, STORE_PRESETS_KEY, KEY_READ) != ERROR_SUCCESS) return S_OK;
     PlugInClassNames registrations(byClass.size());
     unsigned notInstalled = 0;
     wchar_t keyName[CATALOGUE_ID_CHARS];
@@ -40,9 +40,10 @@ void NamePlugInsAsStored(PlugInList& list) {
         if (found == byClass.end()) continue;
         PlugInEntry& entry = *found->second;
         wchar_t friendly[CATALOGUE_NAME_CHARS] = {};
-        if (registrations.FriendlyName(keyName, friendly, sizeof(friendly)) == ERROR_SUCCESS)
-            CatalogueCopyText(entry.name, CATALOGUE_NAME_CHARS, friendly);
-        else
-            swprintf(entry.name, CATALOGUE_NAME_CHARS, STORE_NOT_INSTALLED_FORMAT, notInstalled++);
+        if (registrations.FriendlyName(keyName, friendly, sizeof(friendly)) != ERROR_SUCCESS)
+            swprintf(friendly, CATALOGUE_NAME_CHARS, STORE_NOT_INSTALLED_FORMAT, notInstalled++);
+        HRESULT hr = entry.name.Set(friendly);
+        if (hr < 0) return hr;
     }
+    return S_OK;
 }

@@ -98,7 +98,7 @@ void LoadPresetValues(HKEY key, DWORD longestName, bool skipUntitled, PlugInEntr
         }
         if (CatalogueNamesEqual(name.data(), L"(Default)")) continue;
         if (skipUntitled && CatalogueNamesEqual(name.data(), L"(Untitled)")) continue;
-        PresetEntry* preset = new (std::nothrow) PresetEntry(name.data());
+        PresetEntry* preset = PresetEntry::Create(name.data());
         if (!preset) continue;
         HRESULT hr = complete ? ValueToBlob(key, name.data(), type, probe.data(), bytes, true, &preset->data,
                                             &preset->dataSize, stamps)
@@ -158,14 +158,15 @@ void ScanDirectShowPlugIns(PlugInList* list, StoreFileStamps* stamps) {
         if (!OpenWithValues(root.get(), keyName, &plugInKey, &longestName)) continue;
         wchar_t friendly[CATALOGUE_NAME_CHARS] = {};
         bool registered = registrations.FriendlyName(keyName, friendly, sizeof(friendly)) == ERROR_SUCCESS;
-        PlugInEntry* entry = new (std::nothrow) PlugInEntry(registered ? friendly : L"", keyName);
+        if (!registered) swprintf(friendly, CATALOGUE_NAME_CHARS, STORE_NOT_INSTALLED_FORMAT, notInstalled);
+        PlugInEntry* entry = PlugInEntry::Create(friendly, keyName);
         if (!entry) continue;
         LoadPresetValues(plugInKey.get(), longestName, true, entry, stamps);
         if (entry->PresetCount() == 0) {
             delete entry;
             continue;
         }
-        if (!registered) swprintf(entry->name, CATALOGUE_NAME_CHARS, STORE_NOT_INSTALLED_FORMAT, notInstalled++);
+        if (!registered) ++notInstalled;
         list->Append(entry);
     }
 }
@@ -182,7 +183,7 @@ void ScanLathmereTools(HKEY presetsKey, uint32_t flags, uint32_t major, uint32_t
         KvRegKey toolKey;
         DWORD longestName = 0;
         if (!OpenWithValues(presetsKey, keyName, &toolKey, &longestName)) continue;
-        PlugInEntry* entry = new (std::nothrow) PlugInEntry(keyName, nullptr);
+        PlugInEntry* entry = PlugInEntry::Create(keyName, nullptr);
         if (!entry) continue;
         entry->flags = flags;
         entry->majorVersion = major;

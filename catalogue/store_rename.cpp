@@ -60,9 +60,10 @@ HRESULT RenameStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset, 
     StoreWriteSession own;
     if (!session) session = &own;
     PresetEntry renamed;
-    renamed.Assign(preset);
-    CatalogueCopyText(renamed.name, CATALOGUE_NAME_CHARS, newName);
-    HRESULT status = WritePresetToOwnStore(plugIn, renamed, session);
+    HRESULT status = renamed.Assign(preset);
+    if (status >= 0) status = renamed.name.Set(newName);
+    if (status < 0) return status;
+    status = WritePresetToOwnStore(plugIn, renamed, session);
     if (status != S_OK) return status;
     status = DeleteStorePreset(plugIn, preset, session);
     if (status == S_OK || status == ERROR_FILE_NOT_FOUND) return S_OK;

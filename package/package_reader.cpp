@@ -118,8 +118,11 @@ struct PackageReader {
         uint32_t n = 0;
         HRESULT hr = ReadRecord(chunk, record, sizeof record, PKG_PRESET_LENGTH, &data, &n);
         if (hr < 0) return hr;
-        PkgLoadText(record + PKG_PRESET_NAME, PKG_NAME_UNITS, preset->name);
-        preset->AdoptData(data, n);
+        preset->AdoptData(data, n); // freed with the preset when the name fails
+        wchar_t name[PKG_NAME_UNITS];
+        PkgLoadText(record + PKG_PRESET_NAME, PKG_NAME_UNITS, name);
+        hr = preset->name.Set(name);
+        if (hr < 0) return hr;
         source.Seek(chunk.End()); // past the pad byte of odd data
         return S_OK;
     }
@@ -194,8 +197,9 @@ struct PackageReader {
         plugIn->majorVersion = old ? 0 : PkgLoadU32(record + PKG_PLUGIN_MAJOR);
         plugIn->minorVersion = old ? 0 : PkgLoadU32(record + PKG_PLUGIN_MINOR);
         PkgLoadText(record + (old ? PKG_PLUGIN_CLASS_ID_10 : PKG_PLUGIN_CLASS_ID), PKG_ID_UNITS, plugIn->classIdText);
-        PkgLoadText(record + (old ? PKG_PLUGIN_NAME_10 : PKG_PLUGIN_NAME), PKG_NAME_UNITS, plugIn->name);
-        return S_OK;
+        wchar_t name[PKG_NAME_UNITS];
+        PkgLoadText(record + (old ? PKG_PLUGIN_NAME_10 : PKG_PLUGIN_NAME), PKG_NAME_UNITS, name);
+        return plugIn->name.Set(name);
     }
 
     // One LIST "plug": its header first, then every "plst" list in it.
@@ -284,14 +288,14 @@ struct PackageReader {
 
 // A class registered on this computer shows its registered name, cut to fit. Looked up once the file is read, once
 // per class: a package often names a class many times, and a look-up costs more than reading a plug-in.
-void NameRegisteredPlugIns(PlugInList& plugIns) {
+HRESULT NameRegisteredPlugIns(PlugInList& plugIns) {
     std::unordered_map<std::wstring, std::wstring> registeredNames; // each class once; empty: not registered
     for (int i = 0; i < plugIns.Count(); ++i) {
         const PlugInEntry* plugIn = plugIns.At(i);
         if (!(plugIn->flags & PLUGIN_LATHMERE_TOOL) && plugIn->classIdText[0])
             registeredNames.emplace(plugIn->classIdText, std::wstring());
     }
-    if (registeredNames.empty()) return;
+    if (registeredNames.empty()) return S_OK;
     PlugInClassNames classNames(registeredNames.size());
     for (auto& [classId, name] : registeredNames) {
         wchar_t registered[4 * CATALOGUE_NAME_CHARS] = {};
@@ -301,8 +305,10 @@ void NameRegisteredPlugIns(PlugInList& plugIns) {
         PlugInEntry* plugIn = plugIns.At(i);
         if ((plugIn->flags & PLUGIN_LATHMERE_TOOL) || !plugIn->classIdText[0]) continue;
         const std::wstring& name = registeredNames[plugIn->classIdText];
-        if (!name.empty()) CatalogueCopyText(plugIn->name, CATALOGUE_NAME_CHARS, name.c_str());
+        HRESULT hr = name.empty() ? S_OK : plugIn->name.Set(name.c_str());
+        if (hr < 0) return hr;
     }
+    return S_OK;
 }
 
 // Moves every entry of one pointer list to the end of another; nothing moves when it fails.
@@ -329,8 +335,8 @@ HRESULT ReadPackageFile(const wchar_t* path, PlugInList* plugIns, ChainList* cha
     PackageSource source(file, static_cast<uint64_t>(size.QuadPart));
     PackageReader reader{source};
     HRESULT hr = reader.ReadPackage(&freshPlugIns, &freshChains);
+    if (hr >= 0) hr = NameRegisteredPlugIns(freshPlugIns);
     if (hr < 0) return hr;
-    NameRegisteredPlugIns(freshPlugIns);
 
     // Hand the entries over only now, and both or neither.
     int plugInsBefore = plugIns->Count();

@@ -6,19 +6,16 @@
 
 namespace {
 
-template <class T> std::unique_ptr<T> CopyOf(const T& source) {
-    std::unique_ptr<T> copy(new (std::nothrow) T());
-    if (copy) copy->Assign(source);
-    return copy;
-}
-
 HRESULT Keep(std::unique_ptr<PresetEntry>& slot, const PresetEntry& source) {
-    slot = CopyOf(source);
-    return slot ? S_OK : KV_E_OUTOFMEMORY;
+    slot.reset(new (std::nothrow) PresetEntry());
+    HRESULT hr = slot ? slot->Assign(source) : KV_E_OUTOFMEMORY;
+    if (hr < 0) slot.reset();
+    return hr;
 }
 
 HRESULT Keep(std::unique_ptr<ChainEntry>& slot, const ChainEntry& source) {
-    slot = CopyOf(source);
+    slot.reset(new (std::nothrow) ChainEntry());
+    if (slot) slot->Assign(source);
     return slot ? S_OK : KV_E_OUTOFMEMORY;
 }
 
@@ -90,7 +87,9 @@ HRESULT RestorePreset(CatalogueModel& model, CatalogueSide side, const PlugInEnt
         DropPresetFromMemory(model, plugIn, name, side);
         return S_OK;
     }
-    PresetEntry shown(target.values.front().name.c_str());
+    PresetEntry shown;
+    HRESULT hr = shown.name.Set(target.values.front().name.c_str());
+    if (hr < 0) return hr;
     uint8_t* blob = CatalogueBlobAlloc(static_cast<uint32_t>(data.size()));
     if (!blob) return KV_E_OUTOFMEMORY;
     memcpy(blob, data.data(), data.size());
@@ -132,7 +131,7 @@ std::wstring Folded(std::wstring text) {
 
 std::wstring PresetAction::EntryKey() const {
     if (!Complete()) return std::wstring();
-    return Folded(std::to_wstring(side) + L"\n" + PresetKeyPath(*plugIn) + L"\n" + preset->name);
+    return Folded(std::to_wstring(side) + L"\n" + PresetKeyPath(*plugIn) + L"\n" + preset->name.c_str());
 }
 
 // Chains are matched by name but stored under keys named by identifier, and identifiers compare without case: two

@@ -48,7 +48,7 @@ HRESULT FindUnshownPreset(const PlugInEntry& plugIn, const wchar_t* name, std::u
     StoredEntry stored;
     HRESULT hr = ReadStoredPreset(plugIn, name, &stored);
     if (hr != S_OK || !stored.present) return S_OK; // an entry that cannot be read is written as a new one
-    preset->reset(new (std::nothrow) PresetEntry(name));
+    preset->reset(PresetEntry::Create(name));
     if (!*preset) return KV_E_OUTOFMEMORY;
     std::vector<uint8_t> data;
     uint8_t* blob = StoredPresetData(stored, &data) ? CatalogueBlobAlloc(static_cast<uint32_t>(data.size())) : nullptr;
@@ -152,8 +152,8 @@ HRESULT CopyVisitor::CopyPreset(const PlugInEntry& plugIn, const PresetEntry& pr
     if (const PresetEntry* shown =
             targetPlugIn ? FindSidePreset(model, direction_, *targetPlugIn, preset.name) : nullptr) {
         existing.reset(new (std::nothrow) PresetEntry());
-        if (!existing) return KV_E_OUTOFMEMORY;
-        existing->Assign(*shown);
+        HRESULT hr = existing ? existing->Assign(*shown) : KV_E_OUTOFMEMORY;
+        if (hr < 0) return hr;
     } else if (direction_ == SIDE_SYSTEM) {
         HRESULT hr = FindUnshownPreset(targetPlugIn ? *targetPlugIn : shell, preset.name, &existing);
         if (hr < 0) return hr;

@@ -116,7 +116,7 @@ std::vector<TreeChild> PruneStalePlugIns(HWND tree, HTREEITEM folder, const Plug
     names.reserve(shown.size() * 2);
     for (const ShownPlugIn& plugIn : shown) names.insert(plugIn.folded);
     for (int i = 0; i < plugIns.Count(); ++i)
-        if (plugIns.At(i)->PresetCount() > 0) names.insert(FoldedKey(plugIns.At(i)->name));
+        if (plugIns.At(i)->PresetCount() > 0) names.insert(FoldedKey(plugIns.At(i)->name.c_str()));
     std::vector<TreeChild> kept;
     for (TreeChild& child : ChildrenOf(tree, folder)) {
         if (names.count(child.folded)) kept.push_back(std::move(child));

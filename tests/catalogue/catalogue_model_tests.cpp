@@ -13,6 +13,10 @@ constexpr wchar_t kClassA[] = L"{0A1B2C3D-0000-4000-8000-00000000000A}";
 constexpr wchar_t kClassB[] = L"{0A1B2C3D-0000-4000-8000-00000000000B}";
 constexpr uint32_t kVersioned = PLUGIN_LATHMERE_TOOL | PLUGIN_LATHMERE_VERSIONED;
 
+std::unique_ptr<PlugInEntry> Probe(const wchar_t* name, const wchar_t* classId) {
+    return std::unique_ptr<PlugInEntry>(MakePlugIn(name, classId));
+}
+
 std::wstring DisplayName(const PlugInEntry& entry) { // every caller passes a buffer of a whole name
     wchar_t buffer[CATALOGUE_NAME_CHARS];
     entry.GetDisplayName(buffer, CATALOGUE_NAME_CHARS, TestLanguage());
@@ -34,6 +38,9 @@ TEST_CASE("copies own their data") {
     target.Assign(PresetEntry());
     CHECK(target.data == nullptr);
     CHECK(target.dataSize == 0);
+    const std::wstring longName(CATALOGUE_NAME_CHARS + 40, L'n');
+    REQUIRE(target.name.Set(longName.c_str()) == S_OK);
+    CHECK(std::wstring(target.name) == longName.substr(0, CATALOGUE_NAME_CHARS - 1));
 
     std::unique_ptr<PlugInEntry> tool(MakePlugIn(L"Echo", L"", PLUGIN_LATHMERE_TOOL, 6, 0, {MakePreset(L"One", Pattern(4, 2))}));
     tool->expanded = 1;
@@ -62,7 +69,7 @@ TEST_CASE("copies own their data") {
 TEST_CASE("display names, name matching and plug-in identity") {
     std::unique_ptr<PlugInEntry> six(MakePlugIn(L"Echo", L"", PLUGIN_LATHMERE_TOOL, 6, 0));
     std::unique_ptr<PlugInEntry> nine(MakePlugIn(L"Echo", L"", kVersioned, 9, 1));
-    CHECK(DisplayName(PlugInEntry(L"Alpha Reverb", kClassA)) == L"Alpha Reverb");
+    CHECK(DisplayName(*Probe(L"Alpha Reverb", kClassA)) == L"Alpha Reverb");
     CHECK(DisplayName(*six) == L"Moravel Lathmere Echo");
     CHECK(DisplayName(*nine) == L"Varden Lathmere 9.1 Echo");
     CHECK(six->MatchesName(L"ECHO", TestLanguage()));
@@ -77,11 +84,11 @@ TEST_CASE("display names, name matching and plug-in identity") {
     for (auto& c : lowerA) c = static_cast<wchar_t>(towlower(c));
     std::unique_ptr<PlugInEntry> byDisplay(MakePlugIn(L"Varden Lathmere 9.0 Echo", L"", kVersioned, 9, 0));
     std::unique_ptr<PlugInEntry> otherVersion(MakePlugIn(L"Echo", L"", PLUGIN_LATHMERE_TOOL, 6, 1));
-    CHECK(list.FindByIdentity(PlugInEntry(L"Other name", kClassA), TestLanguage()) == 0);
-    CHECK(list.FindByIdentity(PlugInEntry(L"Alpha", lowerA.c_str()), TestLanguage()) == -1);
+    CHECK(list.FindByIdentity(*Probe(L"Other name", kClassA), TestLanguage()) == 0);
+    CHECK(list.FindByIdentity(*Probe(L"Alpha", lowerA.c_str()), TestLanguage()) == -1);
     CHECK(list.FindByIdentity(*byDisplay, TestLanguage()) == 2);
     CHECK(list.FindByIdentity(*otherVersion, TestLanguage()) == -1);
-    CHECK(list.FindByIdentity(PlugInEntry(L"Echo", L""), TestLanguage()) == -1); // a DirectShow entry is never a tool
+    CHECK(list.FindByIdentity(*Probe(L"Echo", L""), TestLanguage()) == -1); // a DirectShow entry is never a tool
     CHECK(list.FindByName(L"moravel lathmere echo", TestLanguage()) == 1);
 }
 

@@ -133,13 +133,13 @@ inline uint8_t* CopyBlob(const Bytes& data) {
     return blob ? static_cast<uint8_t*>(memcpy(blob, data.data(), data.size())) : nullptr;
 }
 inline PresetEntry* MakePreset(const wchar_t* name, const Bytes& data) {
-    PresetEntry* preset = new PresetEntry(name);
+    PresetEntry* preset = PresetEntry::Create(name);
     preset->AdoptData(CopyBlob(data), static_cast<uint32_t>(data.size()));
     return preset;
 }
 inline PlugInEntry* MakePlugIn(const wchar_t* name, const wchar_t* classId, uint32_t flags = 0, uint32_t major = 0,
                                uint32_t minor = 0, std::vector<PresetEntry*> presets = {}) {
-    PlugInEntry* entry = new PlugInEntry(name, classId);
+    PlugInEntry* entry = PlugInEntry::Create(name, classId);
     std::tie(entry->flags, entry->majorVersion, entry->minorVersion) = std::tie(flags, major, minor);
     for (PresetEntry* preset : presets) entry->AppendPreset(preset);
     return entry;
@@ -177,7 +177,7 @@ inline std::string Dump(const PlugInList* list) {
         text += Narrow(std::wstring(e->name) + L" | " + e->classIdText) + " | " + std::to_string(e->flags) + " | " +
                 std::to_string(e->majorVersion) + "." + std::to_string(e->minorVersion) + "\n";
         for (int p = 0; p < e->PresetCount(); ++p)
-            text += "  " + Narrow(e->PresetAt(p)->name) + " = " + Digest(e->PresetAt(p)->data, e->PresetAt(p)->dataSize) + "\n";
+            text += "  " + Narrow(e->PresetAt(p)->name.c_str()) + " = " + Digest(e->PresetAt(p)->data, e->PresetAt(p)->dataSize) + "\n";
     }
     return text;
 }

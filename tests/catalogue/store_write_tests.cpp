@@ -237,7 +237,7 @@ TEST_CASE_FIXTURE(SystemSide, "names from a package never leave the store") {
     for (PlugInEntry* entry : {MakePlugIn(L"Evil", L"..\\..\\x"), MakePlugIn(L"..", L"", PLUGIN_LATHMERE_TOOL, 6, 0)})
         REQUIRE(hostile.Append(entry) == S_OK);
     for (int i = 0; i < hostile.Count(); ++i) {
-        CAPTURE(Narrow(hostile.At(i)->name));
+        CAPTURE(Narrow(hostile.At(i)->name.c_str()));
         CHECK(AddPreset(model, *hostile.At(i), *soft, SIDE_SYSTEM) == static_cast<HRESULT>(0x80070057));
     }
     std::unique_ptr<ChainEntry> badChain(MakeChain(L"C", L"a\\b", Pattern(300, 2)));

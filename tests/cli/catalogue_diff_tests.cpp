@@ -24,7 +24,7 @@ struct Catalogue {
 // "plug-in/preset" per item, so that a failure shows the whole list.
 std::vector<std::wstring> Names(const std::vector<PresetDifference>& items) {
     std::vector<std::wstring> names;
-    for (const PresetDifference& item : items) names.push_back(std::wstring(item.plugIn->name) + L"/" + item.preset->name);
+    for (const PresetDifference& item : items) names.push_back(std::wstring(item.plugIn->name) + L"/" + item.preset->name.c_str());
     return names;
 }
 std::vector<std::wstring> Names(const std::vector<ChainDifference>& items) {

@@ -37,9 +37,9 @@ struct SeedPreset {
 };
 
 PlugInEntry* MakePlugIn(const wchar_t* name, const wchar_t* classId, std::initializer_list<SeedPreset> presets) {
-    auto* plugIn = new PlugInEntry(name, classId);
+    auto* plugIn = PlugInEntry::Create(name, classId);
     for (const SeedPreset& seed : presets) {
-        auto* preset = new PresetEntry(seed.name);
+        auto* preset = PresetEntry::Create(seed.name);
         std::vector<uint8_t> bytes = Pattern(seed.size, seed.seed);
         uint8_t* blob = CatalogueBlobAlloc(seed.size);
         if (blob) memcpy(blob, bytes.data(), seed.size);

@@ -72,14 +72,14 @@ inline uint8_t* Blob(const Bytes& data) {
     return static_cast<uint8_t*>(memcpy(CatalogueBlobAlloc(uint32_t(data.size())), data.data(), data.size()));
 }
 inline PresetEntry* MakePreset(const std::wstring& name, const Bytes& data) {
-    auto* preset = new PresetEntry(name.c_str());
+    auto* preset = PresetEntry::Create(name.c_str());
     if (!data.empty()) preset->AdoptData(Blob(data), uint32_t(data.size()));
     return preset;
 }
 inline PlugInEntry* MakePlugIn(const std::wstring& name, const std::wstring& classId,
                                std::initializer_list<PresetEntry*> presets, uint32_t flags = 0, uint32_t major = 0,
                                uint32_t minor = 0) {
-    auto* plugIn = new PlugInEntry(name.c_str(), classId.c_str());
+    auto* plugIn = PlugInEntry::Create(name.c_str(), classId.c_str());
     plugIn->flags = flags;
     plugIn->majorVersion = major;
     plugIn->minorVersion = minor;
@@ -120,13 +120,14 @@ inline std::string CatalogueDifference(const PlugInList& want, const ChainList& 
         const std::string at = "plug-in " + std::to_string(i) + ": ";
         if (next >= got.Count()) return at + "missing";
         const PlugInEntry& g = *got.At(next++);
-        if (std::wstring(g.name) != w.name) return at + "name " + Narrow(g.name) + " for " + Narrow(w.name);
+        if (std::wstring(g.name) != w.name.c_str())
+            return at + "name " + Narrow(g.name.c_str()) + " for " + Narrow(w.name.c_str());
         if (std::wstring(g.classIdText) != w.classIdText) return at + "class " + Narrow(g.classIdText);
         if (g.flags != w.flags) return at + "flags " + std::to_string(g.flags) + " for " + std::to_string(w.flags);
         if (g.majorVersion != w.majorVersion || g.minorVersion != w.minorVersion) return at + "editor version";
         if (g.PresetCount() != w.PresetCount()) return at + std::to_string(g.PresetCount()) + " presets";
         for (int k = 0; k < w.PresetCount(); ++k) {
-            if (std::wstring(g.PresetAt(k)->name) != w.PresetAt(k)->name)
+            if (std::wstring(g.PresetAt(k)->name) != w.PresetAt(k)->name.c_str())
                 return at + "name of preset " + std::to_string(k);
             if (DataOf(*g.PresetAt(k)) != DataOf(*w.PresetAt(k))) return at + "data of preset " + std::to_string(k);
         }

@@ -60,10 +60,10 @@ void MakeCatalogue(PlugInList* plugIns, ChainList* chains) {
     for (int p = 0; p < kPlugIns; ++p) {
         wchar_t name[64];
         swprintf(name, 64, L"Plug-in %03d", p);
-        auto* plugIn = new PlugInEntry(name, ClassId(p).c_str());
+        auto* plugIn = PlugInEntry::Create(name, ClassId(p).c_str());
         for (int i = 0; i < kPresetsPerPlugIn; ++i) {
             swprintf(name, 64, L"Preset %03d", i);
-            auto* preset = new PresetEntry(name);
+            auto* preset = PresetEntry::Create(name);
             uint32_t size = PresetSize(p, i);
             uint8_t* blob = CatalogueBlobAlloc(size);
             for (uint32_t b = 0; b < size; ++b) blob[b] = static_cast<uint8_t>(b * 31 + i + p);
@@ -141,7 +141,7 @@ bool PlainWrite(const PlugInList& plugIns, const ChainList& chains, const std::w
                 ok = RegSetValueExW(key, preset.name, 0, REG_BINARY, preset.data, preset.dataSize) == 0 && ok;
                 continue;
             }
-            std::wstring file = folder + L"\\" + preset.name + L".dxp";
+            std::wstring file = folder + L"\\" + preset.name.c_str() + L".dxp";
             ok = WritePlainFile(file, preset.data, preset.dataSize) && SetPath(key, preset.name, file) == 0 && ok;
         }
         RegCloseKey(key);

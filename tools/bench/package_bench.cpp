@@ -48,10 +48,10 @@ std::unique_ptr<PlugInList> MakePackage() {
     for (int p = 0; p < kPlugIns; ++p) {
         wchar_t name[64];
         swprintf(name, 64, L"Plug-in %03d", p);
-        auto* plugIn = new PlugInEntry(name, ClassId(p).c_str());
+        auto* plugIn = PlugInEntry::Create(name, ClassId(p).c_str());
         for (int i = 0; i < kPresetsPerPlugIn; ++i) {
             swprintf(name, 64, L"Preset %05d", i);
-            auto* preset = new PresetEntry(name);
+            auto* preset = PresetEntry::Create(name);
             uint32_t size = sizes[p * kPresetsPerPlugIn + i];
             uint8_t* blob = CatalogueBlobAlloc(size);
             for (uint32_t b = 0; b < size; ++b) blob[b] = static_cast<uint8_t>(b * 31 + i);

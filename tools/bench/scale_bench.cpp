@@ -46,12 +46,12 @@ std::unique_ptr<PlugInList> MakePlugIns(int n, bool many) {
             wchar_t name[64], id[64];
             swprintf(name, 64, L"Plug-in %06d", p);
             swprintf(id, 64, L"{C5000000-0000-4000-8000-%012d}", p);
-            plugIn = new PlugInEntry(name, id);
+            plugIn = PlugInEntry::Create(name, id);
             plugIns->Append(plugIn);
         }
         wchar_t name[64];
         swprintf(name, 64, L"Preset %06d", i);
-        auto* preset = new PresetEntry(name);
+        auto* preset = PresetEntry::Create(name);
         uint8_t* blob = CatalogueBlobAlloc(kPresetBytes);
         for (uint32_t b = 0; b < kPresetBytes; ++b) blob[b] = static_cast<uint8_t>(b * 31 + i);
         preset->AdoptData(blob, kPresetBytes);

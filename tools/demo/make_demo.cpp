@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 #include "catalogue.h"
@@ -115,11 +116,14 @@ void MarkLathmereTool(PlugInEntry& entry, const DemoPlugIn& source) {
 
 HRESULT AddDemoPresets(CatalogueModel& model, const DemoPlugIn* plugIns, size_t count, int side, const wchar_t* salt) {
     for (size_t p = 0; p < count; ++p) {
-        PlugInEntry plugIn(DemoName(plugIns[p], model.language), plugIns[p].classId);
+        std::unique_ptr<PlugInEntry> made(PlugInEntry::Create(DemoName(plugIns[p], model.language), plugIns[p].classId));
+        if (!made) return E_OUTOFMEMORY;
+        PlugInEntry& plugIn = *made;
         MarkLathmereTool(plugIn, plugIns[p]);
         for (const DemoPreset& item : plugIns[p].presets) {
             if (!item.name) break;
-            PresetEntry preset(item.name);
+            PresetEntry preset;
+            if (preset.name.Set(item.name) < 0) return E_OUTOFMEMORY;
             uint8_t* data = CatalogueBlobAlloc(item.size);
             if (!data) return E_OUTOFMEMORY;
             FillDemoBytes(data, item.size, salt, item.name);
@@ -127,7 +131,7 @@ HRESULT AddDemoPresets(CatalogueModel& model, const DemoPlugIn* plugIns, size_t 
             HRESULT hr = AddPreset(model, plugIn, preset, side);
             if (hr < 0) {
                 fwprintf(stderr, L"make_demo: preset \"%ls\" of \"%ls\" failed: 0x%08lX\n", item.name,
-                         plugIn.name, static_cast<unsigned long>(hr));
+                         plugIn.name.c_str(), static_cast<unsigned long>(hr));
                 return hr;
             }
         }
@@ -203,7 +207,9 @@ bool VerifyStore(CatalogueModel& model) {
     ChainList* chains = model.chains[SIDE_SYSTEM];
     bool good = plugIns && chains;
     for (const DemoPlugIn& source : kStorePlugIns) {
-        PlugInEntry probe(DemoName(source, model.language), source.classId);
+        std::unique_ptr<PlugInEntry> made(PlugInEntry::Create(DemoName(source, model.language), source.classId));
+        if (!made) return false;
+        PlugInEntry& probe = *made;
         MarkLathmereTool(probe, source);
         PlugInEntry* entry = good ? plugIns->FindEntryByIdentity(probe, model.language) : nullptr;
         for (const DemoPreset& item : source.presets) {
@@ -213,7 +219,7 @@ bool VerifyStore(CatalogueModel& model) {
             FillDemoBytes(expected.data(), item.size, L"store", item.name);
             if (!preset || preset->dataSize != item.size || memcmp(expected.data(), preset->data, item.size) != 0) {
                 fwprintf(stderr, L"make_demo: \"%ls\" of \"%ls\" did not come back from the store\n", item.name,
-                         probe.name);
+                         probe.name.c_str());
                 good = false;
             }
         }

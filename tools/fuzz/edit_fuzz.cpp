@@ -166,9 +166,10 @@ SideView ViewOf(const PlugInList* plugIns, const ChainList* chains, std::string*
         for (int p = 0; p < entry->PresetCount(); ++p) {
             const PresetEntry* preset = entry->PresetAt(p);
             auto& presets = view.presets[Lower(KeyPath(*entry))];
-            if (presets.count(Lower(preset->name)) && duplicate->empty())
-                *duplicate = "two presets " + Quoted(preset->name) + " under " + Narrow(KeyPath(*entry));
-            presets[Lower(preset->name)] = Preset{preset->name, Bytes(preset->data, preset->data + preset->dataSize)};
+            const std::wstring name = preset->name.c_str();
+            if (presets.count(Lower(name)) && duplicate->empty())
+                *duplicate = "two presets " + Quoted(name) + " under " + Narrow(KeyPath(*entry));
+            presets[Lower(name)] = Preset{name, Bytes(preset->data, preset->data + preset->dataSize)};
         }
     }
     for (int i = 0; chains && i < chains->Count(); ++i) {
@@ -355,7 +356,7 @@ public:
     HRESULT VisitPreset(const PlugInEntry& plugIn, const PresetEntry& preset) override {
         WalkItem item;
         item.plugIn.reset(PlugInEntry::CopyShell(plugIn));
-        item.preset = Preset{preset.name, Bytes(preset.data, preset.data + preset.dataSize)};
+        item.preset = Preset{preset.name.c_str(), Bytes(preset.data, preset.data + preset.dataSize)};
         items.push_back(std::move(item));
         return S_OK;
     }
@@ -545,8 +546,9 @@ void Fuzzer::AfterEdit(const EditOutcome& outcome) {
     if (outcome.reloadSystem) {
         Note("  the core asks for a reload (a store write failed, or a rename found the item changed)");
         Reload();
-    } else if (outcome.changed && outcome.side == SIDE_SYSTEM) {
-        SettleSystemPlugInNames(*model_);
+    } else if (outcome.changed && outcome.side == SIDE_SYSTEM && SettleSystemPlugInNames(*model_) < 0) {
+        Note("  the plug-in names could not be settled");
+        Reload();
     }
 }
 
@@ -589,7 +591,7 @@ Selection Fuzzer::RandomSelection(CatalogueSide side, std::string* text) {
         selection.parent = rng_.Pick(plugInNames);
         const PlugInEntry* plugIn = plugIns->FindEntryByName(selection.parent.c_str(), language);
         std::vector<std::wstring> rows;
-        for (int i = 0; plugIn && i < plugIn->PresetCount(); ++i) rows.push_back(plugIn->PresetAt(i)->name);
+        for (int i = 0; plugIn && i < plugIn->PresetCount(); ++i) rows.push_back(plugIn->PresetAt(i)->name.c_str());
         selection.names = some(rows);
         break;
     }
@@ -761,7 +763,7 @@ void Fuzzer::RenameStep(CatalogueSide side) {
         selection.parent = DisplayName(*plugIn, language);
         // The list is found again by the tree node's text; two plug-ins of one text are not the model's business.
         if (plugIns->FindEntryByName(selection.parent.c_str(), language) != plugIn || !plugIn->PresetCount()) return;
-        selection.names = {plugIn->PresetAt(static_cast<int>(rng_.Below(plugIn->PresetCount())))->name};
+        selection.names = {plugIn->PresetAt(static_cast<int>(rng_.Below(plugIn->PresetCount())))->name.c_str()};
     } else if (chains && chains->Count()) {
         selection.nodeKind = NODE_CHAINS;
         selection.parent = KvGetString(language, IDS_FOLDER_CHAINS);
@@ -844,12 +846,12 @@ void Fuzzer::NewPackage() {
     world_.package = SideView();
     for (const Shape& shape : kShapes) {
         if (!rng_.OneIn(2)) continue;
-        auto* entry = new PlugInEntry(shape.name, shape.classId);
+        auto* entry = PlugInEntry::Create(shape.name, shape.classId);
         entry->flags = shape.flags, entry->majorVersion = shape.major, entry->minorVersion = shape.minor;
         for (size_t n = 1 + rng_.Below(3); n > 0; --n) {
             Preset preset{rng_.Pick(kPresetNames), rng_.Data(rng_.Pick(kSizes))};
             if (entry->FindPreset(preset.name.c_str())) continue;
-            auto* made = new PresetEntry(preset.name.c_str());
+            auto* made = PresetEntry::Create(preset.name.c_str());
             uint8_t* blob = CatalogueBlobAlloc(static_cast<uint32_t>(preset.data.size()));
             std::copy(preset.data.begin(), preset.data.end(), blob);
             made->AdoptData(blob, static_cast<uint32_t>(preset.data.size()));
