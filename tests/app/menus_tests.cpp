@@ -1,5 +1,7 @@
-// Menus as the frame prepares them when they open: File and Edit states and the Lathmere destinations.
+// Menus as the frame prepares them when they open: File and Edit states, the Lathmere destinations, mnemonics.
 #include <doctest.h>
+#include <cwchar>
+#include <cwctype>
 #include "frame_fixture.h"
 
 using namespace frametest;
@@ -32,7 +34,32 @@ std::vector<std::wstring> Texts(HMENU menu) {
     return texts;
 }
 
+// No two items of a popup, nor of its submenus, share a mnemonic (the letter after a single "&").
+void CheckMnemonics(HMENU popup) {
+    std::wstring seen;
+    for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+        if (HMENU submenu = GetSubMenu(popup, i)) CheckMnemonics(submenu);
+        wchar_t text[300] = L"";
+        GetMenuStringW(popup, static_cast<UINT>(i), text, 300, MF_BYPOSITION);
+        const wchar_t* p = text;
+        while ((p = wcschr(p, L'&')) && p[1] == L'&') p += 2; // a literal ampersand
+        if (!p || !p[1]) continue;
+        CAPTURE(storetest::Narrow(text));
+        CHECK(seen.find(static_cast<wchar_t>(towupper(p[1]))) == std::wstring::npos);
+        seen += static_cast<wchar_t>(towupper(p[1]));
+    }
+}
+
 } // namespace
+
+TEST_CASE("no two items of a popup share a mnemonic, a recent file's ampersand included") {
+    FrameFixture f;
+    g_appContext.recentFiles.count = 1; // an entry "&1"
+    wcscpy(g_appContext.recentFiles.entries[0].path, L"C:\\Edit&Save.kvpreset");
+    Bar(f, 0);
+    Bar(f, 1);
+    CheckMnemonics(GetMenu(f.frame));
+}
 
 TEST_CASE("File and Edit states follow the package, the focus and the history") {
     FrameFixture f;
