@@ -2,7 +2,6 @@
 #include <doctest.h>
 #include "msgbox_driver.h"
 #include "resource.h"
-#include <cstdlib>
 
 using namespace msgboxtest;
 
@@ -125,15 +124,4 @@ TEST_CASE("message boxes: the display hook answers every box; -1 lets it show; n
     BoxDriver second({Click(IDOK)});
     CHECK(KvMsgBox_Custom(nullptr, 0, nullptr, L"No hook") == IDOK);
     CHECK(hook.calls == 4);
-}
-
-TEST_CASE("system message box: titled with the application name, centred, answered") {
-    ResetMessageBoxes();
-    RECT box = {}, work;
-    BoxDriver driver({Check([&](HWND dialog) { GetWindowRect(dialog, &box); }), Click(IDNO)});
-    CHECK(KvMessageBox(nullptr, L"A question for the system box?", nullptr, MB_YESNO | MB_ICONQUESTION) == IDNO);
-    REQUIRE(driver.sawDialog());
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    CHECK(std::abs((box.left + box.right) - (work.left + work.right)) <= 2);
-    CHECK(std::abs((box.top + box.bottom) - (work.top + work.bottom)) <= 2);
 }
