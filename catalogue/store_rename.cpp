@@ -55,8 +55,8 @@ bool StoreHoldsAsShown(const ChainEntry& chain) {
 
 HRESULT RenameStorePreset(const PlugInEntry& plugIn, const PresetEntry& preset, const wchar_t* newName,
                           StoreWriteSession* session) {
-    // One session for both steps: the old entry goes only once the new one's data are on disk.
     if (!StoreHoldsAsShown(plugIn, preset)) return KV_E_NOT_FOUND;
+    // One session for both steps: the old entry goes only once the new one's data are on disk.
     StoreWriteSession own;
     if (!session) session = &own;
     PresetEntry renamed;
