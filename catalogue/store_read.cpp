@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 #include "kvresult.h"
@@ -248,6 +249,8 @@ LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD ca
     return status;
 }
 
+namespace {
+
 // The key name in ASCII upper case, as the registry compares it; false for a name outside ASCII, whose case the
 // registry may fold in other ways.
 bool AsciiUpper(const wchar_t* name, std::wstring* upper) {
@@ -274,19 +277,91 @@ bool ListSubkeys(HKEY key, std::unordered_set<std::wstring>* names) {
 
 constexpr size_t kListClassesFrom = 256; // look-ups; fewer cost less than listing a computer's classes
 
+// What a listing of the registered classes was made against: the subkey count and last write time of the class
+// roots the classes root merges, the computer's and the user's, in both views. Registering or removing a class
+// changes both of its root's.
+struct ClassRootStamps {
+    DWORD subkeys[4] = {};
+    FILETIME written[4] = {};
+    bool present[4] = {};
+
+    bool operator==(const ClassRootStamps& other) const {
+        for (int i = 0; i < 4; ++i)
+            if (present[i] != other.present[i] || subkeys[i] != other.subkeys[i] ||
+                CompareFileTime(&written[i], &other.written[i]) != 0)
+                return false;
+        return true;
+    }
+};
+
+bool ReadClassRootStamps(ClassRootStamps* stamps) {
+    int i = 0;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (REGSAM view : {REGSAM(0), kOtherView}) {
+            KvRegKey key;
+            LONG status = OpenKey(&key, root, L"Software\\Classes\\CLSID", KEY_QUERY_VALUE | view);
+            if (status == ERROR_SUCCESS) {
+                if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &stamps->subkeys[i], nullptr, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr, &stamps->written[i]) != ERROR_SUCCESS)
+                    return false;
+                stamps->present[i] = true;
+            } else if (!IsNotFound(status)) {
+                return false;
+            }
+            ++i;
+        }
+    }
+    return true;
+}
+
+// The last listing of the process: listing costs a registry call per class on the computer, many times what
+// reading a package that names a few thousand classes costs otherwise.
+struct ClassListing {
+    std::mutex lock;
+    ClassRootStamps stamps;
+    std::shared_ptr<const std::unordered_set<std::wstring>> classes;
+};
+
+ClassListing& LastClassListing() {
+    static ClassListing listing;
+    return listing;
+}
+
+// Every class key of both views; null when a listing did not finish.
+std::shared_ptr<const std::unordered_set<std::wstring>> RegisteredClasses(const KvRegKey (&views)[2]) {
+    ClassListing& last = LastClassListing();
+    ClassRootStamps before;
+    bool stamped = ReadClassRootStamps(&before);
+    if (stamped) {
+        std::lock_guard<std::mutex> hold(last.lock);
+        if (last.classes && last.stamps == before) return last.classes;
+    }
+    auto classes = std::make_shared<std::unordered_set<std::wstring>>();
+    if (!ListSubkeys(views[0].get(), classes.get()) || !ListSubkeys(views[1].get(), classes.get())) return nullptr;
+    // Kept only when nothing changed while listing, so that it never stands for a state the roots were not in.
+    ClassRootStamps after;
+    if (stamped && ReadClassRootStamps(&after) && after == before) {
+        std::lock_guard<std::mutex> hold(last.lock);
+        last.stamps = before;
+        last.classes = classes;
+    }
+    return classes;
+}
+
+} // namespace
+
 PlugInClassNames::PlugInClassNames(size_t lookups) {
     OpenKey(&views_[0], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);
     OpenKey(&views_[1], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ | kOtherView);
     if (lookups < kListClassesFrom || !views_[0].get() || !views_[1].get()) return;
-    listed_ = ListSubkeys(views_[0].get(), &registered_) && ListSubkeys(views_[1].get(), &registered_);
-    if (!listed_) registered_.clear();
+    registered_ = RegisteredClasses(views_);
 }
 
 LONG PlugInClassNames::FriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) const {
     if (!views_[0].get() || !views_[1].get()) return GetPlugInFriendlyName(classIdText, buffer, capacityBytes);
     if (capacityBytes < 40 || !buffer || !classIdText) return ERROR_MORE_DATA;
     std::wstring upper;
-    if (listed_ && AsciiUpper(classIdText, &upper) && !registered_.count(upper)) return ERROR_FILE_NOT_FOUND;
+    if (registered_ && AsciiUpper(classIdText, &upper) && !registered_->count(upper)) return ERROR_FILE_NOT_FOUND;
     LONG status = ERROR_FILE_NOT_FOUND;
     for (const KvRegKey& view : views_) {
         KvRegKey key;

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include "catalogue.h"
@@ -31,14 +32,15 @@ LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD ca
 class PlugInClassNames {
 public:
     // lookups: about how many classes will be looked up. Past a few hundred, the registered classes are listed
-    // once, so that a class that is not registered costs no failed open in each view.
+    // once, so that a class that is not registered costs no failed open in each view. A listing is kept for the
+    // next look-ups of the process until a class root changes.
     explicit PlugInClassNames(size_t lookups = 0);
     LONG FriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) const;
 
 private:
     KvRegKey views_[2]; // "CLSID" in this program's own registry view, then in the other one
-    bool listed_ = false;
-    std::unordered_set<std::wstring> registered_; // with listed_: every class key of both views, in upper case
+    // Every class key of both views, in upper case; null when not listed.
+    std::shared_ptr<const std::unordered_set<std::wstring>> registered_;
 };
 
 // New collections from the store; null out-values when nothing loadable was found. The codes are informational.

@@ -156,6 +156,11 @@ TEST_CASE("reading one value: inline, from a data file, or why not") {
     CHECK(listed.FriendlyName(kEcho, name, sizeof(name)) == ERROR_SUCCESS);
     CHECK(std::wstring(name) == L"Echo Delay");
     CHECK(listed.FriendlyName(kBravo, name, sizeof(name)) == ERROR_FILE_NOT_FOUND);
+    // The listing is kept for later look-ups, but a class registered since is found by them.
+    RegisterClassName(kBravo, L"Bravo Chorus", KEY_WOW64_32KEY);
+    PlugInClassNames relisted(100000);
+    CHECK(relisted.FriendlyName(kBravo, name, sizeof(name)) == ERROR_SUCCESS);
+    UnregisterClass(kBravo);
 }
 
 TEST_CASE("preset values larger than one enumeration call holds are loaded whole, their neighbours too") {
