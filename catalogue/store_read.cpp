@@ -277,48 +277,11 @@ bool ListSubkeys(HKEY key, std::unordered_set<std::wstring>* names) {
 
 constexpr size_t kListClassesFrom = 256; // look-ups; fewer cost less than listing a computer's classes
 
-// What a listing of the registered classes was made against: the subkey count and last write time of the class
-// roots the classes root merges, the computer's and the user's, in both views. Registering or removing a class
-// changes both of its root's.
-struct ClassRootStamps {
-    DWORD subkeys[4] = {};
-    FILETIME written[4] = {};
-    bool present[4] = {};
-
-    bool operator==(const ClassRootStamps& other) const {
-        for (int i = 0; i < 4; ++i)
-            if (present[i] != other.present[i] || subkeys[i] != other.subkeys[i] ||
-                CompareFileTime(&written[i], &other.written[i]) != 0)
-                return false;
-        return true;
-    }
-};
-
-bool ReadClassRootStamps(ClassRootStamps* stamps) {
-    int i = 0;
-    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        for (REGSAM view : {REGSAM(0), kOtherView}) {
-            KvRegKey key;
-            LONG status = OpenKey(&key, root, L"Software\\Classes\\CLSID", KEY_QUERY_VALUE | view);
-            if (status == ERROR_SUCCESS) {
-                if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &stamps->subkeys[i], nullptr, nullptr,
-                                     nullptr, nullptr, nullptr, nullptr, &stamps->written[i]) != ERROR_SUCCESS)
-                    return false;
-                stamps->present[i] = true;
-            } else if (!IsNotFound(status)) {
-                return false;
-            }
-            ++i;
-        }
-    }
-    return true;
-}
-
-// The last listing of the process: listing costs a registry call per class on the computer, many times what
-// reading a package that names a few thousand classes costs otherwise.
+// The last listing of the process, kept until a class registration changes: listing costs a registry call per
+// class on the computer, many times what reading a package that names a few thousand classes costs otherwise.
 struct ClassListing {
     std::mutex lock;
-    ClassRootStamps stamps;
+    KeyWatch changes;
     std::shared_ptr<const std::unordered_set<std::wstring>> classes;
 };
 
@@ -327,41 +290,44 @@ ClassListing& LastClassListing() {
     return listing;
 }
 
-// Every class key of both views; null when a listing did not finish.
-std::shared_ptr<const std::unordered_set<std::wstring>> RegisteredClasses(const KvRegKey (&views)[2]) {
+// Every class key of both views; null when a listing did not finish, or with listAgain false when the last one
+// is out of date.
+std::shared_ptr<const std::unordered_set<std::wstring>> RegisteredClasses(bool listAgain) {
     ClassListing& last = LastClassListing();
-    ClassRootStamps before;
-    bool stamped = ReadClassRootStamps(&before);
-    if (stamped) {
-        std::lock_guard<std::mutex> hold(last.lock);
-        if (last.classes && last.stamps == before) return last.classes;
-    }
+    std::lock_guard<std::mutex> hold(last.lock);
+    if (last.classes && last.changes.Unchanged()) return last.classes;
+    if (!listAgain) return nullptr;
+    last.classes = nullptr;
+    // Armed before listing, so that a class registered meanwhile makes the next look-ups list again.
+    bool watched = last.changes.Arm(kClassRegistrationKeys, sizeof kClassRegistrationKeys / sizeof kClassRegistrationKeys[0]);
+    KvRegKey views[2];
+    OpenKey(&views[0], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);
+    OpenKey(&views[1], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ | kOtherView);
     auto classes = std::make_shared<std::unordered_set<std::wstring>>();
-    if (!ListSubkeys(views[0].get(), classes.get()) || !ListSubkeys(views[1].get(), classes.get())) return nullptr;
-    // Kept only when nothing changed while listing, so that it never stands for a state the roots were not in.
-    ClassRootStamps after;
-    if (stamped && ReadClassRootStamps(&after) && after == before) {
-        std::lock_guard<std::mutex> hold(last.lock);
-        last.stamps = before;
-        last.classes = classes;
-    }
+    if (!views[0].get() || !views[1].get() || !ListSubkeys(views[0].get(), classes.get()) ||
+        !ListSubkeys(views[1].get(), classes.get()))
+        return nullptr;
+    if (watched) last.classes = classes;
     return classes;
 }
 
 } // namespace
 
 PlugInClassNames::PlugInClassNames(size_t lookups) {
-    OpenKey(&views_[0], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);
-    OpenKey(&views_[1], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ | kOtherView);
-    if (lookups < kListClassesFrom || !views_[0].get() || !views_[1].get()) return;
-    registered_ = RegisteredClasses(views_);
+    // A listing still up to date serves any number of look-ups: asking whether it is costs one call.
+    registered_ = RegisteredClasses(lookups >= kListClassesFrom);
 }
 
 LONG PlugInClassNames::FriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) const {
-    if (!views_[0].get() || !views_[1].get()) return GetPlugInFriendlyName(classIdText, buffer, capacityBytes);
     if (capacityBytes < 40 || !buffer || !classIdText) return ERROR_MORE_DATA;
-    std::wstring upper;
-    if (registered_ && AsciiUpper(classIdText, &upper) && !registered_->count(upper)) return ERROR_FILE_NOT_FOUND;
+    if (registered_ && AsciiUpper(classIdText, &upper_) && !registered_->count(upper_)) return ERROR_FILE_NOT_FOUND;
+    // Opened at the first class that may be registered: with a listing, most look-ups need no key at all.
+    if (!opened_) {
+        OpenKey(&views_[0], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);
+        OpenKey(&views_[1], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ | kOtherView);
+        opened_ = true;
+    }
+    if (!views_[0].get() || !views_[1].get()) return GetPlugInFriendlyName(classIdText, buffer, capacityBytes);
     LONG status = ERROR_FILE_NOT_FOUND;
     for (const KvRegKey& view : views_) {
         KvRegKey key;

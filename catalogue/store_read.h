@@ -32,13 +32,15 @@ LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD ca
 class PlugInClassNames {
 public:
     // lookups: about how many classes will be looked up. Past a few hundred, the registered classes are listed
-    // once, so that a class that is not registered costs no failed open in each view. A listing is kept for the
-    // next look-ups of the process until a class root changes.
+    // once, so that a class that is not registered costs no failed open in each view. A listing is kept, and
+    // serves any look-ups of the process, until a class registration changes.
     explicit PlugInClassNames(size_t lookups = 0);
     LONG FriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) const;
 
 private:
-    KvRegKey views_[2]; // "CLSID" in this program's own registry view, then in the other one
+    mutable KvRegKey views_[2]; // "CLSID" in this program's own registry view, then in the other one
+    mutable bool opened_ = false;
+    mutable std::wstring upper_; // the class looked up, in upper case: kept so that a look-up allocates nothing
     // Every class key of both views, in upper case; null when not listed.
     std::shared_ptr<const std::unordered_set<std::wstring>> registered_;
 };

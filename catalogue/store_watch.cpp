@@ -9,20 +9,14 @@ namespace {
 constexpr DWORD kWatchedChanges = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
 constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
-struct WatchedKey {
-    HKEY root;
-    const wchar_t* path;
-    REGSAM view;
-};
-
-// The store's keys, and the class registrations that give plug-ins their names (in both registry views).
+// The store's keys, and the class registrations.
 const WatchedKey kWatchedKeys[] = {
     {HKEY_CURRENT_USER, STORE_PRESETS_KEY, 0}, // holds the chains too
     {HKEY_CURRENT_USER, STORE_LATHMERE_KEY, 0},
     {HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY, 0},
     {HKEY_CLASSES_ROOT, L"CLSID", 0},
     {HKEY_CLASSES_ROOT, L"CLSID", kOtherView},
-    {HKEY_CURRENT_USER, L"Software\\Classes\\CLSID", 0}, // per-user registrations, in case the merged view is silent
+    {HKEY_CURRENT_USER, L"Software\\Classes\\CLSID", 0},
 };
 
 std::wstring ParentPath(const std::wstring& path) {
@@ -50,6 +44,12 @@ bool SameTime(const FILETIME& first, const FILETIME& second) {
 }
 
 } // namespace
+
+const WatchedKey kClassRegistrationKeys[3] = {
+    {HKEY_CLASSES_ROOT, L"CLSID", 0},
+    {HKEY_CLASSES_ROOT, L"CLSID", kOtherView},
+    {HKEY_CURRENT_USER, L"Software\\Classes\\CLSID", 0},
+};
 
 StoreFileStamp StampFile(const wchar_t* path) {
     StoreFileStamp stamp;
@@ -80,34 +80,50 @@ bool SameStamp(const StoreFileStamp& first, const StoreFileStamp& second) {
     return first.size == second.size && SameTime(first.written, second.written);
 }
 
-void StoreWatch::Arm() {
+bool KeyWatch::Arm(const WatchedKey* keys, size_t count) {
     Reset();
-    for (const WatchedKey& watched : kWatchedKeys) {
+    for (size_t i = 0; i < count; ++i) {
         KvRegKey key;
         bool subtree = true;
-        if (!OpenWatched(watched, &key, &subtree)) return; // not even the root: stay unarmed, always reload
+        if (!OpenWatched(keys[i], &key, &subtree)) return false; // not even the root
         KvEvent event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        if (!event) return;
+        if (!event) return false;
         DWORD filter = subtree ? kWatchedChanges : REG_NOTIFY_CHANGE_NAME;
-        if (RegNotifyChangeKeyValue(key.get(), subtree, filter, event.get(), TRUE) != ERROR_SUCCESS) return;
+        if (RegNotifyChangeKeyValue(key.get(), subtree, filter, event.get(), TRUE) != ERROR_SUCCESS) return false;
+        waits_.push_back(event.get());
         keys_.push_back(std::move(key));
         events_.push_back(std::move(event));
     }
-    armed_ = true;
+    armed_ = waits_.size() <= MAXIMUM_WAIT_OBJECTS;
+    return armed_;
+}
+
+bool KeyWatch::Unchanged() const {
+    if (!armed_) return false;
+    if (waits_.empty()) return true;
+    return WaitForMultipleObjects(static_cast<DWORD>(waits_.size()), waits_.data(), FALSE, 0) == WAIT_TIMEOUT;
+}
+
+void KeyWatch::Reset() {
+    armed_ = false;
+    waits_.clear();
+    keys_.clear();
+    events_.clear();
+}
+
+void StoreWatch::Arm() {
+    Reset();
+    keys_.Arm(kWatchedKeys, sizeof kWatchedKeys / sizeof kWatchedKeys[0]);
 }
 
 bool StoreWatch::Unchanged() const {
-    if (!armed_) return false;
-    for (const KvEvent& event : events_)
-        if (WaitForSingleObject(event.get(), 0) != WAIT_TIMEOUT) return false;
+    if (!keys_.Unchanged()) return false;
     for (const StoreFileStamp& stamp : files_)
         if (!SameStamp(stamp, StampFile(stamp.path.c_str()))) return false;
     return true;
 }
 
 void StoreWatch::Reset() {
-    armed_ = false;
-    keys_.clear();
-    events_.clear();
+    keys_.Reset();
     files_.clear();
 }

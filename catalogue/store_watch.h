@@ -22,6 +22,37 @@ StoreFileStamp StampFile(const wchar_t* path);
 StoreFileStamp StampOpenFile(const wchar_t* path, HANDLE file);
 bool SameStamp(const StoreFileStamp& first, const StoreFileStamp& second);
 
+// A registry key to watch; one that does not exist yet is watched through its nearest existing ancestor.
+struct WatchedKey {
+    HKEY root;
+    const wchar_t* path;
+    REGSAM view;
+};
+
+// The class registrations that give plug-ins their names: both registry views, and the user's own in case the
+// merged view is silent.
+extern const WatchedKey kClassRegistrationKeys[3];
+
+// Change notifications on a set of registry keys and everything below them.
+class KeyWatch {
+public:
+    KeyWatch() = default;
+    KeyWatch(const KeyWatch&) = delete;
+    KeyWatch& operator=(const KeyWatch&) = delete;
+
+    // Arms the notifications; a change made from now on makes Unchanged false. False when not every key could be
+    // watched: Unchanged stays false then.
+    bool Arm(const WatchedKey* keys, size_t count);
+    bool Unchanged() const; // false when not armed
+    void Reset();
+
+private:
+    std::vector<KvRegKey> keys_;  // kept open: closing a key ends its notification
+    std::vector<KvEvent> events_; // one per key, signalled on a change below it
+    std::vector<HANDLE> waits_;   // the events' handles, to ask about all of them at once
+    bool armed_ = false;
+};
+
 class StoreWatch {
 public:
     StoreWatch() = default;
@@ -39,8 +70,6 @@ public:
     StoreFileStamps& files() { return files_; }
 
 private:
-    std::vector<KvRegKey> keys_;   // kept open: closing a key ends its notification
-    std::vector<KvEvent> events_;  // one per key, signalled on a change below it
+    KeyWatch keys_;
     StoreFileStamps files_;
-    bool armed_ = false;
 };

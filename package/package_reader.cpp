@@ -4,6 +4,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include "catalogue.h"
 #include "kvresult.h"
@@ -289,7 +290,8 @@ struct PackageReader {
 // A class registered on this computer shows its registered name, cut to fit. Looked up once the file is read, once
 // per class: a package often names a class many times, and a look-up costs more than reading a plug-in.
 HRESULT NameRegisteredPlugIns(PlugInList& plugIns) {
-    std::unordered_map<std::wstring, std::wstring> registeredNames; // each class once; empty: not registered
+    // Each class once, keyed by the entries' own texts; empty: not registered.
+    std::unordered_map<std::wstring_view, std::wstring> registeredNames;
     for (int i = 0; i < plugIns.Count(); ++i) {
         const PlugInEntry* plugIn = plugIns.At(i);
         if (!(plugIn->flags & PLUGIN_LATHMERE_TOOL) && plugIn->classIdText[0])
@@ -298,8 +300,8 @@ HRESULT NameRegisteredPlugIns(PlugInList& plugIns) {
     if (registeredNames.empty()) return S_OK;
     PlugInClassNames classNames(registeredNames.size());
     for (auto& [classId, name] : registeredNames) {
-        wchar_t registered[4 * CATALOGUE_NAME_CHARS] = {};
-        if (classNames.FriendlyName(classId.c_str(), registered, sizeof registered) == ERROR_SUCCESS) name = registered;
+        wchar_t registered[4 * CATALOGUE_NAME_CHARS]; // written whole when found
+        if (classNames.FriendlyName(classId.data(), registered, sizeof registered) == ERROR_SUCCESS) name = registered;
     }
     for (int i = 0; i < plugIns.Count(); ++i) {
         PlugInEntry* plugIn = plugIns.At(i);
