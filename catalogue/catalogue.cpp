@@ -98,7 +98,7 @@ void PresetEntry::AdoptData(uint8_t* blob, uint32_t size) {
 
 // ---- PlugInEntry
 
-PlugInEntry::PlugInEntry() : presets(CreateObjectList()) {}
+PlugInEntry::PlugInEntry() = default;
 
 PlugInEntry* PlugInEntry::Create(const wchar_t* plugInName, const wchar_t* classId) {
     PlugInEntry* entry = new (std::nothrow) PlugInEntry();
@@ -141,6 +141,9 @@ int PlugInEntry::FindPresetIndex(const wchar_t* presetName) const {
 PresetEntry* PlugInEntry::FindPreset(const wchar_t* presetName) const { return PresetAt(FindPresetIndex(presetName)); }
 
 HRESULT PlugInEntry::AppendPreset(PresetEntry* preset) {
+    // The list comes with the first preset: the plug-in an undo step keeps for each of its presets, for its name
+    // and class only, then costs no list of its own.
+    if (preset && !presets) presets = CreateObjectList();
     HRESULT hr = preset ? AppendPointer(presets, preset) : KV_E_OUTOFMEMORY;
     if (hr < 0) delete preset;
     return hr;

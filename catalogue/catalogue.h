@@ -77,7 +77,7 @@ public:
 
     CatalogueText name;
     wchar_t classIdText[CATALOGUE_ID_CHARS] = {};
-    tKVLIST* presets = nullptr;
+    tKVLIST* presets = nullptr; // made with the first preset
     uint32_t flags = 0;
     uint32_t majorVersion = 0;
     uint32_t minorVersion = 0;

@@ -1,7 +1,7 @@
 // The edit history and its six actions over the catalogue's side operations.
 #include "edit_history.h"
-#include <map>
 #include <new>
+#include <unordered_map>
 #include "kvlang.h"
 #include "kvresult.h"
 #include "resource.h"
@@ -13,20 +13,18 @@ namespace {
 // former order.
 std::vector<int> RevertOrder(const EditStep& step) {
     const int count = step.actions.Count();
-    std::vector<std::wstring> keys(static_cast<size_t>(count));
-    std::map<std::wstring, std::vector<int>> byKey;
+    // Hashed, not ordered: a step of a whole large library has as many entries as items.
+    std::unordered_map<std::wstring, size_t> entryOf;
+    entryOf.reserve(static_cast<size_t>(count));
+    std::vector<std::vector<int>> entries; // in the order they were met
     for (int i = 0; i < count; ++i) {
-        keys[static_cast<size_t>(i)] = step.actions.At(i)->EntryKey();
-        byKey[keys[static_cast<size_t>(i)]].push_back(i);
+        auto [found, added] = entryOf.try_emplace(step.actions.At(i)->EntryKey(), entries.size());
+        if (added) entries.emplace_back();
+        entries[found->second].push_back(i);
     }
     std::vector<int> order;
     order.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        auto found = byKey.find(keys[static_cast<size_t>(i)]);
-        if (found == byKey.end()) continue; // its entry's actions are in already
-        order.insert(order.end(), found->second.rbegin(), found->second.rend());
-        byKey.erase(found);
-    }
+    for (const std::vector<int>& actions : entries) order.insert(order.end(), actions.rbegin(), actions.rend());
     return order;
 }
 
