@@ -109,11 +109,11 @@ SideLookup::Presets& SideLookup::PresetsOf(PlugInEntry* entry) {
     PlugIn& plugIn = plugIns_.at(entry);
     if (!plugIn.presets) {
         plugIn.presets = std::make_unique<Presets>();
+        plugIn.presets->byName.reserve(static_cast<size_t>(entry->PresetCount()));
         for (int i = 0; i < entry->PresetCount(); ++i) {
             PresetEntry* preset = entry->PresetAt(i);
             if (!preset) continue;
-            plugIn.presets->byName[CatalogueNameKey(preset->name)].push_back(preset);
-            plugIn.presets->slots[preset] = i;
+            plugIn.presets->byName.emplace(CatalogueNameKey(preset->name), Slot{preset, i});
             ++plugIn.presets->live;
         }
     }
@@ -121,12 +121,13 @@ SideLookup::Presets& SideLookup::PresetsOf(PlugInEntry* entry) {
 }
 
 PresetEntry* SideLookup::FindPreset(PlugInEntry* entry, const wchar_t* name) {
-    Presets& presets = PresetsOf(entry);
-    auto found = presets.byName.find(CatalogueNameKey(name));
-    if (found == presets.byName.end()) return nullptr;
-    for (PresetEntry* preset : found->second)
-        if (CatalogueNamesEqual(preset->name, name)) return preset;
-    return nullptr;
+    auto [first, last] = PresetsOf(entry).byName.equal_range(CatalogueNameKey(name));
+    // The first in list order, as the list's own search finds it.
+    const Slot* found = nullptr;
+    for (auto at = first; at != last; ++at)
+        if ((!found || at->second.index < found->index) && CatalogueNamesEqual(at->second.preset->name, name))
+            found = &at->second;
+    return found ? found->preset : nullptr;
 }
 
 HRESULT SideLookup::AppendPlugIn(PlugInEntry* entry) {
@@ -138,23 +139,22 @@ HRESULT SideLookup::AppendPlugIn(PlugInEntry* entry) {
 
 HRESULT SideLookup::AppendPreset(PlugInEntry* entry, PresetEntry* preset) {
     Presets& presets = PresetsOf(entry);
-    int slot = entry->PresetCount();
-    std::wstring name = preset ? preset->name : L"";
+    int index = entry->PresetCount();
+    uint64_t key = CatalogueNameKey(preset ? preset->name.c_str() : L"");
     HRESULT hr = entry->AppendPreset(preset); // deletes the preset when it fails
     if (hr < 0) return hr;
-    presets.byName[CatalogueNameKey(name.c_str())].push_back(preset);
-    presets.slots[preset] = slot;
+    presets.byName.emplace(key, Slot{preset, index});
     ++presets.live;
     return hr;
 }
 
 void SideLookup::RemovePreset(PlugInEntry* entry, PresetEntry* preset) {
     Presets& presets = PresetsOf(entry);
-    auto slot = presets.slots.find(preset);
-    if (slot == presets.slots.end()) return;
-    Erase(presets.byName[CatalogueNameKey(preset->name)], preset);
-    entry->presets->items[slot->second] = nullptr;
-    presets.slots.erase(slot);
+    auto [first, last] = presets.byName.equal_range(CatalogueNameKey(preset->name));
+    auto slot = std::find_if(first, last, [preset](const auto& item) { return item.second.preset == preset; });
+    if (slot == last) return;
+    entry->presets->items[slot->second.index] = nullptr;
+    presets.byName.erase(slot);
     delete preset;
     emptied_.insert(entry->presets);
     --presets.live;

@@ -30,9 +30,12 @@ public:
     void RemoveIfEmpty(PlugInEntry* entry); // a plug-in left without presets goes, as after RemovePreset
 
 private:
+    struct Slot {
+        PresetEntry* preset;
+        int index; // in the plug-in's list
+    };
     struct Presets {
-        std::unordered_map<uint64_t, std::vector<PresetEntry*>> byName; // each in list order
-        std::unordered_map<const PresetEntry*, int> slots;
+        std::unordered_multimap<uint64_t, Slot> byName; // one node per preset: no list per name to allocate
         int live = 0;
     };
     struct PlugIn {

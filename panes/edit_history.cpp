@@ -1,7 +1,8 @@
 // The edit history and its six actions over the catalogue's side operations.
 #include "edit_history.h"
+#include <algorithm>
+#include <functional>
 #include <new>
-#include <unordered_map>
 #include "kvlang.h"
 #include "kvresult.h"
 #include "resource.h"
@@ -13,18 +14,45 @@ namespace {
 // former order.
 std::vector<int> RevertOrder(const EditStep& step) {
     const int count = step.actions.Count();
-    // Hashed, not ordered: a step of a whole large library has as many entries as items.
-    std::unordered_map<std::wstring, size_t> entryOf;
-    entryOf.reserve(static_cast<size_t>(count));
-    std::vector<std::vector<int>> entries; // in the order they were met
-    for (int i = 0; i < count; ++i) {
-        auto [found, added] = entryOf.try_emplace(step.actions.At(i)->EntryKey(), entries.size());
-        if (added) entries.emplace_back();
-        entries[found->second].push_back(i);
+    // Actions sorted by the hash of their entry key, so that an entry's actions lie side by side; each key is
+    // dropped as soon as it is hashed, so that a step of a whole large library keeps no copy of its keys.
+    std::vector<std::pair<size_t, int>> hashed(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) hashed[static_cast<size_t>(i)] = {std::hash<std::wstring>{}(step.actions.At(i)->EntryKey()), i};
+    std::stable_sort(hashed.begin(), hashed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // firstOf[i]: the first action of i's entry; members: an entry's actions in step order, from its first.
+    std::vector<int> firstOf(static_cast<size_t>(count), -1);
+    std::vector<std::vector<int>> members;
+    std::vector<int> memberIndex(static_cast<size_t>(count), -1);
+    for (size_t run = 0; run < hashed.size();) {
+        size_t end = run + 1;
+        while (end < hashed.size() && hashed[end].first == hashed[run].first) ++end;
+        for (size_t a = run; a < end; ++a) { // keys that share a hash are told apart by the keys themselves
+            int action = hashed[a].second;
+            if (firstOf[static_cast<size_t>(action)] >= 0) continue;
+            firstOf[static_cast<size_t>(action)] = action;
+            if (end - run == 1) break;
+            std::wstring key = step.actions.At(action)->EntryKey();
+            memberIndex[static_cast<size_t>(action)] = static_cast<int>(members.size());
+            members.push_back({action});
+            for (size_t b = a + 1; b < end; ++b) {
+                int other = hashed[b].second;
+                if (firstOf[static_cast<size_t>(other)] < 0 && step.actions.At(other)->EntryKey() == key) {
+                    firstOf[static_cast<size_t>(other)] = action;
+                    members.back().push_back(other);
+                }
+            }
+        }
+        run = end;
     }
     std::vector<int> order;
     order.reserve(static_cast<size_t>(count));
-    for (const std::vector<int>& actions : entries) order.insert(order.end(), actions.rbegin(), actions.rend());
+    for (int i = 0; i < count; ++i) {
+        if (firstOf[static_cast<size_t>(i)] != i) continue; // its entry's actions are in already
+        int group = memberIndex[static_cast<size_t>(i)];
+        if (group < 0) order.push_back(i);
+        else order.insert(order.end(), members[static_cast<size_t>(group)].rbegin(), members[static_cast<size_t>(group)].rend());
+    }
     return order;
 }
 
