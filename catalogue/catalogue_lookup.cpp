@@ -10,7 +10,13 @@ namespace {
 
 constexpr wchar_t kNotInstalledFormat[] = L"Not Installed %03u";
 
-std::wstring ClassKey(const PlugInEntry& entry) { return std::to_wstring(entry.flags) + L"|" + entry.classIdText; }
+// Built into one reused text: a look-up by identity runs once or twice for every item of a large copy or undo.
+const std::wstring& ClassKey(const PlugInEntry& entry, std::wstring& text) {
+    text = std::to_wstring(entry.flags);
+    text += L'|';
+    text += entry.classIdText;
+    return text;
+}
 
 template <class T> void Erase(std::vector<T*>& items, T* item) {
     auto at = std::find(items.begin(), items.end(), item);
@@ -56,7 +62,7 @@ void SideLookup::Index(PlugInEntry* entry, int slot) {
     if (!entry) return;
     plugIns_[entry].slot = slot;
     if (entry->flags & PLUGIN_LATHMERE_TOOL) tools_.push_back(entry);
-    else byClass_[ClassKey(*entry)].push_back(entry);
+    else byClass_[ClassKey(*entry, classKey_)].push_back(entry);
     IndexName(entry, true);
 }
 
@@ -77,7 +83,7 @@ PlugInEntry* SideLookup::FindByIdentity(const PlugInEntry& entry) const {
             if (IsSamePlugIn(*tool, entry, language_)) return tool;
         return nullptr;
     }
-    auto found = byClass_.find(ClassKey(entry));
+    auto found = byClass_.find(ClassKey(entry, classKey_));
     return found == byClass_.end() || found->second.empty() ? nullptr : found->second.front();
 }
 
@@ -165,7 +171,7 @@ void SideLookup::RemovePreset(PlugInEntry* entry, PresetEntry* preset) {
 void SideLookup::RemoveIfEmpty(PlugInEntry* entry) {
     if (PresetsOf(entry).live > 0) return;
     if (entry->flags & PLUGIN_LATHMERE_TOOL) Erase(tools_, entry);
-    else Erase(byClass_[ClassKey(*entry)], entry);
+    else Erase(byClass_[ClassKey(*entry, classKey_)], entry);
     IndexName(entry, false);
     emptied_.erase(entry->presets);
     list_->plugIns->items[SlotOf(entry)] = nullptr;

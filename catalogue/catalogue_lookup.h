@@ -57,6 +57,7 @@ private:
     std::unordered_map<uint64_t, std::vector<PlugInEntry*>> byName_;      // names and display names
     std::unordered_set<tKVLIST*> emptied_;                                 // preset lists with empty slots
     bool plugInsEmptied_ = false;
+    mutable std::wstring classKey_; // scratch for the class keys of look-ups
 };
 
 // A name's key for hashing: equal for names equal ignoring case, as CatalogueNamesEqual compares them.

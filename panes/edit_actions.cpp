@@ -1,5 +1,6 @@
 // The six actions of the edit history. The first Do runs the side operation; Undo and Redo then only put back
 // what the action found or left, and only while the entry still holds what the action expects there.
+#include <cstring>
 #include <new>
 #include "edit_history.h"
 #include "kvresult.h"
@@ -44,6 +45,19 @@ StoredEntry PackagePreset(CatalogueModel& model, const PlugInEntry& plugIn, cons
     entry.present = true;
     entry.values.push_back(Value(preset->name, REG_BINARY, preset->data, preset->dataSize));
     return entry;
+}
+
+// Whether the package shows what entry holds, as SameStoredEntry would find against PackagePreset, without
+// copying the shown preset: an undo of a whole large library asks once per preset.
+bool PackageHolds(CatalogueModel& model, const PlugInEntry& plugIn, const wchar_t* name, const StoredEntry& entry) {
+    PlugInEntry* owner = FindSidePlugIn(model, SIDE_PACKAGE, plugIn);
+    const PresetEntry* preset = owner ? FindSidePreset(model, SIDE_PACKAGE, *owner, name) : nullptr;
+    if (!preset || !entry.present) return !preset && !entry.present;
+    if (entry.values.size() != 1 || entry.fileFound || !entry.fileData.empty()) return false;
+    const StoredValue& value = entry.values.front();
+    return value.type == REG_BINARY && CatalogueNamesEqual(value.name.c_str(), preset->name) &&
+           value.raw.size() == preset->dataSize &&
+           (preset->dataSize == 0 || memcmp(value.raw.data(), preset->data, preset->dataSize) == 0);
 }
 
 StoredEntry PackageChain(CatalogueModel& model, const wchar_t* name) {
@@ -131,7 +145,13 @@ std::wstring Folded(std::wstring text) {
 
 std::wstring PresetAction::EntryKey() const {
     if (!Complete()) return std::wstring();
-    return Folded(std::to_wstring(side) + L"\n" + PresetKeyPath(*plugIn) + L"\n" + preset->name.c_str());
+    std::wstring key = std::to_wstring(side);
+    key.reserve(160); // one allocation for most keys
+    key += L'\n';
+    key += PresetKeyPath(*plugIn);
+    key += L'\n';
+    key += preset->name.c_str();
+    return Folded(std::move(key));
 }
 
 // Chains are matched by name but stored under keys named by identifier, and identifiers compare without case: two
@@ -163,6 +183,10 @@ HRESULT PresetAction::Move(CatalogueModel& model, bool forward, bool remove) {
     }
     const StoredEntry& from = forward ? change_.before : change_.after;
     const StoredEntry& to = forward ? change_.after : change_.before;
+    if (!IsSystem(side)) {
+        if (!PackageHolds(model, *plugIn, preset->name, from)) return EDIT_S_LEFT_ALONE;
+        return RestorePreset(model, side, *plugIn, preset->name, to, from);
+    }
     StoredEntry current;
     HRESULT hr = ReadPreset(model, side, *plugIn, preset->name, &current);
     if (hr != S_OK) return hr > 0 ? HRESULT_FROM_WIN32(static_cast<unsigned long>(hr)) : hr;

@@ -102,6 +102,18 @@ TEST_CASE("Undo and Redo put back only what the step changed") {
         CHECK(ValueBytes(kAlphaKey, L"Soft") == Pattern(8, 7));
         CHECK(ValueBytes(kAlphaKey, L"Firm") == Pattern(8, 1));
     }
+    SUBCASE("in the package too: a copied preset renamed away, its name given to another, is left alone") {
+        REQUIRE(CopySelection(f.Session(), Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"Hard"}), {}, nullptr) == S_OK);
+        REQUIRE(RenameListItem(f.Session(), Rows(SIDE_PACKAGE, NODE_PLUGIN, L"Alpha", {L"Hard"}), L"Firm", nullptr) ==
+                S_OK);
+        REQUIRE(RenameListItem(f.Session(), soft, L"Hard", nullptr) == S_OK);
+        EditOutcome outcome;
+        CHECK(f.history.UndoEdit(f.model, &outcome) == S_OK);
+        CHECK(outcome.leftAlone == std::vector<std::wstring>{L"Hard"});
+        const PresetEntry* hard = f.Plugins(SIDE_PACKAGE).FindEntryByName(L"Alpha", f.model.language)->FindPreset(L"Hard");
+        REQUIRE(hard);
+        CHECK(DataOf(hard) == Pattern(8, 1));
+    }
     SUBCASE("a deleted preset whose name another program took meanwhile: Undo leaves the new one") {
         REQUIRE(DeleteSelection(f.Session(), Rows(SIDE_SYSTEM, NODE_PLUGIN, L"Alpha", {L"Hard"}), nullptr) == S_OK);
         REQUIRE(SetBinary(kAlphaKey, L"Hard", Pattern(5, 5)));
