@@ -14,12 +14,15 @@ FLAG = 13.0
 times = defaultdict(list)
 peaks = defaultdict(list)
 startup_peaks = defaultdict(list)
+clears = defaultdict(list)
 for line in open(sys.argv[1]):
     parts = line.split()
     if parts[:1] == ["STEP"]:
         shape, n, step, ms, peak = parts[1], int(parts[2]), parts[3], float(parts[4]), float(parts[5])
         times[(shape, n, step)].append(ms)
         peaks[(shape, n, step)].append(peak)
+    elif parts[:1] == ["CLEAR"]:
+        clears[(parts[1], int(parts[2]))].append(float(parts[3]))
     elif parts[:1] == ["STARTUP_PEAK"]:
         startup_peaks[(parts[1], int(parts[2]))].append(float(parts[3]))
 
@@ -50,6 +53,12 @@ for shape, title in (("many", "plug-ins of 5 presets"), ("one", "one plug-in")):
         top = peaks[(shape, sizes[-1], step)]
         row += "%12.1f" % max(top) if top else ""
         print(row)
+
+for shape in ("many", "one"):
+    found = [(n, statistics.median(clears[(shape, n)])) for n in sizes if clears.get((shape, n))]
+    if found:
+        print("\nemptying the filled tree before the fill (not timed in it), %s: %s" % (
+            shape, "   ".join("n=%d %.1f ms" % (n, ms) for n, ms in found)))
 
 fixed = startup_peaks.get(("many", 0))
 if fixed:
