@@ -2,6 +2,7 @@
 #include "store_read.h"
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -299,7 +300,7 @@ std::shared_ptr<const std::unordered_set<std::wstring>> RegisteredClasses(bool l
     if (!listAgain) return nullptr;
     last.classes = nullptr;
     // Armed before listing, so that a class registered meanwhile makes the next look-ups list again.
-    bool watched = last.changes.Arm(kClassRegistrationKeys, sizeof kClassRegistrationKeys / sizeof kClassRegistrationKeys[0]);
+    bool watched = last.changes.Arm(kClassRegistrationKeys, std::size(kClassRegistrationKeys));
     KvRegKey views[2];
     OpenKey(&views[0], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);
     OpenKey(&views[1], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ | kOtherView);

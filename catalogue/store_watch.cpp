@@ -1,5 +1,6 @@
 // Change notifications on the store's keys and stamps of its data files.
 #include "store_watch.h"
+#include <iterator>
 #include <string>
 #include "store_handles.h"
 #include "store_names.h"
@@ -9,14 +10,10 @@ namespace {
 constexpr DWORD kWatchedChanges = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
 constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
-// The store's keys, and the class registrations.
-const WatchedKey kWatchedKeys[] = {
+const WatchedKey kStoreKeys[] = {
     {HKEY_CURRENT_USER, STORE_PRESETS_KEY, 0}, // holds the chains too
     {HKEY_CURRENT_USER, STORE_LATHMERE_KEY, 0},
     {HKEY_CURRENT_USER, STORE_LATHMERE_VERSIONS_KEY, 0},
-    {HKEY_CLASSES_ROOT, L"CLSID", 0},
-    {HKEY_CLASSES_ROOT, L"CLSID", kOtherView},
-    {HKEY_CURRENT_USER, L"Software\\Classes\\CLSID", 0},
 };
 
 std::wstring ParentPath(const std::wstring& path) {
@@ -113,17 +110,18 @@ void KeyWatch::Reset() {
 
 void StoreWatch::Arm() {
     Reset();
-    keys_.Arm(kWatchedKeys, sizeof kWatchedKeys / sizeof kWatchedKeys[0]);
+    if (store_.Arm(kStoreKeys, std::size(kStoreKeys))) classes_.Arm(kClassRegistrationKeys, std::size(kClassRegistrationKeys));
 }
 
 bool StoreWatch::Unchanged() const {
-    if (!keys_.Unchanged()) return false;
+    if (!store_.Unchanged() || !classes_.Unchanged()) return false;
     for (const StoreFileStamp& stamp : files_)
         if (!SameStamp(stamp, StampFile(stamp.path.c_str()))) return false;
     return true;
 }
 
 void StoreWatch::Reset() {
-    keys_.Reset();
+    store_.Reset();
+    classes_.Reset();
     files_.clear();
 }

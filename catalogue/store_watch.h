@@ -70,6 +70,7 @@ public:
     StoreFileStamps& files() { return files_; }
 
 private:
-    KeyWatch keys_;
+    KeyWatch store_;   // the store's own keys
+    KeyWatch classes_; // the class registrations that name its plug-ins
     StoreFileStamps files_;
 };
