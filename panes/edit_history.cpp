@@ -20,27 +20,23 @@ std::vector<int> RevertOrder(const EditStep& step) {
     for (int i = 0; i < count; ++i) hashed[static_cast<size_t>(i)] = {std::hash<std::wstring>{}(step.actions.At(i)->EntryKey()), i};
     std::stable_sort(hashed.begin(), hashed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    // firstOf[i]: the first action of i's entry; members: an entry's actions in step order, from its first.
-    std::vector<int> firstOf(static_cast<size_t>(count), -1);
-    std::vector<std::vector<int>> members;
-    std::vector<int> memberIndex(static_cast<size_t>(count), -1);
+    // firstOf[i]: the first action of i's entry; lastOf[first] and previous[i] chain an entry's actions backwards.
+    std::vector<int> firstOf(static_cast<size_t>(count), -1), lastOf(firstOf), previous(firstOf);
     for (size_t run = 0; run < hashed.size();) {
         size_t end = run + 1;
         while (end < hashed.size() && hashed[end].first == hashed[run].first) ++end;
         for (size_t a = run; a < end; ++a) { // keys that share a hash are told apart by the keys themselves
             int action = hashed[a].second;
             if (firstOf[static_cast<size_t>(action)] >= 0) continue;
-            firstOf[static_cast<size_t>(action)] = action;
+            firstOf[static_cast<size_t>(action)] = lastOf[static_cast<size_t>(action)] = action;
             if (end - run == 1) break;
             std::wstring key = step.actions.At(action)->EntryKey();
-            memberIndex[static_cast<size_t>(action)] = static_cast<int>(members.size());
-            members.push_back({action});
             for (size_t b = a + 1; b < end; ++b) {
                 int other = hashed[b].second;
-                if (firstOf[static_cast<size_t>(other)] < 0 && step.actions.At(other)->EntryKey() == key) {
-                    firstOf[static_cast<size_t>(other)] = action;
-                    members.back().push_back(other);
-                }
+                if (firstOf[static_cast<size_t>(other)] >= 0 || step.actions.At(other)->EntryKey() != key) continue;
+                firstOf[static_cast<size_t>(other)] = action;
+                previous[static_cast<size_t>(other)] = lastOf[static_cast<size_t>(action)];
+                lastOf[static_cast<size_t>(action)] = other;
             }
         }
         run = end;
@@ -49,9 +45,7 @@ std::vector<int> RevertOrder(const EditStep& step) {
     order.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         if (firstOf[static_cast<size_t>(i)] != i) continue; // its entry's actions are in already
-        int group = memberIndex[static_cast<size_t>(i)];
-        if (group < 0) order.push_back(i);
-        else order.insert(order.end(), members[static_cast<size_t>(group)].rbegin(), members[static_cast<size_t>(group)].rend());
+        for (int at = lastOf[static_cast<size_t>(i)]; at >= 0; at = previous[static_cast<size_t>(at)]) order.push_back(at);
     }
     return order;
 }
