@@ -1,5 +1,6 @@
 // Reads the system store: chains, plug-in and Lathmere presets, and the installed Lathmere versions.
 #include "store_read.h"
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <iterator>
@@ -252,27 +253,28 @@ LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD ca
 
 namespace {
 
-// The key name in ASCII upper case, as the registry compares it; false for a name outside ASCII, whose case the
-// registry may fold in other ways.
-bool AsciiUpper(const wchar_t* name, std::wstring* upper) {
-    upper->clear();
+// A hash of the key name in ASCII upper case, as the registry compares names; false for a name outside ASCII,
+// whose case the registry may fold in other ways.
+bool FoldedNameHash(const wchar_t* name, uint64_t* hash) {
+    uint64_t h = 14695981039346656037ull; // FNV-1a
     for (const wchar_t* c = name; *c; ++c) {
         if (*c >= 0x80) return false;
-        upper->push_back(*c >= L'a' && *c <= L'z' ? static_cast<wchar_t>(*c - L'a' + L'A') : *c);
+        h = (h ^ static_cast<uint64_t>(*c >= L'a' && *c <= L'z' ? *c - L'a' + L'A' : *c)) * 1099511628211ull;
     }
+    *hash = h;
     return true;
 }
 
-// Adds every subkey name of key; false when the listing did not finish.
-bool ListSubkeys(HKEY key, std::unordered_set<std::wstring>* names) {
+// Adds the name hash of every subkey of key; false when the listing did not finish.
+bool ListSubkeys(HKEY key, std::vector<uint64_t>* hashes) {
     wchar_t keyName[kAnyKeyNameChars];
-    std::wstring upper;
     for (DWORD index = 0;; ++index) {
         DWORD chars = kAnyKeyNameChars;
         LONG status = RegEnumKeyExW(key, index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) return true;
         if (status != ERROR_SUCCESS) return false;
-        if (AsciiUpper(keyName, &upper)) names->insert(upper);
+        uint64_t hash = 0;
+        if (FoldedNameHash(keyName, &hash)) hashes->push_back(hash);
     }
 }
 
@@ -283,7 +285,7 @@ constexpr size_t kListClassesFrom = 256; // look-ups; fewer cost less than listi
 struct ClassListing {
     std::mutex lock;
     KeyWatch changes;
-    std::shared_ptr<const std::unordered_set<std::wstring>> classes;
+    std::shared_ptr<const std::vector<uint64_t>> classes;
 };
 
 ClassListing& LastClassListing() {
@@ -293,7 +295,7 @@ ClassListing& LastClassListing() {
 
 // Every class key of both views; null when a listing did not finish, or with listAgain false when the last one
 // is out of date.
-std::shared_ptr<const std::unordered_set<std::wstring>> RegisteredClasses(bool listAgain) {
+std::shared_ptr<const std::vector<uint64_t>> RegisteredClasses(bool listAgain) {
     ClassListing& last = LastClassListing();
     std::lock_guard<std::mutex> hold(last.lock);
     if (last.classes && last.changes.Unchanged()) return last.classes;
@@ -304,10 +306,11 @@ std::shared_ptr<const std::unordered_set<std::wstring>> RegisteredClasses(bool l
     KvRegKey views[2];
     OpenKey(&views[0], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);
     OpenKey(&views[1], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ | kOtherView);
-    auto classes = std::make_shared<std::unordered_set<std::wstring>>();
+    auto classes = std::make_shared<std::vector<uint64_t>>();
     if (!views[0].get() || !views[1].get() || !ListSubkeys(views[0].get(), classes.get()) ||
         !ListSubkeys(views[1].get(), classes.get()))
         return nullptr;
+    std::sort(classes->begin(), classes->end());
     if (watched) last.classes = classes;
     return classes;
 }
@@ -319,9 +322,16 @@ PlugInClassNames::PlugInClassNames(size_t lookups) {
     registered_ = RegisteredClasses(lookups >= kListClassesFrom);
 }
 
+bool PlugInClassNames::MayBeRegistered(const wchar_t* classIdText) const {
+    // Names that share a hash with a registered one are looked up in the registry, which tells them apart.
+    uint64_t hash = 0;
+    return !registered_ || !classIdText || !FoldedNameHash(classIdText, &hash) ||
+           std::binary_search(registered_->begin(), registered_->end(), hash);
+}
+
 LONG PlugInClassNames::FriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) const {
     if (capacityBytes < 40 || !buffer || !classIdText) return ERROR_MORE_DATA;
-    if (registered_ && AsciiUpper(classIdText, &upper_) && !registered_->count(upper_)) return ERROR_FILE_NOT_FOUND;
+    if (!MayBeRegistered(classIdText)) return ERROR_FILE_NOT_FOUND;
     // Opened at the first class that may be registered: with a listing, most look-ups need no key at all.
     if (!opened_) {
         OpenKey(&views_[0], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_set>
+#include <vector>
 #include "catalogue.h"
 #include "store_watch.h"
 #include "kvhandles.h"
@@ -36,13 +36,15 @@ public:
     // serves any look-ups of the process, until a class registration changes.
     explicit PlugInClassNames(size_t lookups = 0);
     LONG FriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD capacityBytes) const;
+    // False only when a listing says the class is not registered: FriendlyName would find nothing.
+    bool MayBeRegistered(const wchar_t* classIdText) const;
+    bool HasListing() const { return registered_ != nullptr; }
 
 private:
     mutable KvRegKey views_[2]; // "CLSID" in this program's own registry view, then in the other one
     mutable bool opened_ = false;
-    mutable std::wstring upper_; // the class looked up, in upper case: kept so that a look-up allocates nothing
-    // Every class key of both views, in upper case; null when not listed.
-    std::shared_ptr<const std::unordered_set<std::wstring>> registered_;
+    // The name hashes of every class key of both views, sorted; null when not listed.
+    std::shared_ptr<const std::vector<uint64_t>> registered_;
 };
 
 // New collections from the store; null out-values when nothing loadable was found. The codes are informational.

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 #include "catalogue.h"
 #include "kvresult.h"
 #include "package_format.h"
@@ -190,10 +191,12 @@ struct PackageReader {
 
     HRESULT ReadPlugInHeader(const ChunkHeader& chunk, PlugInEntry* plugIn) {
         bool old = version == PACKAGE_VERSION_1_0;
-        uint8_t record[PKG_PLUGIN_HEADER_SIZE] = {}; // a short chunk leaves the missing fields zero
+        uint8_t record[PKG_PLUGIN_HEADER_SIZE];
         size_t length = old ? PKG_PLUGIN_HEADER_SIZE_10 : PKG_PLUGIN_HEADER_SIZE;
-        HRESULT hr = source.Read(record, chunk.size < length ? chunk.size : length);
+        size_t present = chunk.size < length ? chunk.size : length;
+        HRESULT hr = source.Read(record, present);
         if (hr < 0) return hr;
+        memset(record + present, 0, sizeof record - present); // a short chunk leaves the missing fields zero
         plugIn->flags = PkgLoadU32(record + PKG_PLUGIN_FLAGS);
         plugIn->majorVersion = old ? 0 : PkgLoadU32(record + PKG_PLUGIN_MAJOR);
         plugIn->minorVersion = old ? 0 : PkgLoadU32(record + PKG_PLUGIN_MINOR);
@@ -290,23 +293,26 @@ struct PackageReader {
 // A class registered on this computer shows its registered name, cut to fit. Looked up once the file is read, once
 // per class: a package often names a class many times, and a look-up costs more than reading a plug-in.
 HRESULT NameRegisteredPlugIns(PlugInList& plugIns) {
+    // A listing the process keeps already rules out most classes, without gathering them first.
+    std::optional<PlugInClassNames> classNames(std::in_place);
+    std::vector<PlugInEntry*> candidates;
     // Each class once, keyed by the entries' own texts; empty: not registered.
     std::unordered_map<std::wstring_view, std::wstring> registeredNames;
     for (int i = 0; i < plugIns.Count(); ++i) {
-        const PlugInEntry* plugIn = plugIns.At(i);
-        if (!(plugIn->flags & PLUGIN_LATHMERE_TOOL) && plugIn->classIdText[0])
-            registeredNames.emplace(plugIn->classIdText, std::wstring());
-    }
-    if (registeredNames.empty()) return S_OK;
-    PlugInClassNames classNames(registeredNames.size());
-    for (auto& [classId, name] : registeredNames) {
-        wchar_t registered[4 * CATALOGUE_NAME_CHARS]; // written whole when found
-        if (classNames.FriendlyName(classId.data(), registered, sizeof registered) == ERROR_SUCCESS) name = registered;
-    }
-    for (int i = 0; i < plugIns.Count(); ++i) {
         PlugInEntry* plugIn = plugIns.At(i);
         if ((plugIn->flags & PLUGIN_LATHMERE_TOOL) || !plugIn->classIdText[0]) continue;
-        const std::wstring& name = registeredNames[plugIn->classIdText];
+        if (!classNames->MayBeRegistered(plugIn->classIdText)) continue;
+        candidates.push_back(plugIn);
+        registeredNames.emplace(plugIn->classIdText, std::wstring());
+    }
+    if (registeredNames.empty()) return S_OK;
+    if (!classNames->HasListing()) classNames.emplace(registeredNames.size()); // lists them when there are many
+    for (auto& [classId, name] : registeredNames) {
+        wchar_t registered[4 * CATALOGUE_NAME_CHARS]; // written whole when found
+        if (classNames->FriendlyName(classId.data(), registered, sizeof registered) == ERROR_SUCCESS) name = registered;
+    }
+    for (PlugInEntry* plugIn : candidates) {
+        const std::wstring& name = registeredNames.find(plugIn->classIdText)->second;
         HRESULT hr = name.empty() ? S_OK : plugIn->name.Set(name.c_str());
         if (hr < 0) return hr;
     }

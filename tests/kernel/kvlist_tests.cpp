@@ -65,6 +65,34 @@ TEST_CASE("shrinking keeps the items and zeroes the slots that come back") {
     KvList_Destroy(list);
 }
 
+TEST_CASE("a small list's first slots: shrunk and grown again, outgrown, and kept when the header moves") {
+    tKVLIST* list = Make(0, 0, -1, 4);
+    for (intptr_t value : Sequence(5)) {
+        void* item = AsItem(value);
+        REQUIRE(KvList_InsertList(list, -1, &item, 1) == S_OK);
+    }
+    CHECK(KvList_DeleteList(list, 2, -1, TRUE) == S_OK);
+    CHECK(list->capacity == 4);
+    CHECK(KvList_GrowAllocated(list, 8) == S_OK);
+    CHECK(list->items[2] == nullptr);
+    CHECK(list->items[11] == nullptr);
+    void* more[38];
+    for (int i = 0; i < 38; ++i) more[i] = AsItem(i + 2);
+    CHECK(KvList_InsertList(list, -1, more, 38) == S_OK);
+    CHECK(Read(list) == Sequence(40));
+    KvList_Destroy(list);
+
+    list = Filled({7, 8, 9});
+    void** before = list->items;
+    tKVLIST storage;
+    CHECK(KvList_ConvertToInPlace(&list, &storage) == S_OK);
+    CHECK(storage.items != before); // not left in the block the old header went with
+    CHECK(Read(&storage) == Values{7, 8, 9});
+    CHECK(KvList_InsertList(&storage, -1, more, 38) == S_OK);
+    CHECK(storage.count == 41);
+    KvList_Destroy(&storage);
+}
+
 TEST_CASE("insert and delete ranges") {
     tKVLIST* list = Filled({1, 2, 3});
     void* items[2] = {AsItem(10), AsItem(11)};
