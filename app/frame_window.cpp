@@ -84,14 +84,14 @@ void OpenCommandLinePackage(FrameState& state) {
     DocumentRecord& document = *state.document;
     if (!(document.flags & DOC_UNTITLED) && document.path[0]) {
         DocumentRecord request = document;
-        if (OpenPackage(state, request) < 0) {
-            MakeUntitledDocument(document, state.language);
-            CatalogueModel& catalogue = state.catalogue;
-            delete catalogue.chains[SIDE_PACKAGE];
-            catalogue.chains[SIDE_PACKAGE] = nullptr;
-            delete catalogue.plugIns[SIDE_PACKAGE];
-            catalogue.plugIns[SIDE_PACKAGE] = nullptr;
-        }
+        // An opened package has filled its side: a second fill would only hold every node's texts once more.
+        if (OpenPackage(state, request) >= 0) return;
+        MakeUntitledDocument(document, state.language);
+        CatalogueModel& catalogue = state.catalogue;
+        delete catalogue.chains[SIDE_PACKAGE];
+        catalogue.chains[SIDE_PACKAGE] = nullptr;
+        delete catalogue.plugIns[SIDE_PACKAGE];
+        catalogue.plugIns[SIDE_PACKAGE] = nullptr;
     }
     FillTree(state.sides[PANE_PACKAGE], document.path);
 }
