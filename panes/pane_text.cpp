@@ -17,27 +17,43 @@ std::wstring FoldedKey(const std::wstring& text) {
     return key;
 }
 
-std::string SortKey(const std::wstring& text) {
+namespace {
+
+// Appends text's sort key to keys; nothing when the text cannot be converted.
+void AppendSortKey(const std::wstring& text, std::string* keys) {
     constexpr DWORD kFlags = LCMAP_SORTKEY | NORM_IGNORECASE;
-    std::string key(text.size() * 4 + 16, '\0');
+    const size_t start = keys->size();
+    keys->resize(start + text.size() * 4 + 16);
     int size = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, kFlags, text.c_str(), static_cast<int>(text.size()),
-                             reinterpret_cast<wchar_t*>(key.data()), static_cast<int>(key.size()), nullptr, nullptr, 0);
+                             reinterpret_cast<wchar_t*>(keys->data() + start), static_cast<int>(keys->size() - start),
+                             nullptr, nullptr, 0);
     if (size == 0) { // a longer key than guessed: ask for its size
         size = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, kFlags, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
                              nullptr, nullptr, 0);
-        key.assign(static_cast<size_t>(std::max(size, 0)), '\0');
+        keys->resize(start + static_cast<size_t>(std::max(size, 0)));
         if (size > 0)
             size = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, kFlags, text.c_str(), static_cast<int>(text.size()),
-                                 reinterpret_cast<wchar_t*>(key.data()), size, nullptr, nullptr, 0);
+                                 reinterpret_cast<wchar_t*>(keys->data() + start), size, nullptr, nullptr, 0);
     }
-    key.resize(static_cast<size_t>(std::max(size, 0)));
+    keys->resize(start + static_cast<size_t>(std::max(size, 0)));
+}
+
+} // namespace
+
+std::string SortKey(const std::wstring& text) {
+    std::string key;
+    AppendSortKey(text, &key);
     return key;
 }
 
+void SortKeyList::Add(const std::wstring& text) {
+    AppendSortKey(text, &bytes_);
+    ends_.push_back(bytes_.size());
+}
+
 std::vector<size_t> SortedOrder(const std::vector<std::wstring>& texts) {
-    std::vector<std::string> keys;
-    keys.reserve(texts.size());
-    for (const std::wstring& text : texts) keys.push_back(SortKey(text));
+    SortKeyList keys;
+    for (const std::wstring& text : texts) keys.Add(text);
     std::vector<size_t> order(texts.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::stable_sort(order.begin(), order.end(), [&keys](size_t a, size_t b) { return keys[a] < keys[b]; });

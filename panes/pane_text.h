@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A key under which texts equal ignoring case (as CompareStringOrdinal sees them) collide.
@@ -10,6 +11,22 @@ std::wstring FoldedKey(const std::wstring& text);
 // A key whose plain byte order is the order of the user's locale, ignoring case (as lstrcmpi sorts): one
 // conversion per text instead of one locale comparison per pair. Empty when the text cannot be converted.
 std::string SortKey(const std::wstring& text);
+
+// The sort keys of many texts in one block: one allocation for all of them rather than one per text, as a fill
+// of tens of thousands of tree nodes would otherwise hold at once.
+class SortKeyList {
+public:
+    void Add(const std::wstring& text);
+    std::string_view operator[](size_t index) const {
+        size_t start = index == 0 ? 0 : ends_[index - 1];
+        return std::string_view(bytes_).substr(start, ends_[index] - start);
+    }
+    size_t size() const { return ends_.size(); }
+
+private:
+    std::string bytes_;       // the keys one after another
+    std::vector<size_t> ends_; // where each key ends in bytes_
+};
 
 // The positions of texts in sorted order; equal texts keep their order.
 std::vector<size_t> SortedOrder(const std::vector<std::wstring>& texts);

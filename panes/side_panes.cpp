@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <optional>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 #include "document_record.h"
@@ -127,37 +128,42 @@ std::vector<TreeChild> PruneStalePlugIns(HWND tree, HTREEITEM folder, const Plug
 
 // Inserts a node for every shown plug-in whose name no child shows yet. The new nodes are sorted once and placed by
 // one merge with the existing children, so that a fill costs one insert per node rather than a search of the
-// siblings per node.
+// siblings per node. At start-up this runs for tens of thousands of plug-ins: it keeps positions and views of the
+// caller's texts rather than copies of them.
 void AddMissingPlugIns(HWND tree, HTREEITEM folder, const std::vector<TreeChild>& existing,
                        const std::vector<ShownPlugIn>& shown) {
-    std::unordered_set<std::wstring> present;
-    present.reserve(existing.size() + shown.size());
-    for (const TreeChild& child : existing) present.insert(child.folded);
-    std::vector<std::wstring> missing;
-    for (const ShownPlugIn& plugIn : shown)
-        if (present.insert(plugIn.folded).second) missing.push_back(plugIn.text);
+    std::vector<size_t> missing; // positions in shown
+    {
+        std::unordered_set<std::wstring_view> present;
+        present.reserve(existing.size() + shown.size());
+        for (const TreeChild& child : existing) present.insert(child.folded);
+        for (size_t i = 0; i < shown.size(); ++i)
+            if (present.insert(shown[i].folded).second) missing.push_back(i);
+    }
     if (missing.empty()) return;
 
-    std::vector<std::string> existingKeys;
-    existingKeys.reserve(existing.size());
-    for (const TreeChild& child : existing) existingKeys.push_back(SortKey(child.text));
-    if (!std::is_sorted(existingKeys.begin(), existingKeys.end())) { // not a tree this code built
-        for (const std::wstring& name : missing) InsertNode(tree, folder, TVI_SORT, name.c_str(), IMAGE_PLUGIN, NODE_PLUGIN);
+    SortKeyList existingKeys;
+    for (const TreeChild& child : existing) existingKeys.Add(child.text);
+    bool sorted = true;
+    for (size_t i = 1; i < existingKeys.size() && sorted; ++i) sorted = existingKeys[i - 1] <= existingKeys[i];
+    if (!sorted) { // not a tree this code built
+        for (size_t index : missing)
+            InsertNode(tree, folder, TVI_SORT, shown[index].text.c_str(), IMAGE_PLUGIN, NODE_PLUGIN);
         return;
     }
-    std::vector<std::string> missingKeys;
-    missingKeys.reserve(missing.size());
-    for (const std::wstring& name : missing) missingKeys.push_back(SortKey(name));
+    SortKeyList missingKeys;
+    for (size_t index : missing) missingKeys.Add(shown[index].text);
     std::vector<size_t> order(missing.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return missingKeys[a] < missingKeys[b]; });
     HTREEITEM after = TVI_FIRST;
     size_t next = 0;
-    for (size_t index : order) {
-        while (next < existing.size() && existingKeys[next] <= missingKeys[index]) after = existing[next++].item;
+    for (size_t position : order) {
+        while (next < existing.size() && existingKeys[next] <= missingKeys[position]) after = existing[next++].item;
         // Past the last existing child the end is the place, and the cheapest one to reach.
         HTREEITEM place = next == existing.size() ? TVI_LAST : after;
-        HTREEITEM inserted = InsertNode(tree, folder, place, missing[index].c_str(), IMAGE_PLUGIN, NODE_PLUGIN);
+        HTREEITEM inserted =
+            InsertNode(tree, folder, place, shown[missing[position]].text.c_str(), IMAGE_PLUGIN, NODE_PLUGIN);
         if (inserted) after = inserted;
     }
 }
