@@ -5,9 +5,9 @@
 #include <cwchar>
 #include <iterator>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <vector>
+#include "class_listing.h"
 #include "kvresult.h"
 #include "store_files.h"
 #include "store_handles.h"
@@ -137,9 +137,6 @@ LONG QueryFriendlyName(HKEY key, wchar_t* buffer, DWORD capacityBytes) {
     return status;
 }
 
-// Most plug-ins are 32-bit and register only in the 32-bit view; this build may be either.
-constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-
 bool IsNotFound(LONG status) { return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND; }
 
 void ScanDirectShowPlugIns(PlugInList* list, StoreFileStamps* stamps) {
@@ -253,67 +250,7 @@ LONG GetPlugInFriendlyName(const wchar_t* classIdText, wchar_t* buffer, DWORD ca
 
 namespace {
 
-// A hash of the key name in ASCII upper case, as the registry compares names; false for a name outside ASCII,
-// whose case the registry may fold in other ways.
-bool FoldedNameHash(const wchar_t* name, uint64_t* hash) {
-    uint64_t h = 14695981039346656037ull; // FNV-1a
-    for (const wchar_t* c = name; *c; ++c) {
-        if (*c >= 0x80) return false;
-        h = (h ^ static_cast<uint64_t>(*c >= L'a' && *c <= L'z' ? *c - L'a' + L'A' : *c)) * 1099511628211ull;
-    }
-    *hash = h;
-    return true;
-}
-
-// Adds the name hash of every subkey of key; false when the listing did not finish.
-bool ListSubkeys(HKEY key, std::vector<uint64_t>* hashes) {
-    wchar_t keyName[kAnyKeyNameChars];
-    for (DWORD index = 0;; ++index) {
-        DWORD chars = kAnyKeyNameChars;
-        LONG status = RegEnumKeyExW(key, index, keyName, &chars, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_NO_MORE_ITEMS) return true;
-        if (status != ERROR_SUCCESS) return false;
-        uint64_t hash = 0;
-        if (FoldedNameHash(keyName, &hash)) hashes->push_back(hash);
-    }
-}
-
 constexpr size_t kListClassesFrom = 256; // look-ups; fewer cost less than listing a computer's classes
-
-// The last listing of the process, kept until a class registration changes: listing costs a registry call per
-// class on the computer, many times what reading a package that names a few thousand classes costs otherwise.
-struct ClassListing {
-    std::mutex lock;
-    KeyWatch changes;
-    std::shared_ptr<const std::vector<uint64_t>> classes;
-};
-
-ClassListing& LastClassListing() {
-    static ClassListing listing;
-    return listing;
-}
-
-// Every class key of both views; null when a listing did not finish, or with listAgain false when the last one
-// is out of date.
-std::shared_ptr<const std::vector<uint64_t>> RegisteredClasses(bool listAgain) {
-    ClassListing& last = LastClassListing();
-    std::lock_guard<std::mutex> hold(last.lock);
-    if (last.classes && last.changes.Unchanged()) return last.classes;
-    if (!listAgain) return nullptr;
-    last.classes = nullptr;
-    // Armed before listing, so that a class registered meanwhile makes the next look-ups list again.
-    bool watched = last.changes.Arm(kClassRegistrationKeys, std::size(kClassRegistrationKeys));
-    KvRegKey views[2];
-    OpenKey(&views[0], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ);
-    OpenKey(&views[1], HKEY_CLASSES_ROOT, L"CLSID", KEY_READ | kOtherView);
-    auto classes = std::make_shared<std::vector<uint64_t>>();
-    if (!views[0].get() || !views[1].get() || !ListSubkeys(views[0].get(), classes.get()) ||
-        !ListSubkeys(views[1].get(), classes.get()))
-        return nullptr;
-    std::sort(classes->begin(), classes->end());
-    if (watched) last.classes = classes;
-    return classes;
-}
 
 } // namespace
 

@@ -8,7 +8,6 @@
 namespace {
 
 constexpr DWORD kWatchedChanges = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
-constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
 const WatchedKey kStoreKeys[] = {
     {HKEY_CURRENT_USER, STORE_PRESETS_KEY, 0}, // holds the chains too

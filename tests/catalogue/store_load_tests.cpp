@@ -1,7 +1,10 @@
 // Loading seeded registry keys and data files into whole catalogues.
 #include <doctest.h>
+#include <algorithm>
 #include <memory>
+#include <vector>
 #include "catalogue_model.h"
+#include "class_listing.h"
 #include "kvresult.h"
 #include "store_fixture.h"
 #include "store_handles.h"
@@ -160,7 +163,35 @@ TEST_CASE("reading one value: inline, from a data file, or why not") {
     RegisterClassName(kBravo, L"Bravo Chorus", KEY_WOW64_32KEY);
     PlugInClassNames relisted(100000);
     CHECK(relisted.FriendlyName(kBravo, name, sizeof(name)) == ERROR_SUCCESS);
+    // The listing is kept in a file for the next process, which takes it while the class roots are unchanged.
+    std::vector<uint64_t> kept;
+    uint64_t bravo = 0;
+    REQUIRE(FoldedNameHash(kBravo, &bravo));
+    CHECK(ReadClassListingFile(ClassListingFilePath(), StampClassRoots(), &kept));
+    CHECK(std::binary_search(kept.begin(), kept.end(), bravo));
     UnregisterClass(kBravo);
+    CHECK_FALSE(ReadClassListingFile(ClassListingFilePath(), StampClassRoots(), &kept));
+}
+
+TEST_CASE("a kept class listing is refused for other class roots and when cut short") {
+    StoreSandbox sandbox;
+    const std::wstring path = sandbox.file(L"classes.cache");
+    const ClassRootsStamp stamp = StampClassRoots();
+    REQUIRE(WriteClassListingFile(path, stamp, {3, 5, 9}) == S_OK);
+    std::vector<uint64_t> read;
+    CHECK(ReadClassListingFile(path, stamp, &read));
+    CHECK(read == std::vector<uint64_t>{3, 5, 9});
+    ClassRootsStamp other = stamp;
+    other.values[1] += 1;
+    CHECK_FALSE(ReadClassListingFile(path, other, &read));
+    {
+        KvFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        LARGE_INTEGER end{};
+        end.QuadPart = -4;
+        REQUIRE(SetFilePointerEx(file.get(), end, nullptr, FILE_END));
+        REQUIRE(SetEndOfFile(file.get()));
+    }
+    CHECK_FALSE(ReadClassListingFile(path, stamp, &read));
 }
 
 TEST_CASE("preset values larger than one enumeration call holds are loaded whole, their neighbours too") {
