@@ -72,11 +72,17 @@ bool WriteWhole(HANDLE file, const void* source, DWORD size) {
 
 } // namespace
 
+// FNV-1a over pairs of characters: half the multiplications, which follow one another, of one per character.
+// The hashes are kept in the listing file: a change here needs a new kFileVersion.
 bool FoldedNameHash(const wchar_t* name, uint64_t* hash) {
-    uint64_t h = 14695981039346656037ull; // FNV-1a
-    for (const wchar_t* c = name; *c; ++c) {
-        if (*c >= 0x80) return false;
-        h = (h ^ static_cast<uint64_t>(*c >= L'a' && *c <= L'z' ? *c - L'a' + L'A' : *c)) * 1099511628211ull;
+    uint64_t h = 14695981039346656037ull;
+    for (const wchar_t* c = name; *c;) {
+        uint64_t pair = 0;
+        for (int half = 0; half < 2 && *c; ++half, ++c) {
+            if (*c >= 0x80) return false;
+            pair |= static_cast<uint64_t>(*c >= L'a' && *c <= L'z' ? *c - L'a' + L'A' : *c) << (16 * half);
+        }
+        h = (h ^ pair) * 1099511628211ull;
     }
     *hash = h;
     return true;

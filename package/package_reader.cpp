@@ -206,30 +206,32 @@ struct PackageReader {
         return plugIn->name.Set(name);
     }
 
-    // One LIST "plug": its header first, then every "plst" list in it.
+    // One LIST "plug", walked once: its first header, wherever it stands, and every "plst" list in it. A plug-in
+    // without a header is damage.
     HRESULT ReadPlugIn(int64_t* remaining, PlugInEntry* plugIn) {
         ChunkHeader plug;
         HRESULT hr = FindList(PKG_LIST_PLUGIN, remaining, &plug);
         if (hr < 0) return hr;
-        uint64_t contents = source.Position();
         int64_t left = static_cast<int64_t>(plug.size) - 4;
+        bool headerRead = false;
         ChunkHeader chunk;
-        hr = FindChunk(PKG_CHUNK_PLUGIN_HEADER, &left, &chunk);
-        if (hr >= 0) hr = ReadPlugInHeader(chunk, plugIn);
-        source.Seek(contents);
-        left = static_cast<int64_t>(plug.size) - 4;
         while (hr >= 0 && left >= 8) {
             hr = ReadHeader(&left, &chunk);
             if (hr < 0) break;
             left -= PkgRounded(chunk.size);
             uint32_t type = 0;
-            if (chunk.id == RIFF_ID_LIST) hr = source.ReadU32(&type);
+            if (chunk.id == PKG_CHUNK_PLUGIN_HEADER && !headerRead) {
+                hr = ReadPlugInHeader(chunk, plugIn);
+                headerRead = true;
+            }
+            if (hr >= 0 && chunk.id == RIFF_ID_LIST) hr = source.ReadU32(&type);
             if (hr >= 0 && type == PKG_LIST_PRESETS)
                 hr = ReadEntries<PresetEntry>(static_cast<int64_t>(chunk.size) - 4, PKG_LIST_PRESET,
                                               PKG_CHUNK_PRESET, &PackageReader::ReadPresetChunk,
                                               [plugIn](PresetEntry* preset) { return plugIn->AppendPreset(preset); });
             source.Seek(chunk.End());
         }
+        if (hr >= 0 && !headerRead) hr = KV_E_NOT_FOUND;
         if (hr < 0) return hr;
         source.Seek(plug.End());
         return S_OK;

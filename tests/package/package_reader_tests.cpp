@@ -48,7 +48,7 @@ struct CallerLists {
 
 } // namespace
 
-TEST_CASE("both versions: fmt after the lists, unknown chunks passed over, several lists, texts without end") {
+TEST_CASE("both versions: fmt after the lists, headers after presets, unknown chunks passed over, several lists, texts without end") {
     for (uint32_t version : {PACKAGE_VERSION_1_0, PACKAGE_VERSION_1_1}) {
         CAPTURE(version);
         const bool old = version == PACKAGE_VERSION_1_0;
@@ -68,8 +68,10 @@ TEST_CASE("both versions: fmt after the lists, unknown chunks passed over, sever
             List("INFO", {Chunk("ISFT", Pattern(4, 1))}),
             Chunk("fmt ", FormatRecord(version, 4, 2)),
             List("clst", {Chunk("odd!", Pattern(1, 8)), OneChain(L"c1", c)}),
-            List("plgs", {List("plug", {Chunk("plgh", PlugInHeader(1, 0, kEchoId, L"Second", old)),
-                                        List("plst", {OnePreset(L"p", d)})})}),
+            // The header after the presets; only the first header counts.
+            List("plgs", {List("plug", {List("plst", {OnePreset(L"p", d)}),
+                                        Chunk("plgh", PlugInHeader(1, 0, kEchoId, L"Second", old)),
+                                        Chunk("plgh", PlugInHeader(1, 0, kEchoId, L"Not this", old))})}),
             List("clst", {OneChain(L"c2", a)})});
         CallerLists got, want;
         REQUIRE(got.Read(image) == S_OK);
