@@ -159,8 +159,24 @@ std::wstring PresetAction::EntryKey() const {
 // last to first.
 std::wstring ChainAction::EntryKey() const { return std::to_wstring(side) + L"\nchains"; }
 
-HRESULT PresetAction::SetPlugIn(const PlugInEntry& source) {
-    plugIn.reset(PlugInEntry::CopyShell(source));
+std::shared_ptr<const PlugInEntry> PlugInShells::CopyOf(const PlugInEntry& source) {
+    const PlugInEntry* last = last_.get();
+    if (last && wcscmp(last->name, source.name) == 0 && wcscmp(last->classIdText, source.classIdText) == 0 &&
+        last->flags == source.flags && last->expanded == source.expanded &&
+        last->majorVersion == source.majorVersion && last->minorVersion == source.minorVersion)
+        return last_;
+    std::unique_ptr<PlugInEntry> copy(PlugInEntry::CopyShell(source));
+    if (!copy) return nullptr;
+    try {
+        last_ = std::shared_ptr<const PlugInEntry>(std::move(copy));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return last_;
+}
+
+HRESULT PresetAction::SetPlugIn(const PlugInEntry& source, PlugInShells& shells) {
+    plugIn = shells.CopyOf(source);
     return plugIn ? S_OK : KV_E_OUTOFMEMORY;
 }
 

@@ -25,7 +25,7 @@ private:
     HRESULT RecordPresetDelete(const PlugInEntry& plugIn, const PresetEntry& preset) {
         std::unique_ptr<DeletePresetAction> action(new (std::nothrow) DeletePresetAction(side_));
         if (!action) return KV_E_OUTOFMEMORY;
-        HRESULT hr = action->SetPlugIn(plugIn);
+        HRESULT hr = action->SetPlugIn(plugIn, shells_);
         if (hr >= 0) hr = action->SetPreset(preset);
         return hr < 0 ? hr : history_.AppendAction(std::move(action));
     }
@@ -38,6 +38,7 @@ private:
 
     EditHistory& history_;
     CatalogueSide side_;
+    PlugInShells shells_;
 };
 
 int WarnWithoutOwner(tKVLANG* language, UINT textId, UINT captionId) {

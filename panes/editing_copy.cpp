@@ -89,6 +89,7 @@ private:
     CatalogueSide direction_;
     const CopyOptions& options_;
     CopyOutcome& outcome_;
+    PlugInShells shells_;
 };
 
 HRESULT CopyVisitor::DecideOverwrite(const std::wstring& kind, const wchar_t* existingName) {
@@ -177,7 +178,7 @@ HRESULT CopyVisitor::CopyPreset(const PlugInEntry& plugIn, const PresetEntry& pr
         action = NewAction<AddPresetAction>(direction_);
         if (!action) return KV_E_OUTOFMEMORY;
     }
-    if (hr >= 0) hr = action->SetPlugIn(shell);
+    if (hr >= 0) hr = action->SetPlugIn(shell, shells_);
     if (hr >= 0) hr = action->SetPreset(preset);
     if (hr >= 0) hr = session_.history.AppendAction(std::move(action));
     if (hr < 0) return hr;

@@ -197,3 +197,21 @@ TEST_CASE("a data file one item of a copy frees is not taken by the next, so Und
     CHECK(ReadWholeFile(file) == Pattern(300, 1));
     CHECK(ValueType(kAlphaKey, L"A:") == REG_NONE);
 }
+
+TEST_CASE("preset actions share a plug-in copy only while the plug-in is the same in every field") {
+    std::unique_ptr<PlugInEntry> tool(PlugInEntry::Create(L"Tool", L""));
+    REQUIRE(tool);
+    tool->flags = PLUGIN_LATHMERE_TOOL;
+    PlugInShells shells;
+    std::shared_ptr<const PlugInEntry> first = shells.CopyOf(*tool), again = shells.CopyOf(*tool);
+    REQUIRE(first);
+    CHECK(again == first);
+    CHECK(first.get() != tool.get());
+    // Another version of the same tool is another plug-in: its presets must not be put back into this one.
+    tool->majorVersion = 7;
+    std::shared_ptr<const PlugInEntry> other = shells.CopyOf(*tool);
+    REQUIRE(other);
+    CHECK(other != first);
+    CHECK(other->majorVersion == 7);
+    CHECK(first->majorVersion == 0);
+}
