@@ -40,12 +40,6 @@ void AppendSortKey(const std::wstring& text, std::string* keys) {
 
 } // namespace
 
-std::string SortKey(const std::wstring& text) {
-    std::string key;
-    AppendSortKey(text, &key);
-    return key;
-}
-
 void SortKeyList::Add(const std::wstring& text) {
     AppendSortKey(text, &bytes_);
     ends_.push_back(bytes_.size());

@@ -8,12 +8,9 @@
 // A key under which texts equal ignoring case (as CompareStringOrdinal sees them) collide.
 std::wstring FoldedKey(const std::wstring& text);
 
-// A key whose plain byte order is the order of the user's locale, ignoring case (as lstrcmpi sorts): one
-// conversion per text instead of one locale comparison per pair. Empty when the text cannot be converted.
-std::string SortKey(const std::wstring& text);
-
-// The sort keys of many texts in one block: one allocation for all of them rather than one per text, as a fill
-// of tens of thousands of tree nodes would otherwise hold at once.
+// Keys whose plain byte order is the order of the user's locale, ignoring case (as lstrcmpi sorts): one conversion
+// per text instead of one locale comparison per pair; empty for a text that cannot be converted. All in one block,
+// rather than one allocation per text, as a fill of tens of thousands of tree nodes would otherwise hold at once.
 class SortKeyList {
 public:
     void Add(const std::wstring& text);
