@@ -10,12 +10,16 @@ namespace {
 
 constexpr wchar_t kNotInstalledFormat[] = L"Not Installed %03u";
 
-// Built into one reused text: a look-up by identity runs once or twice for every item of a large copy or undo.
-const std::wstring& ClassKey(const PlugInEntry& entry, std::wstring& text) {
-    text = std::to_wstring(entry.flags);
-    text += L'|';
-    text += entry.classIdText;
-    return text;
+// Presets of a plug-in with no more than this many are searched in its list, without an index of their own.
+constexpr int kShortList = 16;
+
+uint64_t PointerKey(const void* item) {
+    return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(item)) * 0x9E3779B97F4A7C15ull;
+}
+
+uint64_t ClassKey(const PlugInEntry& entry) {
+    return CatalogueNameKeyOn(1469598103934665603ull ^ (static_cast<uint64_t>(entry.flags) * 1099511628211ull),
+                              entry.classIdText);
 }
 
 template <class T> void Erase(std::vector<T*>& items, T* item) {
@@ -27,9 +31,10 @@ template <class T> void Erase(std::vector<T*>& items, T* item) {
 
 // Case is ignored by the system's own upper-casing, which may also map some letters outside ASCII onto I, K and S:
 // those three and every other character outside ASCII count as one, so equal names always share a key.
-uint64_t CatalogueNameKey(const wchar_t* name) {
-    uint64_t hash = 1469598103934665603ull;
-    for (const wchar_t* c = name; c && *c; ++c) {
+uint64_t CatalogueNameKey(const wchar_t* name) { return CatalogueNameKeyOn(1469598103934665603ull, name); }
+
+uint64_t CatalogueNameKeyOn(uint64_t hash, const wchar_t* more) {
+    for (const wchar_t* c = more; c && *c; ++c) {
         wchar_t folded = *c;
         if (folded >= L'a' && folded <= L'z') folded = static_cast<wchar_t>(folded - L'a' + L'A');
         if (folded >= 0x80 || folded == L'I' || folded == L'K' || folded == L'S') folded = 0xFFFF;
@@ -39,13 +44,19 @@ uint64_t CatalogueNameKey(const wchar_t* name) {
 }
 
 SideLookup::SideLookup(PlugInList* list, tKVLANG* language) : list_(list), language_(language) {
+    const size_t count = static_cast<size_t>(list_->Count());
+    plugIns_.Reserve(count);
+    byClass_.Reserve(count);
+    byName_.Reserve(count);
     for (int i = 0; i < list_->Count(); ++i) Index(list_->At(i), i);
 }
 
 SideLookup::~SideLookup() {
     // Every slot of a removed item is closed up here, and only here: no reader sees an empty slot as long as the
     // look-ups end before anything else reads the lists (CatalogueLookupScope sees to that).
-    for (tKVLIST* presets : emptied_) CloseUp(presets);
+    plugIns_.ForEachValue([](PlugIn& plugIn) {
+        if (plugIn.emptied) CloseUp(plugIn.entry->presets);
+    });
     if (plugInsEmptied_) CloseUp(list_->plugIns);
 }
 
@@ -60,9 +71,12 @@ void SideLookup::CloseUp(tKVLIST* list) {
 
 void SideLookup::Index(PlugInEntry* entry, int slot) {
     if (!entry) return;
-    plugIns_[entry].slot = slot;
+    PlugIn plugIn;
+    plugIn.entry = entry;
+    plugIn.slot = slot;
+    plugIns_.Add(PointerKey(entry), std::move(plugIn));
     if (entry->flags & PLUGIN_LATHMERE_TOOL) tools_.push_back(entry);
-    else byClass_[ClassKey(*entry, classKey_)].push_back(entry);
+    else byClass_.Add(ClassKey(*entry), Listed{entry, slot});
     IndexName(entry, true);
 }
 
@@ -71,10 +85,13 @@ void SideLookup::IndexName(PlugInEntry* entry, bool add) {
     entry->GetDisplayName(display, CATALOGUE_NAME_CHARS, language_);
     uint64_t keys[2] = {CatalogueNameKey(entry->name), CatalogueNameKey(display)};
     for (int k = 0; k < (keys[1] == keys[0] ? 1 : 2); ++k) {
-        std::vector<PlugInEntry*>& bucket = byName_[keys[k]];
-        if (add) bucket.push_back(entry);
-        else Erase(bucket, entry);
+        if (add) byName_.Add(keys[k], entry);
+        else byName_.Remove(keys[k], [entry](PlugInEntry* item) { return item == entry; });
     }
+}
+
+SideLookup::PlugIn* SideLookup::Find(const PlugInEntry* entry) {
+    return plugIns_.Find(PointerKey(entry), [entry](const PlugIn& plugIn) { return plugIn.entry == entry; });
 }
 
 PlugInEntry* SideLookup::FindByIdentity(const PlugInEntry& entry) const {
@@ -83,22 +100,30 @@ PlugInEntry* SideLookup::FindByIdentity(const PlugInEntry& entry) const {
             if (IsSamePlugIn(*tool, entry, language_)) return tool;
         return nullptr;
     }
-    auto found = byClass_.find(ClassKey(entry, classKey_));
-    return found == byClass_.end() || found->second.empty() ? nullptr : found->second.front();
+    // A step's actions meet the plug-ins one after another: most look-ups ask for the one just found.
+    if (lastFound_ && lastFound_->flags == entry.flags && wcscmp(lastFound_->classIdText, entry.classIdText) == 0)
+        return lastFound_;
+    // The first in list order, as the list's own search finds it.
+    const Listed* first = nullptr;
+    byClass_.Find(ClassKey(entry), [&](const Listed& listed) {
+        if ((!first || listed.slot < first->slot) && listed.entry->flags == entry.flags &&
+            wcscmp(listed.entry->classIdText, entry.classIdText) == 0)
+            first = &listed;
+        return false;
+    });
+    lastFound_ = first ? first->entry : nullptr;
+    return lastFound_;
 }
 
 bool SideLookup::NameTaken(const wchar_t* text) const {
-    auto found = byName_.find(CatalogueNameKey(text));
-    if (found == byName_.end()) return false;
-    for (const PlugInEntry* entry : found->second)
-        if (entry->MatchesName(text, language_)) return true;
-    return false;
+    return byName_.Find(CatalogueNameKey(text),
+                        [&](PlugInEntry* entry) { return entry->MatchesName(text, language_); }) != nullptr;
 }
 
 void SideLookup::MakeNotInstalledName(wchar_t* buffer, int capacity) const {
     if (!buffer || capacity < 1) return;
     wchar_t text[CATALOGUE_NAME_CHARS];
-    const unsigned count = static_cast<unsigned>(plugIns_.size());
+    const unsigned count = static_cast<unsigned>(plugIns_.Count());
     unsigned n = count;
     for (unsigned candidate = 0; candidate < count; ++candidate) {
         swprintf(text, CATALOGUE_NAME_CHARS, kNotInstalledFormat, candidate);
@@ -111,28 +136,37 @@ void SideLookup::MakeNotInstalledName(wchar_t* buffer, int capacity) const {
     CatalogueCopyText(buffer, capacity, text);
 }
 
-SideLookup::Presets& SideLookup::PresetsOf(PlugInEntry* entry) {
-    PlugIn& plugIn = plugIns_.at(entry);
-    if (!plugIn.presets) {
-        plugIn.presets = std::make_unique<Presets>();
-        plugIn.presets->byName.reserve(static_cast<size_t>(entry->PresetCount()));
+FlatIndex<SideLookup::PresetSlot>* SideLookup::PresetsOf(PlugIn& plugIn) {
+    PlugInEntry* entry = plugIn.entry;
+    if (!plugIn.presets && entry->PresetCount() > kShortList) {
+        plugIn.presets = std::make_unique<FlatIndex<PresetSlot>>();
+        plugIn.presets->Reserve(static_cast<size_t>(entry->PresetCount()) + 1);
         for (int i = 0; i < entry->PresetCount(); ++i) {
             PresetEntry* preset = entry->PresetAt(i);
-            if (!preset) continue;
-            plugIn.presets->byName.emplace(CatalogueNameKey(preset->name), Slot{preset, i});
-            ++plugIn.presets->live;
+            if (preset) plugIn.presets->Add(CatalogueNameKey(preset->name), PresetSlot{preset, i});
         }
     }
-    return *plugIn.presets;
+    return plugIn.presets.get();
 }
 
 PresetEntry* SideLookup::FindPreset(PlugInEntry* entry, const wchar_t* name) {
-    auto [first, last] = PresetsOf(entry).byName.equal_range(CatalogueNameKey(name));
+    PlugIn* plugIn = Find(entry);
+    if (!plugIn) return nullptr;
+    const uint64_t key = CatalogueNameKey(name);
+    FlatIndex<PresetSlot>* presets = PresetsOf(*plugIn);
+    if (!presets) {
+        for (int i = 0; i < entry->PresetCount(); ++i) {
+            PresetEntry* preset = entry->PresetAt(i);
+            if (preset && CatalogueNameKey(preset->name) == key && CatalogueNamesEqual(preset->name, name)) return preset;
+        }
+        return nullptr;
+    }
     // The first in list order, as the list's own search finds it.
-    const Slot* found = nullptr;
-    for (auto at = first; at != last; ++at)
-        if ((!found || at->second.index < found->index) && CatalogueNamesEqual(at->second.preset->name, name))
-            found = &at->second;
+    const PresetSlot* found = nullptr;
+    presets->Find(key, [&](const PresetSlot& slot) {
+        if ((!found || slot.index < found->index) && CatalogueNamesEqual(slot.preset->name, name)) found = &slot;
+        return false;
+    });
     return found ? found->preset : nullptr;
 }
 
@@ -144,38 +178,58 @@ HRESULT SideLookup::AppendPlugIn(PlugInEntry* entry) {
 }
 
 HRESULT SideLookup::AppendPreset(PlugInEntry* entry, PresetEntry* preset) {
-    Presets& presets = PresetsOf(entry);
+    PlugIn* plugIn = Find(entry);
+    if (!plugIn || !preset) {
+        delete preset; // as the list's own append, which takes the preset whatever happens
+        return plugIn ? KV_E_OUTOFMEMORY : KV_E_INVALIDARG;
+    }
+    FlatIndex<PresetSlot>* presets = PresetsOf(*plugIn);
     int index = entry->PresetCount();
-    uint64_t key = CatalogueNameKey(preset ? preset->name.c_str() : L"");
+    uint64_t key = CatalogueNameKey(preset->name);
     HRESULT hr = entry->AppendPreset(preset); // deletes the preset when it fails
     if (hr < 0) return hr;
-    presets.byName.emplace(key, Slot{preset, index});
-    ++presets.live;
+    if (presets) presets->Add(key, PresetSlot{preset, index}); // else a short list, indexed once it grows long
     return hr;
 }
 
 void SideLookup::RemovePreset(PlugInEntry* entry, PresetEntry* preset) {
-    Presets& presets = PresetsOf(entry);
-    auto [first, last] = presets.byName.equal_range(CatalogueNameKey(preset->name));
-    auto slot = std::find_if(first, last, [preset](const auto& item) { return item.second.preset == preset; });
-    if (slot == last) return;
-    entry->presets->items[slot->second.index] = nullptr;
-    presets.byName.erase(slot);
+    PlugIn* plugIn = Find(entry);
+    if (!plugIn) return;
+    int index = -1;
+    if (FlatIndex<PresetSlot>* presets = PresetsOf(*plugIn)) {
+        presets->Remove(CatalogueNameKey(preset->name), [&](const PresetSlot& slot) {
+            if (slot.preset != preset) return false;
+            index = slot.index;
+            return true;
+        });
+    } else {
+        for (int i = 0; i < entry->PresetCount() && index < 0; ++i)
+            if (entry->PresetAt(i) == preset) index = i;
+    }
+    if (index < 0) return;
+    entry->presets->items[index] = nullptr;
+    plugIn->emptied = true;
     delete preset;
-    emptied_.insert(entry->presets);
-    --presets.live;
     RemoveIfEmpty(entry);
 }
 
 // As RemovePreset leaves it: the plug-in goes with its last preset, as PlugInList::DeleteAt would take it.
 void SideLookup::RemoveIfEmpty(PlugInEntry* entry) {
-    if (PresetsOf(entry).live > 0) return;
+    PlugIn* plugIn = Find(entry);
+    if (!plugIn) return;
+    if (FlatIndex<PresetSlot>* presets = PresetsOf(*plugIn)) {
+        if (presets->Count() > 0) return;
+    } else {
+        for (int i = 0; i < entry->PresetCount(); ++i)
+            if (entry->PresetAt(i)) return;
+    }
+    const int slot = plugIn->slot;
     if (entry->flags & PLUGIN_LATHMERE_TOOL) Erase(tools_, entry);
-    else Erase(byClass_[ClassKey(*entry, classKey_)], entry);
+    else byClass_.Remove(ClassKey(*entry), [entry](const Listed& listed) { return listed.entry == entry; });
+    if (lastFound_ == entry) lastFound_ = nullptr;
     IndexName(entry, false);
-    emptied_.erase(entry->presets);
-    list_->plugIns->items[SlotOf(entry)] = nullptr;
-    plugIns_.erase(entry);
+    plugIns_.Remove(PointerKey(entry), [entry](const PlugIn& item) { return item.entry == entry; });
+    list_->plugIns->items[slot] = nullptr;
     delete entry;
     plugInsEmptied_ = true;
 }

@@ -4,11 +4,9 @@
 #pragma once
 #include <cstdint>
 #include <memory>
-#include <string>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 #include "catalogue.h"
+#include "flat_index.h"
 
 class SideLookup {
 public:
@@ -30,35 +28,40 @@ public:
     void RemoveIfEmpty(PlugInEntry* entry); // a plug-in left without presets goes, as after RemovePreset
 
 private:
-    struct Slot {
-        PresetEntry* preset;
-        int index; // in the plug-in's list
-    };
-    struct Presets {
-        std::unordered_multimap<uint64_t, Slot> byName; // one node per preset: no list per name to allocate
-        int live = 0;
+    struct PresetSlot {
+        PresetEntry* preset = nullptr;
+        int index = 0; // in the plug-in's list
     };
     struct PlugIn {
+        PlugInEntry* entry = nullptr;
+        int slot = 0;          // in the side's list
+        bool emptied = false;  // its preset list has empty slots
+        // Its presets by name, made at the first look-up in a plug-in of more than a few presets; a short list is
+        // searched as it stands.
+        std::unique_ptr<FlatIndex<PresetSlot>> presets;
+    };
+    struct Listed {
+        PlugInEntry* entry = nullptr;
         int slot = 0;
-        std::unique_ptr<Presets> presets; // made at the first look-up in the plug-in
     };
 
     void Index(PlugInEntry* entry, int slot);
     void IndexName(PlugInEntry* entry, bool add);
-    Presets& PresetsOf(PlugInEntry* entry);
-    int SlotOf(const PlugInEntry* entry) const { return plugIns_.at(const_cast<PlugInEntry*>(entry)).slot; }
+    PlugIn* Find(const PlugInEntry* entry);
+    FlatIndex<PresetSlot>* PresetsOf(PlugIn& plugIn);
     static void CloseUp(tKVLIST* list);
 
     PlugInList* list_;
     tKVLANG* language_;
-    std::unordered_map<PlugInEntry*, PlugIn> plugIns_;
-    std::unordered_map<std::wstring, std::vector<PlugInEntry*>> byClass_; // flags and class identifier; list order
-    std::vector<PlugInEntry*> tools_;                                      // Lathmere's tools, in list order
-    std::unordered_map<uint64_t, std::vector<PlugInEntry*>> byName_;      // names and display names
-    std::unordered_set<tKVLIST*> emptied_;                                 // preset lists with empty slots
+    FlatIndex<PlugIn> plugIns_;           // by entry
+    FlatIndex<Listed> byClass_;           // by flags and class identifier
+    std::vector<PlugInEntry*> tools_;     // Lathmere's tools, in list order
+    FlatIndex<PlugInEntry*> byName_;      // by names and display names
     bool plugInsEmptied_ = false;
-    mutable std::wstring classKey_; // scratch for the class keys of look-ups
+    mutable PlugInEntry* lastFound_ = nullptr; // the last FindByIdentity answer while it stays first of its class
 };
 
 // A name's key for hashing: equal for names equal ignoring case, as CatalogueNamesEqual compares them.
 uint64_t CatalogueNameKey(const wchar_t* name);
+// The key of the text whose start has the key hash and whose rest is more: a key made in parts.
+uint64_t CatalogueNameKeyOn(uint64_t hash, const wchar_t* more);

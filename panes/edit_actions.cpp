@@ -2,6 +2,7 @@
 // what the action found or left, and only while the entry still holds what the action expects there.
 #include <cstring>
 #include <new>
+#include "catalogue_lookup.h"
 #include "edit_history.h"
 #include "kvresult.h"
 
@@ -154,10 +155,23 @@ std::wstring PresetAction::EntryKey() const {
     return Folded(std::move(key));
 }
 
+// The key's text hashed as CatalogueNameKey hashes a name, which folds every pair of characters that upper-casing
+// makes equal onto one; the text up to the preset's name is worked out once for a run of actions on one plug-in.
+uint64_t PresetAction::EntryHash(EntryKeyMemo& memo) const {
+    if (!Complete()) return CatalogueNameKey(L"");
+    if (memo.owner != plugIn.get() || memo.side != side) {
+        const std::wstring start = std::to_wstring(side) + L'\n' + PresetKeyPath(*plugIn) + L'\n';
+        memo = EntryKeyMemo{plugIn.get(), side, CatalogueNameKey(start.c_str())};
+    }
+    return CatalogueNameKeyOn(memo.hash, preset->name);
+}
+
 // Chains are matched by name but stored under keys named by identifier, and identifiers compare without case: two
 // chains of different names can meet at one key. So all of a side's chain actions are one entry, reverted strictly
 // last to first.
 std::wstring ChainAction::EntryKey() const { return std::to_wstring(side) + L"\nchains"; }
+
+uint64_t ChainAction::EntryHash(EntryKeyMemo&) const { return CatalogueNameKey(EntryKey().c_str()); }
 
 std::shared_ptr<const PlugInEntry> PlugInShells::CopyOf(const PlugInEntry& source) {
     const PlugInEntry* last = last_.get();

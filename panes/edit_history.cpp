@@ -1,7 +1,5 @@
 // The edit history and its six actions over the catalogue's side operations.
 #include "edit_history.h"
-#include <algorithm>
-#include <functional>
 #include <new>
 #include "kvlang.h"
 #include "kvresult.h"
@@ -11,42 +9,41 @@ namespace {
 
 // The order a step's actions are reverted in: the actions of one entry last to first, so that what was there
 // first comes back last; the entries themselves in the order they were met, so that items come back in their
-// former order.
+// former order. Linear in the step: entries are found through an open-addressed table of key hashes, and keys are
+// only made as text where two hashes meet.
 std::vector<int> RevertOrder(const EditStep& step) {
-    const int count = step.actions.Count();
-    // Actions sorted by the hash of their entry key, so that an entry's actions lie side by side; each key is
-    // dropped as soon as it is hashed, so that a step of a whole large library keeps no copy of its keys.
-    std::vector<std::pair<size_t, int>> hashed(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) hashed[static_cast<size_t>(i)] = {std::hash<std::wstring>{}(step.actions.At(i)->EntryKey()), i};
-    std::stable_sort(hashed.begin(), hashed.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    // firstOf[i]: the first action of i's entry; lastOf[first] and previous[i] chain an entry's actions backwards.
-    std::vector<int> firstOf(static_cast<size_t>(count), -1), lastOf(firstOf), previous(firstOf);
-    for (size_t run = 0; run < hashed.size();) {
-        size_t end = run + 1;
-        while (end < hashed.size() && hashed[end].first == hashed[run].first) ++end;
-        for (size_t a = run; a < end; ++a) { // keys that share a hash are told apart by the keys themselves
-            int action = hashed[a].second;
-            if (firstOf[static_cast<size_t>(action)] >= 0) continue;
-            firstOf[static_cast<size_t>(action)] = lastOf[static_cast<size_t>(action)] = action;
-            if (end - run == 1) break;
-            std::wstring key = step.actions.At(action)->EntryKey();
-            for (size_t b = a + 1; b < end; ++b) {
-                int other = hashed[b].second;
-                if (firstOf[static_cast<size_t>(other)] >= 0 || step.actions.At(other)->EntryKey() != key) continue;
-                firstOf[static_cast<size_t>(other)] = action;
-                previous[static_cast<size_t>(other)] = lastOf[static_cast<size_t>(action)];
-                lastOf[static_cast<size_t>(action)] = other;
-            }
+    const size_t count = static_cast<size_t>(step.actions.Count());
+    std::vector<uint64_t> hashes(count);
+    EntryKeyMemo memo;
+    for (size_t i = 0; i < count; ++i) hashes[i] = step.actions.At(static_cast<int>(i))->EntryHash(memo);
+    size_t size = 16;
+    while (size < count * 2) size *= 2;
+    const size_t mask = size - 1;
+    std::vector<int> firsts(size, -1); // each entry's first action
+    // lastOf[first] and previous[i] chain an entry's actions backwards; lastOf is -1 but for first actions.
+    std::vector<int> lastOf(count, -1), previous(count, -1);
+    for (size_t i = 0; i < count; ++i) {
+        const uint64_t hash = hashes[i];
+        size_t at = static_cast<size_t>(hash ^ (hash >> 29)) & mask;
+        for (; firsts[at] >= 0; at = (at + 1) & mask) {
+            const int first = firsts[at];
+            if (hashes[static_cast<size_t>(first)] == hash &&
+                step.actions.At(first)->EntryKey() == step.actions.At(static_cast<int>(i))->EntryKey())
+                break;
         }
-        run = end;
+        const int index = static_cast<int>(i);
+        if (firsts[at] < 0) {
+            firsts[at] = lastOf[i] = index;
+            continue;
+        }
+        const size_t first = static_cast<size_t>(firsts[at]);
+        previous[i] = lastOf[first];
+        lastOf[first] = index;
     }
     std::vector<int> order;
-    order.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        if (firstOf[static_cast<size_t>(i)] != i) continue; // its entry's actions are in already
-        for (int at = lastOf[static_cast<size_t>(i)]; at >= 0; at = previous[static_cast<size_t>(at)]) order.push_back(at);
-    }
+    order.reserve(count);
+    for (size_t i = 0; i < count; ++i)
+        for (int at = lastOf[i]; at >= 0; at = previous[static_cast<size_t>(at)]) order.push_back(at);
     return order;
 }
 

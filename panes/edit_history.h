@@ -37,6 +37,12 @@ struct EntryChange {
     StoredEntry before, after;
 };
 
+struct EntryKeyMemo {
+    const void* owner = nullptr;
+    int side = -1;
+    uint64_t hash = 0;
+};
+
 // One recorded change. Each action owns copies of what it adds or removes and finds its targets by identity and
 // name, so it still applies after the catalogue it came from was rebuilt.
 class EditAction {
@@ -51,6 +57,9 @@ public:
     virtual const wchar_t* ItemName() const = 0;
     // Names the entry the action changes; two actions on one entry give the same text.
     virtual std::wstring EntryKey() const = 0;
+    // A hash of EntryKey's text, equal for equal texts, worked out without making the text; memo carries the part
+    // that consecutive actions share from one call to the next.
+    virtual uint64_t EntryHash(EntryKeyMemo& memo) const = 0;
 };
 
 // Copies of plug-ins without their presets, for the preset actions of one step: the actions of consecutive presets
@@ -72,6 +81,7 @@ public:
     HRESULT SetPreset(const PresetEntry& source);
     const wchar_t* ItemName() const override;
     std::wstring EntryKey() const override;
+    uint64_t EntryHash(EntryKeyMemo& memo) const override;
 
     CatalogueSide side;
     std::shared_ptr<const PlugInEntry> plugIn;
@@ -95,6 +105,7 @@ public:
     HRESULT SetChain(const ChainEntry& source);
     const wchar_t* ItemName() const override;
     std::wstring EntryKey() const override;
+    uint64_t EntryHash(EntryKeyMemo& memo) const override;
 
     CatalogueSide side;
     std::unique_ptr<ChainEntry> chain;

@@ -126,3 +126,54 @@ TEST_CASE("side operations on the package side") {
         CHECK(std::wstring(chains->At(0)->name) == L"Other");
     }
 }
+
+TEST_CASE("inside a look-up scope, long preset lists and plug-ins of one class are found as the lists find them") {
+    CatalogueModel model;
+    model.language = TestLanguage();
+    PlugInList* side = GetPlugInList(model, SIDE_PACKAGE);
+    REQUIRE(side != nullptr);
+    // A package may hold a class twice, and a name twice in other case: the first in list order counts.
+    PlugInEntry* first = MakePlugIn(L"Alpha", kClassA, 0, 0, 0, {MakePreset(L"Only", Pattern(4, 1))});
+    PlugInEntry* second = MakePlugIn(L"Alpha Too", kClassA, 0, 0, 0, {MakePreset(L"Other", Pattern(4, 2))});
+    std::vector<PresetEntry*> longList;
+    for (int i = 0; i < 20; ++i) longList.push_back(MakePreset((L"Long " + std::to_wstring(i)).c_str(), Pattern(3, i)));
+    longList.insert(longList.begin() + 5, MakePreset(L"Twice", Pattern(5, 1)));
+    longList.push_back(MakePreset(L"TWICE", Pattern(5, 2)));
+    PlugInEntry* beta = MakePlugIn(L"Beta", kClassB, 0, 0, 0, longList);
+    for (PlugInEntry* entry : {first, second, beta}) REQUIRE(side->Append(entry) >= 0);
+    std::unique_ptr<PlugInEntry> alpha(Probe(L"Alpha", kClassA));
+    std::unique_ptr<PlugInEntry> growing(Probe(L"Gamma", L"{0A1B2C3D-0000-4000-8000-00000000000C}"));
+    {
+        CatalogueLookupScope scope(model);
+        CHECK(FindSidePlugIn(model, SIDE_PACKAGE, *alpha) == first);
+        DropPresetFromMemory(model, *alpha, L"only", SIDE_PACKAGE); // its last preset: the plug-in goes with it
+        CHECK(FindSidePlugIn(model, SIDE_PACKAGE, *alpha) == second);
+
+        CHECK(DataOf(FindSidePreset(model, SIDE_PACKAGE, *beta, L"twice")) == Pattern(5, 1));
+        DropPresetFromMemory(model, *beta, L"Twice", SIDE_PACKAGE);
+        CHECK(DataOf(FindSidePreset(model, SIDE_PACKAGE, *beta, L"twice")) == Pattern(5, 2));
+        CHECK(DataOf(FindSidePreset(model, SIDE_PACKAGE, *beta, L"LONG 19")) == Pattern(3, 19));
+
+        // A plug-in that starts short and grows long, one preset at a time.
+        for (int i = 0; i < 40; ++i) {
+            std::unique_ptr<PresetEntry> preset(MakePreset((L"Grown " + std::to_wstring(i)).c_str(), Pattern(2, i)));
+            REQUIRE(AddPreset(model, *growing, *preset, SIDE_PACKAGE) == S_OK);
+        }
+        std::unique_ptr<PresetEntry> again(MakePreset(L"GROWN 3", Pattern(6, 6)));
+        REQUIRE(AddPreset(model, *growing, *again, SIDE_PACKAGE) == S_OK); // replaces, as the name is there
+        PlugInEntry* gamma = FindSidePlugIn(model, SIDE_PACKAGE, *growing);
+        REQUIRE(gamma != nullptr);
+        CHECK(gamma->PresetCount() == 40);
+        CHECK(DataOf(FindSidePreset(model, SIDE_PACKAGE, *gamma, L"grown 3")) == Pattern(6, 6));
+        CHECK(DataOf(FindSidePreset(model, SIDE_PACKAGE, *gamma, L"grown 39")) == Pattern(2, 39));
+        for (int i = 0; i < 40; ++i)
+            DropPresetFromMemory(model, *growing, (L"Grown " + std::to_wstring(i)).c_str(), SIDE_PACKAGE);
+        CHECK(FindSidePlugIn(model, SIDE_PACKAGE, *growing) == nullptr);
+    }
+    // The scope's end closes up the slots the removals left.
+    REQUIRE(side->Count() == 2);
+    CHECK(side->At(0) == second);
+    CHECK(side->At(1) == beta);
+    CHECK(beta->PresetCount() == 21);
+    CHECK(std::wstring(beta->PresetAt(20)->name) == L"TWICE");
+}
