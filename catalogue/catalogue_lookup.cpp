@@ -157,7 +157,8 @@ PresetEntry* SideLookup::FindPreset(PlugInEntry* entry, const wchar_t* name) {
     if (!presets) {
         for (int i = 0; i < entry->PresetCount(); ++i) {
             PresetEntry* preset = entry->PresetAt(i);
-            if (preset && CatalogueNameKey(preset->name) == key && CatalogueNamesEqual(preset->name, name)) return preset;
+            if (preset && CatalogueNameKey(preset->name) == key && CatalogueNamesEqual(preset->name, name))
+                return preset;
         }
         return nullptr;
     }

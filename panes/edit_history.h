@@ -37,6 +37,7 @@ struct EntryChange {
     StoredEntry before, after;
 };
 
+// What EditAction::EntryHash carries from one action to the next: the hash of the key's start for one plug-in.
 struct EntryKeyMemo {
     const void* owner = nullptr;
     int side = -1;
