@@ -1,9 +1,7 @@
 // SideLookup: hash look-ups over one side's lists, kept up to date by the side operations that run through it.
 #include "catalogue_lookup.h"
 #include <algorithm>
-#include <cstring>
 #include <cwchar>
-#include <new>
 #include "kvresult.h"
 
 namespace {
@@ -101,14 +99,11 @@ PlugInEntry* SideLookup::FindByIdentity(const PlugInEntry& entry) const {
         return nullptr;
     }
     // A step's actions meet the plug-ins one after another: most look-ups ask for the one just found.
-    if (lastFound_ && lastFound_->flags == entry.flags && wcscmp(lastFound_->classIdText, entry.classIdText) == 0)
-        return lastFound_;
+    if (lastFound_ && IsSamePlugIn(*lastFound_, entry, language_)) return lastFound_;
     // The first in list order, as the list's own search finds it.
     const Listed* first = nullptr;
     byClass_.Find(ClassKey(entry), [&](const Listed& listed) {
-        if ((!first || listed.slot < first->slot) && listed.entry->flags == entry.flags &&
-            wcscmp(listed.entry->classIdText, entry.classIdText) == 0)
-            first = &listed;
+        if ((!first || listed.slot < first->slot) && IsSamePlugIn(*listed.entry, entry, language_)) first = &listed;
         return false;
     });
     lastFound_ = first ? first->entry : nullptr;
