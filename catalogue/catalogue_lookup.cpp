@@ -45,7 +45,6 @@ SideLookup::SideLookup(PlugInList* list, tKVLANG* language) : list_(list), langu
     const size_t count = static_cast<size_t>(list_->Count());
     plugIns_.Reserve(count);
     byClass_.Reserve(count);
-    byName_.Reserve(count);
     for (int i = 0; i < list_->Count(); ++i) Index(list_->At(i), i);
 }
 
@@ -75,10 +74,19 @@ void SideLookup::Index(PlugInEntry* entry, int slot) {
     plugIns_.Add(PointerKey(entry), std::move(plugIn));
     if (entry->flags & PLUGIN_LATHMERE_TOOL) tools_.push_back(entry);
     else byClass_.Add(ClassKey(*entry), Listed{entry, slot});
-    IndexName(entry, true);
+    if (namesIndexed_) IndexName(entry, true);
 }
 
-void SideLookup::IndexName(PlugInEntry* entry, bool add) {
+// Made at the first question about names: most runs (an undo of a copy, say) never ask one.
+void SideLookup::IndexNames() const {
+    if (namesIndexed_) return;
+    namesIndexed_ = true;
+    byName_.Reserve(plugIns_.Count());
+    for (int i = 0; i < list_->Count(); ++i)
+        if (PlugInEntry* entry = list_->At(i)) IndexName(entry, true);
+}
+
+void SideLookup::IndexName(PlugInEntry* entry, bool add) const {
     wchar_t display[CATALOGUE_NAME_CHARS];
     entry->GetDisplayName(display, CATALOGUE_NAME_CHARS, language_);
     uint64_t keys[2] = {CatalogueNameKey(entry->name), CatalogueNameKey(display)};
@@ -111,6 +119,7 @@ PlugInEntry* SideLookup::FindByIdentity(const PlugInEntry& entry) const {
 }
 
 bool SideLookup::NameTaken(const wchar_t* text) const {
+    IndexNames();
     return byName_.Find(CatalogueNameKey(text),
                         [&](PlugInEntry* entry) { return entry->MatchesName(text, language_); }) != nullptr;
 }
@@ -223,7 +232,7 @@ void SideLookup::RemoveIfEmpty(PlugInEntry* entry) {
     if (entry->flags & PLUGIN_LATHMERE_TOOL) Erase(tools_, entry);
     else byClass_.Remove(ClassKey(*entry), [entry](const Listed& listed) { return listed.entry == entry; });
     if (lastFound_ == entry) lastFound_ = nullptr;
-    IndexName(entry, false);
+    if (namesIndexed_) IndexName(entry, false);
     plugIns_.Remove(PointerKey(entry), [entry](const PlugIn& item) { return item.entry == entry; });
     list_->plugIns->items[slot] = nullptr;
     delete entry;

@@ -46,7 +46,8 @@ private:
     };
 
     void Index(PlugInEntry* entry, int slot);
-    void IndexName(PlugInEntry* entry, bool add);
+    void IndexNames() const;
+    void IndexName(PlugInEntry* entry, bool add) const;
     PlugIn* Find(const PlugInEntry* entry);
     FlatIndex<PresetSlot>* PresetsOf(PlugIn& plugIn);
     static void CloseUp(tKVLIST* list);
@@ -56,7 +57,8 @@ private:
     FlatIndex<PlugIn> plugIns_;           // by entry
     FlatIndex<Listed> byClass_;           // by flags and class identifier
     std::vector<PlugInEntry*> tools_;     // Lathmere's tools, in list order
-    FlatIndex<PlugInEntry*> byName_;      // by names and display names
+    mutable FlatIndex<PlugInEntry*> byName_; // by names and display names, once namesIndexed_
+    mutable bool namesIndexed_ = false;
     bool plugInsEmptied_ = false;
     mutable PlugInEntry* lastFound_ = nullptr; // the last FindByIdentity answer while it stays first of its class
 };

@@ -177,3 +177,28 @@ TEST_CASE("inside a look-up scope, long preset lists and plug-ins of one class a
     CHECK(beta->PresetCount() == 21);
     CHECK(std::wstring(beta->PresetAt(20)->name) == L"TWICE");
 }
+
+TEST_CASE("inside a look-up scope, a name is taken by the plug-ins the side holds at the time") {
+    CatalogueModel model;
+    model.language = TestLanguage();
+    PlugInList* side = GetPlugInList(model, SIDE_PACKAGE);
+    REQUIRE(side != nullptr);
+    REQUIRE(side->Append(MakePlugIn(L"Alpha", kClassA, 0, 0, 0, {MakePreset(L"One", Pattern(4, 1))})) >= 0);
+    REQUIRE(side->Append(MakePlugIn(L"Beta", kClassB, 0, 0, 0, {MakePreset(L"Two", Pattern(4, 2))})) >= 0);
+    std::unique_ptr<PresetEntry> preset(MakePreset(L"Three", Pattern(4, 3)));
+    auto classOf = [](int n) { return L"{0A1B2C3D-0000-4000-8000-0000000000" + std::to_wstring(10 + n) + L"}"; };
+    // Brings a plug-in of class n and name to the side; the name it is shown under.
+    auto bring = [&](int n, const wchar_t* name) {
+        REQUIRE(AddPreset(model, *Probe(name, classOf(n).c_str()), *preset, SIDE_PACKAGE) == S_OK);
+        PlugInEntry* entry = FindSidePlugIn(model, SIDE_PACKAGE, *Probe(L"", classOf(n).c_str()));
+        REQUIRE(entry != nullptr);
+        return std::wstring(entry->name);
+    };
+    CatalogueLookupScope scope(model);
+    DropPresetFromMemory(model, *Probe(L"Alpha", kClassA), L"One", SIDE_PACKAGE); // before any name is asked for
+    CHECK(bring(1, L"beta") == L"Not Installed 000");
+    CHECK(bring(2, L"BETA") == L"Not Installed 001"); // the first one's name counts as soon as it is there
+    DropPresetFromMemory(model, *Probe(L"Beta", kClassB), L"Two", SIDE_PACKAGE);
+    CHECK(bring(3, L"Beta") == L"Beta");
+    CHECK(bring(4, L"alpha") == L"alpha");
+}
