@@ -71,6 +71,9 @@ void SideLookup::Index(PlugInEntry* entry, int slot) {
     PlugIn plugIn;
     plugIn.entry = entry;
     plugIn.slot = slot;
+    plugIn.first = entry->PresetCount() > 0 ? 0 : -1;
+    plugIn.last = entry->PresetCount() - 1;
+    Trim(plugIn);
     plugIns_.Add(PointerKey(entry), std::move(plugIn));
     if (entry->flags & PLUGIN_LATHMERE_TOOL) tools_.push_back(entry);
     else byClass_.Add(ClassKey(*entry), Listed{entry, slot});
@@ -147,18 +150,38 @@ FlatIndex<SideLookup::PresetSlot>* SideLookup::PresetsOf(PlugIn& plugIn) {
         plugIn.presets->Reserve(static_cast<size_t>(entry->PresetCount()) + 1);
         for (int i = 0; i < entry->PresetCount(); ++i) {
             PresetEntry* preset = entry->PresetAt(i);
-            if (preset) plugIn.presets->Add(CatalogueNameKey(preset->name), PresetSlot{preset, i});
+            if (!preset) continue;
+            if (plugIn.presets->Add(CatalogueNameKey(preset->name), PresetSlot{preset, i})) plugIn.sharedKeys = true;
         }
     }
     return plugIn.presets.get();
 }
 
+// A slot of the index whose preset has left the list (taken from one of its ends, below) is passed over.
+bool SideLookup::Holds(const PlugInEntry& entry, const PresetSlot& slot) {
+    return entry.PresetAt(slot.index) == slot.preset;
+}
+
+// The ends move in past the empty slots a removal left.
+void SideLookup::Trim(PlugIn& plugIn) {
+    const PlugInEntry& entry = *plugIn.entry;
+    while (plugIn.last >= 0 && !entry.PresetAt(plugIn.last)) --plugIn.last;
+    while (plugIn.first >= 0 && plugIn.first <= plugIn.last && !entry.PresetAt(plugIn.first)) ++plugIn.first;
+    if (plugIn.last < plugIn.first) plugIn.first = plugIn.last = -1;
+}
+
 PresetEntry* SideLookup::FindPreset(PlugInEntry* entry, const wchar_t* name) {
     PlugIn* plugIn = Find(entry);
     if (!plugIn) return nullptr;
-    const uint64_t key = CatalogueNameKey(name);
+    // A run of actions mostly works along a list (an undo of a copy takes its presets away first to last), so the
+    // preset asked for is often at one of its ends. Looking there first spares a look-up in a table too large to
+    // stay in the processor's cache, and often the table itself. The first is the first of its name whatever
+    // follows; the last only while no two presets share a name key.
+    if (PresetEntry* first = entry->PresetAt(plugIn->first); first && CatalogueNamesEqual(first->name, name))
+        return first;
     FlatIndex<PresetSlot>* presets = PresetsOf(*plugIn);
     if (!presets) {
+        const uint64_t key = CatalogueNameKey(name);
         for (int i = 0; i < entry->PresetCount(); ++i) {
             PresetEntry* preset = entry->PresetAt(i);
             if (preset && CatalogueNameKey(preset->name) == key && CatalogueNamesEqual(preset->name, name))
@@ -166,10 +189,14 @@ PresetEntry* SideLookup::FindPreset(PlugInEntry* entry, const wchar_t* name) {
         }
         return nullptr;
     }
+    if (PresetEntry* last = plugIn->sharedKeys ? nullptr : entry->PresetAt(plugIn->last);
+        last && CatalogueNamesEqual(last->name, name))
+        return last;
     // The first in list order, as the list's own search finds it.
     const PresetSlot* found = nullptr;
-    presets->Find(key, [&](const PresetSlot& slot) {
-        if ((!found || slot.index < found->index) && CatalogueNamesEqual(slot.preset->name, name)) found = &slot;
+    presets->Find(CatalogueNameKey(name), [&](const PresetSlot& slot) {
+        if ((!found || slot.index < found->index) && Holds(*entry, slot) && CatalogueNamesEqual(slot.preset->name, name))
+            found = &slot;
         return false;
     });
     return found ? found->preset : nullptr;
@@ -193,7 +220,10 @@ HRESULT SideLookup::AppendPreset(PlugInEntry* entry, PresetEntry* preset) {
     uint64_t key = CatalogueNameKey(preset->name);
     HRESULT hr = entry->AppendPreset(preset); // deletes the preset when it fails
     if (hr < 0) return hr;
-    if (presets) presets->Add(key, PresetSlot{preset, index}); // else a short list, indexed once it grows long
+    if (plugIn->first < 0) plugIn->first = index;
+    plugIn->last = index;
+    // A list without an index yet (a short one, say) is indexed as it stands when it needs one.
+    if (presets && presets->Add(key, PresetSlot{preset, index})) plugIn->sharedKeys = true;
     return hr;
 }
 
@@ -201,9 +231,13 @@ void SideLookup::RemovePreset(PlugInEntry* entry, PresetEntry* preset) {
     PlugIn* plugIn = Find(entry);
     if (!plugIn) return;
     int index = -1;
-    if (FlatIndex<PresetSlot>* presets = PresetsOf(*plugIn)) {
+    if (entry->PresetAt(plugIn->first) == preset) {
+        index = plugIn->first; // a slot of it in the index stays, passed over from now on
+    } else if (entry->PresetAt(plugIn->last) == preset) {
+        index = plugIn->last;
+    } else if (FlatIndex<PresetSlot>* presets = PresetsOf(*plugIn)) {
         presets->Remove(CatalogueNameKey(preset->name), [&](const PresetSlot& slot) {
-            if (slot.preset != preset) return false;
+            if (slot.preset != preset || !Holds(*entry, slot)) return false;
             index = slot.index;
             return true;
         });
@@ -214,6 +248,7 @@ void SideLookup::RemovePreset(PlugInEntry* entry, PresetEntry* preset) {
     if (index < 0) return;
     entry->presets->items[index] = nullptr;
     plugIn->emptied = true;
+    Trim(*plugIn);
     delete preset;
     RemoveIfEmpty(entry);
 }
@@ -222,12 +257,7 @@ void SideLookup::RemovePreset(PlugInEntry* entry, PresetEntry* preset) {
 void SideLookup::RemoveIfEmpty(PlugInEntry* entry) {
     PlugIn* plugIn = Find(entry);
     if (!plugIn) return;
-    if (FlatIndex<PresetSlot>* presets = PresetsOf(*plugIn)) {
-        if (presets->Count() > 0) return;
-    } else {
-        for (int i = 0; i < entry->PresetCount(); ++i)
-            if (entry->PresetAt(i)) return;
-    }
+    if (plugIn->last >= 0) return;
     const int slot = plugIn->slot;
     if (entry->flags & PLUGIN_LATHMERE_TOOL) Erase(tools_, entry);
     else byClass_.Remove(ClassKey(*entry), [entry](const Listed& listed) { return listed.entry == entry; });

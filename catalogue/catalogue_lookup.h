@@ -39,6 +39,11 @@ private:
         // Its presets by name, made at the first look-up in a plug-in of more than a few presets; a short list is
         // searched as it stands.
         std::unique_ptr<FlatIndex<PresetSlot>> presets;
+        // The first and the last preset still in the list (-1: none). Once there is an index, whether two presets
+        // ever had one name key: then the last may not be the first of its name.
+        int first = -1;
+        int last = -1;
+        bool sharedKeys = false;
     };
     struct Listed {
         PlugInEntry* entry = nullptr;
@@ -50,6 +55,8 @@ private:
     void IndexName(PlugInEntry* entry, bool add) const;
     PlugIn* Find(const PlugInEntry* entry);
     FlatIndex<PresetSlot>* PresetsOf(PlugIn& plugIn);
+    static bool Holds(const PlugInEntry& entry, const PresetSlot& slot);
+    static void Trim(PlugIn& plugIn);
     static void CloseUp(tKVLIST* list);
 
     PlugInList* list_;

@@ -13,16 +13,20 @@ public:
         if ((taken_ + items) * 2 > slots_.size()) Rebuild(live_ + items);
     }
 
-    void Add(uint64_t key, Value value) {
+    // True when a value under the same key was there already: every one of them lies on the way to a free slot.
+    bool Add(uint64_t key, Value value) {
         if ((taken_ + 1) * 2 > slots_.size()) Rebuild((live_ + 1) * 2); // room to grow as much again
         const size_t mask = slots_.size() - 1;
         size_t at = Home(key, mask);
-        while (slots_[at].state != kFree) at = (at + 1) & mask; // a vacated slot may still lie in another key's run
+        bool shared = false;
+        for (; slots_[at].state != kFree; at = (at + 1) & mask) // a vacated slot may still lie in another key's run
+            shared = shared || (slots_[at].state == kTaken && slots_[at].key == key);
         slots_[at].key = key;
         slots_[at].value = std::move(value);
         slots_[at].state = kTaken;
         ++taken_;
         ++live_;
+        return shared;
     }
 
     // Calls visit(value) for every value under key, until it returns true; returns that value, or null.

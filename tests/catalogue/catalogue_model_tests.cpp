@@ -153,6 +153,12 @@ TEST_CASE("inside a look-up scope, long preset lists and plug-ins of one class a
         DropPresetFromMemory(model, *beta, L"Twice", SIDE_PACKAGE);
         CHECK(DataOf(FindSidePreset(model, SIDE_PACKAGE, *beta, L"twice")) == Pattern(5, 2));
         CHECK(DataOf(FindSidePreset(model, SIDE_PACKAGE, *beta, L"LONG 19")) == Pattern(3, 19));
+        // Taken from the front of an indexed list, and brought back to its end.
+        DropPresetFromMemory(model, *beta, L"Long 0", SIDE_PACKAGE);
+        CHECK(FindSidePreset(model, SIDE_PACKAGE, *beta, L"long 0") == nullptr);
+        std::unique_ptr<PresetEntry> back(MakePreset(L"Long 0", Pattern(7, 7)));
+        REQUIRE(AddPreset(model, *beta, *back, SIDE_PACKAGE) == S_OK);
+        CHECK(DataOf(FindSidePreset(model, SIDE_PACKAGE, *beta, L"long 0")) == Pattern(7, 7));
 
         // A plug-in that starts short and grows long, one preset at a time.
         for (int i = 0; i < 40; ++i) {
@@ -175,7 +181,8 @@ TEST_CASE("inside a look-up scope, long preset lists and plug-ins of one class a
     CHECK(side->At(0) == second);
     CHECK(side->At(1) == beta);
     CHECK(beta->PresetCount() == 21);
-    CHECK(std::wstring(beta->PresetAt(20)->name) == L"TWICE");
+    CHECK(std::wstring(beta->PresetAt(19)->name) == L"TWICE");
+    CHECK(std::wstring(beta->PresetAt(20)->name) == L"Long 0");
 }
 
 TEST_CASE("inside a look-up scope, a name is taken by the plug-ins the side holds at the time") {
