@@ -36,8 +36,8 @@ private:
         PlugInEntry* entry = nullptr;
         int slot = 0;          // in the side's list
         bool emptied = false;  // its preset list has empty slots
-        // Its presets by name, made at the first look-up in a plug-in of more than a few presets; a short list is
-        // searched as it stands.
+        // Its presets by name, made at the first look-up its list's ends do not answer in a plug-in of more than a
+        // few presets; a short list is searched as it stands.
         std::unique_ptr<FlatIndex<PresetSlot>> presets;
         // The first and the last preset still in the list (-1: none). Once there is an index, whether two presets
         // ever had one name key: then the last may not be the first of its name.
