@@ -165,6 +165,7 @@ LRESULT OnEndLabelEdit(FrameState& state, PaneState& pane, const NMLVDISPINFOW& 
     }
     if (hr != S_OK) return FALSE; // refused: the message (if any) has been shown
     if (outcome.packageModified) MarkPackageModified(state);
+    pane.rows.SetText(info.item.iItem, info.item.pszText);
     UpdateToolbarStates(state);
     // The row takes the new text now; the list is refilled in its order once the control has ended the edit,
     // since a list must not lose its items while it is still ending one.

@@ -72,6 +72,19 @@ PaneNotifyOutcome OnTreeNotify(PaneState& pane, PaneFocus& focus, const NMHDR* h
     return outcome;
 }
 
+void ShowRow(const PaneRows& rows, LVITEMW& item) {
+    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0)
+        lstrcpynW(item.pszText, rows.Text(item.iItem), item.cchTextMax);
+    if (item.mask & LVIF_IMAGE) item.iImage = rows.Image();
+}
+
+// Typing a name's first letters, and LVM_FINDITEM, search the rows here.
+int FindRow(const PaneRows& rows, const NMLVFINDITEMW& find) {
+    const LVFINDINFOW& info = find.lvfi;
+    if (!(info.flags & (LVFI_STRING | LVFI_PARTIAL)) || !info.psz) return -1;
+    return rows.Find(info.psz, find.iStart, (info.flags & LVFI_PARTIAL) != 0, (info.flags & LVFI_WRAP) != 0);
+}
+
 PaneNotifyOutcome OnListNotify(PaneState& pane, PaneFocus& focus, const NMHDR* header) {
     PaneNotifyOutcome outcome;
     outcome.handled = true;
@@ -89,6 +102,18 @@ PaneNotifyOutcome OnListNotify(PaneState& pane, PaneFocus& focus, const NMHDR* h
         break;
     case LVN_ITEMCHANGED:
         outcome.statesChanged = (reinterpret_cast<const NMLISTVIEW*>(header)->uChanged & LVIF_STATE) != 0;
+        break;
+    case LVN_ODSTATECHANGED: // a range of rows selected or cleared at once
+        outcome.statesChanged = true;
+        break;
+    case LVN_GETDISPINFOW:
+        // The notification's item is the control's to be filled in, although it comes as a header.
+        ShowRow(pane.rows, reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(header))->item);
+        break;
+    case LVN_ODFINDITEMW:
+        outcome.result = FindRow(pane.rows, *reinterpret_cast<const NMLVFINDITEMW*>(header));
+        break;
+    case LVN_ODCACHEHINT:
         break;
     case NM_DBLCLK: {
         int row = reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem;

@@ -73,15 +73,6 @@ HTREEITEM InsertNode(HWND tree, HTREEITEM parent, HTREEITEM after, const wchar_t
     return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
-void AddListRow(HWND list, int index, const wchar_t* text, int image) {
-    LVITEMW row{};
-    row.mask = LVIF_TEXT | LVIF_IMAGE;
-    row.iItem = index;
-    row.pszText = const_cast<wchar_t*>(text);
-    row.iImage = image;
-    SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
-}
-
 std::vector<TreeChild> ChildrenOf(HWND tree, HTREEITEM parent) {
     std::vector<TreeChild> children;
     for (HTREEITEM child = TreeView_GetChild(tree, parent); child; child = TreeView_GetNextSibling(tree, child)) {
@@ -243,7 +234,7 @@ HRESULT CreateSidePanes(PaneState& pane, HWND parent, uint32_t sideIndex, Catalo
     if (!pane.tree) return KV_E_WINDOW_CREATE;
     pane.list = CreateChild(parent, WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                             WS_TABSTOP | LVS_LIST | LVS_NOCOLUMNHEADER | LVS_EDITLABELS | LVS_SHOWSELALWAYS |
-                                LVS_SHAREIMAGELISTS,
+                                LVS_SHAREIMAGELISTS | LVS_OWNERDATA,
                             PANE_LIST_ID_BASE + offset, font);
     if (!pane.list) return KV_E_WINDOW_CREATE;
     SetPaneImages(pane, dpi);
@@ -360,6 +351,7 @@ void FillList(PaneState& pane, HTREEITEM item) {
     if (!list) return;
     RedrawPause pause(list);
     ListView_DeleteAllItems(list);
+    pane.rows.Clear();
     if (pane.currentNodeKind == NODE_NONE || !item) return;
     tKVLANG* language = pane.catalogue ? pane.catalogue->language : nullptr;
     PlugInList* plugIns = PanePlugIns(pane);
@@ -390,17 +382,17 @@ void FillList(PaneState& pane, HTREEITEM item) {
     default:
         break;
     }
-    // The rows are sorted here and appended, rather than left to the control to place one by one: a control that
-    // sorts searches its rows for every insert.
-    ListView_SetItemCount(list, static_cast<int>(texts.size()));
-    std::optional<KvCursorSwap> wait; // tens of thousands of rows take seconds to insert
+    // The rows are sorted here, in the order the control would sort them by text. The control itself holds no
+    // row: one it held cost it kilobytes, and inserting a hundred thousand of them took seconds.
+    std::optional<KvCursorSwap> wait; // sorting tens of thousands of names takes a moment
     if (texts.size() > kWaitCursorRows) wait.emplace();
-    int row = 0;
-    for (size_t index : SortedOrder(texts)) AddListRow(list, row++, texts[index].c_str(), image);
+    pane.rows.Assign(texts, SortedOrder(texts), image);
+    ListView_SetItemCountEx(list, pane.rows.Count(), 0);
 }
 
 void ClearPanes(PaneState& pane) {
     if (pane.tree) TreeView_DeleteAllItems(pane.tree);
     if (pane.list) ListView_DeleteAllItems(pane.list);
+    pane.rows.Clear();
     pane.currentNodeKind = NODE_NONE;
 }

@@ -7,6 +7,7 @@
 #include "catalogue_model.h"
 #include "kvdpi.h"
 #include "kvgdi_handles.h"
+#include "pane_rows.h"
 #include "selection.h"
 
 constexpr uint32_t PANE_PACKAGE = 0; // pane index of the package side (shown above)
@@ -33,6 +34,7 @@ struct PaneState {
     HWND list = nullptr;
     NodeKind currentNodeKind = NODE_NONE; // kind of the selected tree node: what the list shows
     CatalogueModel* catalogue = nullptr;  // the side's collections live here; not owned
+    PaneRows rows; // what the list shows: the control asks for each row's text and image as it needs them
     KvImageList treeImages;
     KvImageList listImages;
     UINT dpi = KV_DPI_BASE; // what the images and the layout are made for

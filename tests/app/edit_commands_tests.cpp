@@ -146,6 +146,7 @@ TEST_CASE("renaming a row in place: in the package it is modified; a write the s
     REQUIRE(SelectNode(s.packageSide, kPackageReverb) != nullptr);
     rename(s.packageSide, L"Cathedral", L"Crypt");
     CHECK(ListRows(s.packageSide.list) == Lines{L"Crypt", L"Plate"});
+    CHECK(SelectedRows(s.packageSide.list) == std::vector<int>{0}); // the renamed row, found again after the refill
     CHECK(s.Modified());
     CHECK(Text(s.frame.window()) == L"Varden Tarrow 2.0 - Edits.kvpreset*");
 

@@ -46,6 +46,37 @@ TEST_CASE("start-up shows the package above and the store below, sorted, with ca
     }
 }
 
+TEST_CASE("a list finds its rows by whole name ignoring case, and by the first letters typed") {
+    SeededStore store;
+    PackageFile package;
+    AppSession session(package.path);
+    TestFrame frame(session);
+    PaneState& system = frame.pane(PANE_SYSTEM);
+    REQUIRE(SelectNode(system, {L"FX Plug-Ins", L"bright reverb"}) != nullptr);
+    REQUIRE(ListRows(system.list) == Lines{L"hall", L"Plate", L"Room"});
+    CHECK(FindRow(system.list, L"PLATE") == 1);
+    CHECK(FindRow(system.list, L"Pla") == -1);
+
+    SetFocus(system.list);
+    SendMessageW(system.list, WM_CHAR, L'r', 1); // a repeat count of 1
+    Pump();
+    CHECK(ListView_GetNextItem(system.list, -1, LVNI_FOCUSED) == 2);
+    CHECK(SelectedRows(system.list) == std::vector<int>{2});
+
+    // A Shift+click selects a range of rows, and the toolbar follows.
+    ListView_SetItemState(system.list, -1, 0, LVIS_SELECTED);
+    Pump();
+    CHECK_FALSE(frame.Enabled(ID_EDIT_DELETE));
+    RECT rect{};
+    ListView_GetItemRect(system.list, 0, &rect, LVIR_LABEL);
+    LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    PostMessageW(system.list, WM_LBUTTONUP, 0, point); // ends the control's wait for a drag
+    SendMessageW(system.list, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, point);
+    Pump();
+    CHECK(SelectedRows(system.list) == std::vector<int>{0, 1, 2});
+    CHECK(frame.Enabled(ID_EDIT_DELETE));
+}
+
 TEST_CASE("opening rows by double click and Enter; renaming only presets and chains, F2") {
     PackageFile package;
     AppSession session(package.path);
